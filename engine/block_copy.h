@@ -1,0 +1,33 @@
+// The copy loop of both jobs: 4096-byte blocks, with the stop test before every block.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+
+#include "platform/buffered_reader.h"
+#include "platform/buffered_writer.h"
+
+// The unit of the stop test and of the piece-completion rule.
+constexpr std::size_t kBlockSize = 4096;
+
+// The read-ahead and write-behind buffers under the blocks.
+constexpr std::size_t kFileBufferSize = std::size_t{1} << 20;
+
+enum class CopyEnd {
+    kLimitReached,  // the output has received `limit` bytes or more
+    kSourceEnd,     // a read returned 0 bytes
+    kStopped,       // the stop test said no
+    kReadFailed,
+    kWriteFailed,
+};
+
+// Copies blocks from `from` to `to` until one of the ends above. Each read asks for a whole
+// block, so the output may run past `limit` to the end of the block that reaches it.
+// `block` holds kBlockSize bytes. `copied` receives the bytes written by this call.
+CopyEnd CopyBlocks(platform::BufferedReader& from,
+                   platform::BufferedWriter& to,
+                   std::uint64_t limit,
+                   char* block,
+                   const std::function<bool()>& keepGoing,
+                   std::uint64_t* copied);

@@ -1,0 +1,145 @@
+#include "engine/job_controller.h"
+
+#include <system_error>
+
+CJobController::CJobController(platform::NotifyTarget hNotifyWnd)
+    : m_hNotifyWnd(hNotifyWnd), m_keepGoing([this] { return KeepGoing(); }) {
+    ResetJob();
+    try {
+        m_pWorker = std::make_unique<std::thread>(WorkerMain, this);
+    } catch (const std::system_error&) {
+        // Without a worker every start command is refused (see StartSplit).
+        m_pWorker.reset();
+    }
+}
+
+CJobController::~CJobController() {
+    Shutdown();
+}
+
+void CJobController::ResetJob() {
+    std::lock_guard<std::mutex> guard(m_csJob);
+    m_strSource.clear();
+    m_strTarget.clear();
+    m_nPieceSize = 0;
+    m_bSplit = true;
+    m_bContinue = true;
+    m_bBusy = false;
+}
+
+unsigned CJobController::WorkerMain(CJobController* controller) {
+    for (;;) {
+        controller->m_hWakeEvent.Wait();
+        if (controller->m_bShutdown) {
+            return 0;
+        }
+        if (controller->m_bSplit) {
+            controller->RunSplit();
+        } else {
+            controller->RunJoin();
+        }
+        controller->ResetJob();
+    }
+}
+
+bool CJobController::StartSplit(const char* target, const char* source, std::uint32_t pieceSize) {
+    if (pieceSize == 0 || !m_pWorker) {
+        return false;
+    }
+    {
+        std::lock_guard<std::mutex> guard(m_csJob);
+        if (m_bBusy) {
+            return false;
+        }
+        m_strSource = source;
+        m_strTarget = target;
+        m_nPieceSize = pieceSize;
+        m_bSplit = true;
+        m_bBusy = true;
+    }
+    m_hWakeEvent.Signal();
+    return true;
+}
+
+bool CJobController::StartJoin(const char* target, const char* source) {
+    if (!m_pWorker) {
+        return false;
+    }
+    {
+        std::lock_guard<std::mutex> guard(m_csJob);
+        if (m_bBusy) {
+            return false;
+        }
+        m_strSource = source;
+        m_strTarget = target;
+        m_bSplit = false;
+        m_bBusy = true;
+    }
+    m_hWakeEvent.Signal();
+    return true;
+}
+
+bool CJobController::Pause() {
+    if (!m_bBusy) {
+        return false;
+    }
+    if (!m_bHeld) {
+        m_hold.Hold();
+        m_bHeld = true;
+    }
+    return true;
+}
+
+bool CJobController::Resume() {
+    if (m_bHeld) {
+        m_hold.Release();
+        m_bHeld = false;
+    }
+    return m_bBusy;
+}
+
+bool CJobController::Abort() {
+    {
+        std::lock_guard<std::mutex> guard(m_csJob);
+        if (m_bBusy) {
+            m_bContinue = false;
+        }
+    }
+    return Resume();
+}
+
+void CJobController::Shutdown() {
+    if (m_bShutdown.exchange(true)) {
+        return;
+    }
+    {
+        std::lock_guard<std::mutex> guard(m_csJob);
+        m_bContinue = false;
+    }
+    if (m_bHeld) {
+        m_hold.Release();
+        m_bHeld = false;
+    }
+    m_hWakeEvent.Signal();
+    if (m_pWorker) {
+        m_pWorker->join();
+        m_pWorker.reset();
+    }
+}
+
+bool CJobController::KeepGoing() {
+    m_hold.Pass();
+    return m_bContinue;
+}
+
+void CJobController::PostStopped(int lastFinished) {
+    if (!m_bShutdown) {
+        Post(WM_JOB_DONE, JOB_ABORTED, lastFinished);
+    }
+}
+
+void CJobController::Post(unsigned message, std::uintptr_t wParam, std::intptr_t lParam) {
+    // The result is not examined: the worker has no other way to reach the receiver, and
+    // a retry could reorder the notifications.
+    platform::PostNotification(m_hNotifyWnd, message, wParam, lParam);
+}

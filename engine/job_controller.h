@@ -1,0 +1,82 @@
+// The front of the split-and-join engine: one worker thread, one job slot, and the
+// commands that start, hold, release and stop a job. Jobs report only through the posted
+// notifications of job_notifications.h.
+//
+// Threads: the constructor, the commands, Shutdown and the destructor run on the
+// user-interface thread; the jobs run on the worker. They share the slot, guarded by
+// m_csJob for writes, and the atomic flags.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+
+#include "engine/hold_gate.h"
+#include "engine/job_notifications.h"
+#include "platform/notify.h"
+#include "platform/wake_event.h"
+
+class CJobController {
+public:
+    // Starts the worker at once; it sleeps until a job is queued.
+    explicit CJobController(platform::NotifyTarget hNotifyWnd);
+    // Performs Shutdown unless the owner already has.
+    ~CJobController();
+
+    CJobController(const CJobController&) = delete;
+    CJobController& operator=(const CJobController&) = delete;
+
+    // Queues a job unless one is pending or running. The paths are copied. A piece size of
+    // 0 is refused, and so is every job when the worker could not be started.
+    bool StartSplit(const char* target, const char* source, std::uint32_t pieceSize);
+    bool StartJoin(const char* target, const char* source);
+
+    // Holds the job at its next stop test; true when a job is pending or running.
+    bool Pause();
+    // Releases a hold, whether or not a job is still there; true when a job is pending or
+    // running.
+    bool Resume();
+    // Asks the job to stop at its next stop test and releases a hold.
+    bool Abort();
+    // Stops a running job without a result notification, drops a pending one and waits
+    // for the worker to end. Runs once; later calls return at once.
+    void Shutdown();
+
+    // A job is pending or running. Read by the owner at any time.
+    std::atomic<bool> m_bBusy{false};
+    // Delete-after-use option, written by the owner at any time; a job reads it at the
+    // moment it would delete.
+    std::atomic<bool> m_bDeleteSource{false};
+
+private:
+    void ResetJob();
+    static unsigned WorkerMain(CJobController* controller);
+    void RunSplit();
+    void RunJoin();
+
+    // The stop test before every block: waits out a hold, then tells whether to go on.
+    bool KeepGoing();
+    // Posts WM_JOB_DONE for a job that was asked to stop, unless the controller is being
+    // torn down.
+    void PostStopped(int lastFinished);
+    void Post(unsigned message, std::uintptr_t wParam, std::intptr_t lParam);
+
+    std::string m_strSource;
+    std::string m_strTarget;
+    std::uint32_t m_nPieceSize = 0;
+    bool m_bSplit = true;
+    std::atomic<bool> m_bContinue{true};
+    std::atomic<bool> m_bShutdown{false};
+    bool m_bHeld = false;  // user-interface thread only
+
+    std::mutex m_csJob;
+    const platform::NotifyTarget m_hNotifyWnd;
+    platform::WakeEvent m_hWakeEvent;
+    HoldGate m_hold;
+    std::unique_ptr<std::thread> m_pWorker;
+    const std::function<bool()> m_keepGoing;
+};

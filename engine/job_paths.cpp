@@ -1,0 +1,87 @@
+#include "engine/job_paths.h"
+
+#include <climits>
+#include <cstring>
+
+#include "platform/code_page.h"
+#include "platform/file_system.h"
+
+namespace {
+
+const char kMarker[] = "__";
+
+}  // namespace
+
+std::size_t FindInPath(const std::string& path, const std::string& needle, std::size_t from) {
+    const char* text = path.c_str();
+    for (std::size_t i = 0; i < path.size(); i += platform::CharLength(text + i)) {
+        if (i >= from && path.compare(i, needle.size(), needle) == 0) {
+            return i;
+        }
+    }
+    return std::string::npos;
+}
+
+bool EndsWithSeparator(const std::string& path) {
+    const char* text = path.c_str();
+    std::size_t last = std::string::npos;
+    for (std::size_t i = 0; i < path.size(); i += platform::CharLength(text + i)) {
+        last = i;
+    }
+    return last != std::string::npos && last + 1 == path.size() &&
+           path[last] == platform::kPathSeparator;
+}
+
+void AppendSeparator(std::string* path) {
+    if (!EndsWithSeparator(*path)) {
+        path->push_back(platform::kPathSeparator);
+    }
+}
+
+void CreateFolderChain(const std::string& folder) {
+    const std::string separator(1, platform::kPathSeparator);
+    for (std::size_t at = FindInPath(folder, separator); at != std::string::npos;
+         at = FindInPath(folder, separator, at + 1)) {
+        if (at > 0) {
+            platform::CreateFolder(folder.substr(0, at));
+        }
+    }
+    platform::CreateFolder(folder);
+}
+
+std::string PieceName(int number, const std::string& fileName) {
+    return std::to_string(number) + kMarker + fileName;
+}
+
+bool NameAfterMarker(const std::string& pieceName, std::string* fileName) {
+    std::size_t at = FindInPath(pieceName, kMarker);
+    if (at == std::string::npos) {
+        return false;
+    }
+    *fileName = pieceName.substr(at + std::strlen(kMarker));
+    return true;
+}
+
+bool ParsePieceNumber(const std::string& name, const std::string& fileName, int* number) {
+    const std::size_t suffix = std::strlen(kMarker) + fileName.size();
+    if (name.size() <= suffix || name.compare(name.size() - suffix, std::string::npos,
+                                              kMarker + fileName) != 0) {
+        return false;
+    }
+    const std::size_t digits = name.size() - suffix;
+    if (name[0] == '0') {
+        return false;
+    }
+    long long value = 0;
+    for (std::size_t i = 0; i < digits; ++i) {
+        if (name[i] < '0' || name[i] > '9') {
+            return false;
+        }
+        value = value * 10 + (name[i] - '0');
+        if (value > INT_MAX) {
+            return false;
+        }
+    }
+    *number = static_cast<int>(value);
+    return true;
+}

@@ -1,0 +1,33 @@
+// Path and name rules shared by the split and the join job. Paths are byte strings in the
+// system's narrow code page; every search steps over multi-byte characters whole, so the
+// second byte of a double-byte character is never taken for a separator.
+#pragma once
+
+#include <cstddef>
+#include <string>
+
+// Position of the first `needle` at or after `from` that starts on a character boundary,
+// or std::string::npos.
+std::size_t FindInPath(const std::string& path, const std::string& needle, std::size_t from = 0);
+
+// True when the last character of `path` is the path separator.
+bool EndsWithSeparator(const std::string& path);
+
+// Appends the path separator unless the path ends with one already.
+void AppendSeparator(std::string* path);
+
+// Creates `folder` and every folder above it, outermost first: each prefix that ends just
+// before a separator, then the whole path. Failures are left to show later, when a file
+// in the folder cannot be created.
+void CreateFolderChain(const std::string& folder);
+
+// The name of piece `number` of the file `fileName`: "1__film.avi", "2__film.avi", …
+std::string PieceName(int number, const std::string& fileName);
+
+// The joined file's name in a piece name: the text after its first "__". False when the
+// name holds no "__".
+bool NameAfterMarker(const std::string& pieceName, std::string* fileName);
+
+// Parses a name made by PieceName for `fileName`; false for any other name, numbers with
+// a sign or leading zeros included.
+bool ParsePieceNumber(const std::string& name, const std::string& fileName, int* number);

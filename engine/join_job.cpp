@@ -1,0 +1,129 @@
+// The join job: the numbered pieces in a folder appended, in number order, to one file.
+#include <algorithm>
+#include <climits>
+#include <vector>
+
+#include "engine/block_copy.h"
+#include "engine/job_controller.h"
+#include "engine/job_paths.h"
+#include "platform/file_system.h"
+#include "platform/folder_listing.h"
+
+namespace {
+
+struct Listing {
+    int matches = 0;          // entries whose name contains "__"
+    std::string lastMatch;    // the last of them, in listing order
+    std::vector<std::string> names;
+};
+
+Listing ListMatches(const std::string& folder) {
+    Listing result;
+    platform::FolderListing listing;
+    if (!listing.Start(folder)) {
+        return result;
+    }
+    platform::FolderListing::Entry entry;
+    while (listing.Next(&entry)) {
+        if (entry.isFolder && (entry.name == "." || entry.name == "..")) {
+            continue;
+        }
+        if (FindInPath(entry.name, "__") != std::string::npos) {
+            ++result.matches;
+            result.lastMatch = entry.name;
+            result.names.push_back(entry.name);
+        }
+    }
+    listing.Close();
+    return result;
+}
+
+// The highest piece number of `fileName` among `names` when the numbers found are exactly
+// 1 to that number, else 0.
+int CompletePieceCount(const std::vector<std::string>& names, const std::string& fileName) {
+    std::vector<int> numbers;
+    for (const std::string& name : names) {
+        int number = 0;
+        if (ParsePieceNumber(name, fileName, &number)) {
+            numbers.push_back(number);
+        }
+    }
+    std::sort(numbers.begin(), numbers.end());
+    numbers.erase(std::unique(numbers.begin(), numbers.end()), numbers.end());
+    if (numbers.empty() || numbers.front() != 1 ||
+        numbers.back() != static_cast<int>(numbers.size())) {
+        return 0;
+    }
+    return numbers.back();
+}
+
+}  // namespace
+
+void CJobController::RunJoin() {
+    std::string source = m_strSource;
+    std::string target = m_strTarget;
+    AppendSeparator(&source);
+    AppendSeparator(&target);
+
+    const Listing listing = ListMatches(source);
+    std::string outputName;
+    // Refuse a set with a gap or without piece 1 before anything is created, rather than
+    // join a short file and call it a success.
+    const int highest = listing.matches > 0 && NameAfterMarker(listing.lastMatch, &outputName)
+                            ? CompletePieceCount(listing.names, outputName)
+                            : 0;
+    if (highest == 0) {
+        Post(WM_JOB_DONE, JOB_SOURCE_ERROR, 0);
+        return;
+    }
+
+    CreateFolderChain(target);
+    platform::BufferedWriter output(kFileBufferSize);
+    if (!output.Create(target + outputName)) {
+        Post(WM_JOB_DONE, JOB_TARGET_ERROR, 0);
+        return;
+    }
+    Post(WM_JOB_RANGE, static_cast<std::uintptr_t>(listing.matches), 0);
+
+    platform::BufferedReader piece(kFileBufferSize);
+    char block[kBlockSize];
+    int lastFinished = 0;
+    bool folderFlushed = false;
+    for (int number = 1;; ++number) {
+        const std::string piecePath = source + PieceName(number, outputName);
+        if (!piece.Open(piecePath)) {
+            // The end of the pieces, unless a piece the listing found has gone missing.
+            const bool complete = number > highest;
+            const bool closed = output.Close();
+            Post(WM_JOB_DONE, !closed ? JOB_TARGET_ERROR : complete ? JOB_OK : JOB_SOURCE_ERROR,
+                 lastFinished);
+            return;
+        }
+        std::uint64_t copied = 0;
+        const CopyEnd end = CopyBlocks(piece, output, UINT64_MAX, block, m_keepGoing, &copied);
+        piece.Close();
+        if (end == CopyEnd::kStopped) {
+            output.Close();
+            PostStopped(lastFinished);
+            return;
+        }
+        if (end != CopyEnd::kSourceEnd) {
+            output.Close();
+            Post(WM_JOB_DONE, end == CopyEnd::kReadFailed ? JOB_SOURCE_ERROR : JOB_TARGET_ERROR,
+                 lastFinished);
+            return;
+        }
+        if (m_bDeleteSource) {
+            // A piece is data until its bytes are safely in the output.
+            if (!output.Flush() || !(folderFlushed || platform::FlushFolder(target))) {
+                output.Close();
+                Post(WM_JOB_DONE, JOB_TARGET_ERROR, lastFinished);
+                return;
+            }
+            folderFlushed = true;
+            platform::DeleteFile(piecePath);
+        }
+        lastFinished = number;
+        Post(WM_JOB_PROGRESS, 0, number);
+    }
+}

@@ -1,0 +1,100 @@
+// The split job: one source file cut into numbered pieces of the piece size.
+#include <vector>
+
+#include "engine/block_copy.h"
+#include "engine/job_controller.h"
+#include "engine/job_paths.h"
+#include "platform/file.h"
+#include "platform/file_system.h"
+
+namespace {
+
+// Forces pieces that were closed without a flush down to the medium.
+bool FlushPieces(const std::string& folder,
+                 const std::string& fileName,
+                 const std::vector<int>& numbers) {
+    for (int number : numbers) {
+        platform::File piece;
+        if (!piece.Open(folder + PieceName(number, fileName), platform::File::Access::kWriteExisting) ||
+            !piece.Flush() || !piece.Close()) {
+            return false;
+        }
+    }
+    return true;
+}
+
+}  // namespace
+
+void CJobController::RunSplit() {
+    const std::string source = m_strSource;
+    std::string target = m_strTarget;
+    const std::uint32_t pieceSize = m_nPieceSize;
+
+    platform::BufferedReader reader(kFileBufferSize);
+    std::uint64_t length = 0;
+    if (!reader.Open(source) || !reader.Length(&length)) {
+        reader.Close();
+        Post(WM_JOB_DONE, JOB_SOURCE_ERROR, 0);
+        return;
+    }
+    CreateFolderChain(target);
+    AppendSeparator(&target);
+    Post(WM_JOB_RANGE, static_cast<std::uintptr_t>(length / pieceSize + 1), 1);
+
+    const std::string fileName = reader.FileName();
+    platform::BufferedWriter piece(kFileBufferSize);
+    char block[kBlockSize];
+    std::vector<int> unflushed;  // pieces closed while delete-after-use was off
+    int lastFinished = 0;
+    for (int number = 1;; ++number) {
+        if (!piece.Create(target + PieceName(number, fileName))) {
+            reader.Close();
+            Post(WM_JOB_DONE, JOB_TARGET_ERROR, lastFinished);
+            return;
+        }
+        std::uint64_t copied = 0;
+        const CopyEnd end = CopyBlocks(reader, piece, pieceSize, block, m_keepGoing, &copied);
+        if (end == CopyEnd::kStopped) {
+            // The piece keeps what was written to it; a stop is not a failure to report.
+            piece.Close();
+            reader.Close();
+            PostStopped(lastFinished);
+            return;
+        }
+        if (end == CopyEnd::kReadFailed || end == CopyEnd::kWriteFailed) {
+            piece.Close();
+            reader.Close();
+            Post(WM_JOB_DONE, end == CopyEnd::kReadFailed ? JOB_SOURCE_ERROR : JOB_TARGET_ERROR,
+                 lastFinished);
+            return;
+        }
+        // With delete-after-use the pieces are made durable as they are finished, so that
+        // the source can go as soon as the last one is.
+        const bool flushNow = m_bDeleteSource;
+        bool written = !flushNow || piece.Flush();
+        written = piece.Close() && written;
+        if (!written) {
+            reader.Close();
+            Post(WM_JOB_DONE, JOB_TARGET_ERROR, lastFinished);
+            return;
+        }
+        if (!flushNow) {
+            unflushed.push_back(number);
+        }
+        lastFinished = number;
+        Post(WM_JOB_PROGRESS, 0, number);
+        if (end == CopyEnd::kSourceEnd) {
+            break;
+        }
+    }
+    // Closing a file that was only read loses nothing, so its result does not matter.
+    reader.Close();
+    if (m_bDeleteSource) {
+        if (!FlushPieces(target, fileName, unflushed) || !platform::FlushFolder(target)) {
+            Post(WM_JOB_DONE, JOB_TARGET_ERROR, lastFinished);
+            return;
+        }
+        platform::DeleteFile(m_strSource);
+    }
+    Post(WM_JOB_DONE, JOB_OK, lastFinished);
+}

@@ -1,0 +1,38 @@
+// A file read in small blocks through a large read-ahead buffer, so that a copy loop can
+// work block by block without paying one system call per block.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "platform/file.h"
+
+namespace platform {
+
+class BufferedReader {
+public:
+    explicit BufferedReader(std::size_t bufferSize);
+
+    bool Open(const std::string& path) {
+        return Reset(m_file.Open(path, File::Access::kReadShareDenyWrite));
+    }
+    // Reads `size` bytes, fewer only at the end of the file: the count read, 0 at the end,
+    // -1 on error. Short reads of the system are filled up, so blocks stay whole.
+    std::int64_t Read(void* buffer, std::size_t size);
+    bool Length(std::uint64_t* length) const { return m_file.Length(length); }
+    std::string FileName() const { return m_file.FileName(); }
+    bool Close() { return m_file.Close(); }
+
+private:
+    bool Reset(bool opened);
+
+    File m_file;
+    std::unique_ptr<char[]> m_buffer;
+    std::size_t m_capacity;
+    std::size_t m_begin = 0;
+    std::size_t m_end = 0;
+};
+
+}  // namespace platform

@@ -1,0 +1,39 @@
+// A file written in small blocks through a large write-behind buffer. What was written
+// reaches the file no later than Close, which reports every failure on the way.
+#pragma once
+
+#include <cstddef>
+#include <memory>
+#include <string>
+
+#include "platform/file.h"
+
+namespace platform {
+
+class BufferedWriter {
+public:
+    explicit BufferedWriter(std::size_t bufferSize);
+    // Closes a file still open, buffer included, without reporting; callers that care
+    // about the result close it themselves.
+    ~BufferedWriter();
+
+    // Creates the file, or empties it if it exists.
+    bool Create(const std::string& path);
+    bool Write(const void* data, std::size_t size);
+    // Writes out the buffer and forces the file's contents down to the medium.
+    bool Flush();
+    // Writes out the buffer and closes the file; the file is closed even on failure.
+    bool Close();
+    bool IsOpen() const { return m_file.IsOpen(); }
+
+private:
+    bool Drain();
+
+    File m_file;
+    std::unique_ptr<char[]> m_buffer;
+    std::size_t m_capacity;
+    std::size_t m_used = 0;
+    bool m_failed = false;  // a write failed: nothing more is accepted
+};
+
+}  // namespace platform

@@ -1,0 +1,51 @@
+// A file of the operating system, opened in one of the few ways the jobs need.
+// Every call that can fail says so in its result; nothing is thrown.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+namespace platform {
+
+class File {
+public:
+    enum class Access {
+        // Read; other programs may read but not write; the file must exist and be no folder.
+        kReadShareDenyWrite,
+        // Write, no sharing; the file is created, or emptied if it exists.
+        kCreateWrite,
+        // Write, no sharing; the file must exist and keeps its contents (used to flush it).
+        kWriteExisting,
+    };
+
+    File() = default;
+    File(const File&) = delete;
+    File& operator=(const File&) = delete;
+    // Closes a file that is still open; callers that care about the result call Close first.
+    ~File();
+
+    bool Open(const std::string& path, Access access);
+    bool IsOpen() const { return m_handle != kInvalid; }
+
+    // Reads up to `size` bytes. Returns the count read, 0 at the end of the file, -1 on error.
+    std::int64_t Read(void* buffer, std::size_t size);
+    // Writes all `size` bytes. A short write that cannot be completed is an error.
+    bool Write(const void* data, std::size_t size);
+    // Forces what was written down to the medium.
+    bool Flush();
+    bool Length(std::uint64_t* length) const;
+    // Closes the file; false when the system reports an error, which may be the first sign
+    // of a failed write. The file is closed either way.
+    bool Close();
+
+    // Final component of the file's full path, as given to Open.
+    std::string FileName() const;
+
+private:
+    static constexpr std::intptr_t kInvalid = -1;
+    std::intptr_t m_handle = kInvalid;  // a HANDLE or a descriptor
+    std::string m_fullPath;
+};
+
+}  // namespace platform

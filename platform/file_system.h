@@ -1,0 +1,25 @@
+// Folder and file-name operations of the operating system.
+#pragma once
+
+#include <string>
+
+namespace platform {
+
+// The path separator: '\\' on Windows, '/' elsewhere.
+extern const char kPathSeparator;
+
+// Creates one folder; false when it exists already or cannot be made.
+bool CreateFolder(const std::string& path);
+
+// Deletes one file. True means the system accepted the request; on some systems the name
+// can outlive a successful delete for a while (PathExists tells).
+bool DeleteFile(const std::string& path);
+
+// True when `path` names an existing file or folder.
+bool PathExists(const std::string& path);
+
+// Makes the entries of a folder (created and removed names) durable where the system
+// needs that separately from the files' own data.
+bool FlushFolder(const std::string& folder);
+
+}  // namespace platform

@@ -1,0 +1,33 @@
+// Listing of the entries of one folder, in the order the file system gives them.
+#pragma once
+
+#include <string>
+
+namespace platform {
+
+class FolderListing {
+public:
+    struct Entry {
+        std::string name;  // without folder
+        bool isFolder = false;
+    };
+
+    FolderListing() = default;
+    FolderListing(const FolderListing&) = delete;
+    FolderListing& operator=(const FolderListing&) = delete;
+    ~FolderListing();
+
+    // Starts listing `folder`, which ends with the path separator. False when the folder
+    // cannot be read.
+    bool Start(const std::string& folder);
+    // Steps to the next entry, "." and ".." included; false after the last one.
+    bool Next(Entry* entry);
+    void Close();
+
+private:
+    void* m_handle = nullptr;
+    bool m_havePending = false;  // Windows yields the first entry together with the handle
+    Entry m_pending;
+};
+
+}  // namespace platform

@@ -1,0 +1,111 @@
+// Files over POSIX descriptors. There are no share modes here: other programs are not
+// kept from writing to a file open for reading.
+#include "platform/file.h"
+
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace platform {
+
+File::~File() {
+    if (IsOpen()) {
+        Close();
+    }
+}
+
+bool File::Open(const std::string& path, Access access) {
+    if (IsOpen() && !Close()) {
+        return false;
+    }
+    int flags = O_CLOEXEC;
+    switch (access) {
+        case Access::kReadShareDenyWrite:
+            flags |= O_RDONLY;
+            break;
+        case Access::kCreateWrite:
+            flags |= O_WRONLY | O_CREAT | O_TRUNC;
+            break;
+        case Access::kWriteExisting:
+            flags |= O_WRONLY;
+            break;
+    }
+    int fd;
+    do {
+        fd = ::open(path.c_str(), flags, 0666);
+    } while (fd < 0 && errno == EINTR);
+    if (fd < 0) {
+        return false;
+    }
+    struct stat info;
+    if (::fstat(fd, &info) != 0 || S_ISDIR(info.st_mode)) {
+        ::close(fd);
+        errno = EISDIR;
+        return false;
+    }
+    if (access == Access::kReadShareDenyWrite) {
+        ::posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
+    }
+    m_handle = fd;
+    m_fullPath = path;
+    return true;
+}
+
+std::int64_t File::Read(void* buffer, std::size_t size) {
+    ssize_t n;
+    do {
+        n = ::read(static_cast<int>(m_handle), buffer, size);
+    } while (n < 0 && errno == EINTR);
+    return n;
+}
+
+bool File::Write(const void* data, std::size_t size) {
+    const char* p = static_cast<const char*>(data);
+    while (size > 0) {
+        ssize_t n = ::write(static_cast<int>(m_handle), p, size);
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        if (n <= 0) {
+            if (n == 0) {
+                errno = ENOSPC;
+            }
+            return false;
+        }
+        p += n;
+        size -= static_cast<std::size_t>(n);
+    }
+    return true;
+}
+
+bool File::Flush() {
+    return ::fsync(static_cast<int>(m_handle)) == 0;
+}
+
+bool File::Length(std::uint64_t* length) const {
+    struct stat info;
+    if (::fstat(static_cast<int>(m_handle), &info) != 0) {
+        return false;
+    }
+    *length = static_cast<std::uint64_t>(info.st_size);
+    return true;
+}
+
+bool File::Close() {
+    if (!IsOpen()) {
+        return true;
+    }
+    int fd = static_cast<int>(m_handle);
+    m_handle = kInvalid;
+    m_fullPath.clear();
+    // On Linux the descriptor is released even when close reports EINTR.
+    return ::close(fd) == 0 || errno == EINTR;
+}
+
+std::string File::FileName() const {
+    std::string::size_type slash = m_fullPath.rfind('/');
+    return slash == std::string::npos ? m_fullPath : m_fullPath.substr(slash + 1);
+}
+
+}  // namespace platform

@@ -1,0 +1,34 @@
+// Folder and file-name operations over POSIX calls; paths are UTF-8 with '/' as separator.
+#include "platform/file_system.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace platform {
+
+const char kPathSeparator = '/';
+
+bool CreateFolder(const std::string& path) {
+    return ::mkdir(path.c_str(), 0777) == 0;
+}
+
+bool DeleteFile(const std::string& path) {
+    return ::unlink(path.c_str()) == 0;
+}
+
+bool PathExists(const std::string& path) {
+    struct stat info;
+    return ::lstat(path.c_str(), &info) == 0;
+}
+
+bool FlushFolder(const std::string& folder) {
+    int fd = ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) {
+        return false;
+    }
+    bool flushed = ::fsync(fd) == 0;
+    return ::close(fd) == 0 && flushed;
+}
+
+}  // namespace platform

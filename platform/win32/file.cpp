@@ -1,0 +1,121 @@
+// Files over Win32 handles, with the ANSI code page for paths.
+#include "platform/file.h"
+
+#include <windows.h>
+
+#include "platform/code_page.h"
+
+namespace platform {
+
+namespace {
+
+HANDLE AsHandle(std::intptr_t handle) {
+    return reinterpret_cast<HANDLE>(handle);
+}
+
+// The largest count handed to one ReadFile or WriteFile call.
+constexpr std::size_t kMaxTransfer = 1u << 30;
+
+}  // namespace
+
+File::~File() {
+    if (IsOpen()) {
+        Close();
+    }
+}
+
+bool File::Open(const std::string& path, Access access) {
+    if (IsOpen() && !Close()) {
+        return false;
+    }
+    DWORD desired = GENERIC_WRITE;
+    DWORD share = 0;
+    DWORD disposition = OPEN_EXISTING;
+    DWORD flags = FILE_ATTRIBUTE_NORMAL;
+    switch (access) {
+        case Access::kReadShareDenyWrite:
+            desired = GENERIC_READ;
+            share = FILE_SHARE_READ;
+            flags |= FILE_FLAG_SEQUENTIAL_SCAN;
+            break;
+        case Access::kCreateWrite:
+            disposition = CREATE_ALWAYS;
+            break;
+        case Access::kWriteExisting:
+            break;
+    }
+    HANDLE handle = ::CreateFileA(path.c_str(), desired, share, nullptr, disposition, flags, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) {
+        return false;
+    }
+    m_handle = reinterpret_cast<std::intptr_t>(handle);
+
+    char full[MAX_PATH * 2];
+    DWORD length = ::GetFullPathNameA(path.c_str(), sizeof full, full, nullptr);
+    m_fullPath = length > 0 && length < sizeof full ? std::string(full, length) : path;
+    return true;
+}
+
+std::int64_t File::Read(void* buffer, std::size_t size) {
+    DWORD got = 0;
+    DWORD want = static_cast<DWORD>(size < kMaxTransfer ? size : kMaxTransfer);
+    if (!::ReadFile(AsHandle(m_handle), buffer, want, &got, nullptr)) {
+        return -1;
+    }
+    return got;
+}
+
+bool File::Write(const void* data, std::size_t size) {
+    const char* p = static_cast<const char*>(data);
+    while (size > 0) {
+        DWORD done = 0;
+        DWORD want = static_cast<DWORD>(size < kMaxTransfer ? size : kMaxTransfer);
+        if (!::WriteFile(AsHandle(m_handle), p, want, &done, nullptr)) {
+            return false;
+        }
+        if (done == 0) {
+            ::SetLastError(ERROR_DISK_FULL);
+            return false;
+        }
+        p += done;
+        size -= done;
+    }
+    return true;
+}
+
+bool File::Flush() {
+    return ::FlushFileBuffers(AsHandle(m_handle)) != 0;
+}
+
+bool File::Length(std::uint64_t* length) const {
+    LARGE_INTEGER size;
+    if (!::GetFileSizeEx(AsHandle(m_handle), &size)) {
+        return false;
+    }
+    *length = static_cast<std::uint64_t>(size.QuadPart);
+    return true;
+}
+
+bool File::Close() {
+    if (!IsOpen()) {
+        return true;
+    }
+    HANDLE handle = AsHandle(m_handle);
+    m_handle = kInvalid;
+    m_fullPath.clear();
+    return ::CloseHandle(handle) != 0;
+}
+
+std::string File::FileName() const {
+    // The text after the last '\', '/' or ':', stepping over double-byte characters.
+    std::size_t start = 0;
+    for (std::size_t i = 0; i < m_fullPath.size(); i += CharLength(m_fullPath.c_str() + i)) {
+        char c = m_fullPath[i];
+        if (c == '\\' || c == '/' || c == ':') {
+            start = i + 1;
+        }
+    }
+    return m_fullPath.substr(start);
+}
+
+}  // namespace platform

@@ -1,0 +1,236 @@
+// The join job: which pieces it takes, what it refuses, and when pieces may go.
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <thread>
+
+#include "engine/job_controller.h"
+#include "platform/file_system.h"
+#include "tests/support/job_outcome.h"
+#include "tests/support/test_files.h"
+
+namespace {
+
+using std::chrono::seconds;
+
+class JoinJob : public ::testing::Test {
+protected:
+    JobOutcome Join(const std::string& source, const std::string& target) {
+        WaitUntilIdle(controller);
+        EXPECT_TRUE(controller.StartJoin(target.c_str(), source.c_str()));
+        return CollectJob(receiver);
+    }
+
+    void Piece(const std::string& name, const std::string& bytes) {
+        if (!Exists(dir / "in")) {
+            MakeFolder(dir / "in");
+        }
+        WriteWholeFile(dir / ("in/" + name), bytes);
+    }
+
+    TempFolder dir;
+    JobReceiver receiver;
+    CJobController controller{receiver.Target()};
+};
+
+TEST_F(JoinJob, PiecesJoinInNumberOrder) {
+    for (int count : {1, 2, 3, 12}) {
+        SCOPED_TRACE(count);
+        std::string whole;
+        RemoveTree(dir / "in");
+        for (int k = 1; k <= count; ++k) {
+            const std::string bytes = Pattern(1000 * k, k);
+            Piece(std::to_string(k) + "__a.bin", bytes);
+            whole += bytes;
+        }
+        JobOutcome job = Join(dir / "in", dir / "out");
+        EXPECT_EQ(job.broken, "");
+        EXPECT_EQ(job.range, static_cast<std::uint64_t>(count));
+        EXPECT_EQ(job.rangeKind, 0);
+        EXPECT_EQ(job.result, JOB_OK);
+        EXPECT_EQ(job.done, count);
+        EXPECT_EQ(ReadWholeFile(dir / "out/a.bin"), whole);
+    }
+}
+
+TEST_F(JoinJob, IncompleteSetsAreRefusedBeforeAnythingIsCreated) {
+    const std::vector<std::vector<int>> sets = {{1, 2, 4}, {2, 3}, {3}};
+    for (const std::vector<int>& set : sets) {
+        RemoveTree(dir / "in");
+        for (int k : set) {
+            Piece(std::to_string(k) + "__a.bin", Pattern(100, k));
+        }
+        controller.m_bDeleteSource = true;
+        JobOutcome job = Join(dir / "in", dir / "out");
+        EXPECT_EQ(job.broken, "");
+        EXPECT_FALSE(job.hasRange);
+        EXPECT_EQ(job.result, JOB_SOURCE_ERROR);
+        EXPECT_EQ(job.done, 0);
+        EXPECT_FALSE(Exists(dir / "out"));
+        EXPECT_EQ(ListNames(dir / "in").size(), set.size());
+    }
+}
+
+TEST_F(JoinJob, SourceFoldersWithoutPieces) {
+    MakeFolder(dir / "empty");
+    MakeFolder(dir / "plain");
+    WriteWholeFile(dir / "plain/readme.txt", "x");
+    WriteWholeFile(dir / "plain/a_b.txt", "x");
+    for (const std::string& source : {dir / "empty", dir / "plain", dir / "missing"}) {
+        JobOutcome job = Join(source, dir / "out");
+        EXPECT_EQ(job.broken, "");
+        EXPECT_FALSE(job.hasRange);
+        EXPECT_EQ(job.result, JOB_SOURCE_ERROR);
+        EXPECT_FALSE(Exists(dir / "out"));
+    }
+}
+
+TEST_F(JoinJob, UnrelatedLastMatchDoesNotEmptyAFile) {
+    Piece("notes__old.txt", "unrelated");
+    MakeFolder(dir / "out");
+    WriteWholeFile(dir / "out/old.txt", "keep me");
+    JobOutcome job = Join(dir / "in", dir / "out");
+    EXPECT_EQ(job.result, JOB_SOURCE_ERROR);
+    EXPECT_EQ(ReadWholeFile(dir / "out/old.txt"), "keep me");
+}
+
+TEST_F(JoinJob, SubFolderMatchesAreCountedButNotJoined) {
+    Piece("1__a.bin", "one");
+    Piece("2__a.bin", "two");
+    MakeFolder(dir / "in/sub__dir");
+    JobOutcome job = Join(dir / "in", dir / "out");
+    EXPECT_EQ(job.broken, "");
+    // The listing order decides which match names the output; either way nothing is lost.
+    if (job.result == JOB_OK) {
+        EXPECT_EQ(job.range, 3u);
+        EXPECT_EQ(ReadWholeFile(dir / "out/a.bin"), "onetwo");
+    } else {
+        EXPECT_EQ(job.result, JOB_SOURCE_ERROR);
+        EXPECT_FALSE(Exists(dir / "out"));
+    }
+}
+
+TEST_F(JoinJob, NamesWithTheMarkerInside) {
+    Piece("1__a__b.txt", "first ");
+    Piece("2__a__b.txt", "second");
+    JobOutcome job = Join(dir / "in", dir / "out");
+    EXPECT_EQ(job.result, JOB_OK);
+    EXPECT_EQ(ReadWholeFile(dir / "out/a__b.txt"), "first second");
+}
+
+TEST_F(JoinJob, SameFolderAndDeepTargets) {
+    Piece("1__a.bin", "xy");
+    Piece("2__a.bin", "z");
+    EXPECT_EQ(Join(dir / "in", dir / "in").result, JOB_OK);
+    EXPECT_EQ(ReadWholeFile(dir / "in/a.bin"), "xyz");
+
+    const std::string deep = (dir / "d/e") + platform::kPathSeparator;
+    EXPECT_EQ(Join((dir / "in") + platform::kPathSeparator, deep).result, JOB_OK);
+    EXPECT_EQ(ReadWholeFile(dir / "d/e/a.bin"), "xyz");
+}
+
+TEST_F(JoinJob, ExistingOutputIsReplacedAndEmptyPiecesAddNothing) {
+    Piece("1__a.bin", Pattern(4096));
+    Piece("2__a.bin", "");
+    MakeFolder(dir / "out");
+    WriteWholeFile(dir / "out/a.bin", Pattern(100000, 7));
+    EXPECT_EQ(Join(dir / "in", dir / "out").result, JOB_OK);
+    EXPECT_EQ(ReadWholeFile(dir / "out/a.bin"), Pattern(4096));
+}
+
+TEST_F(JoinJob, OutputThatCannotBeCreated) {
+    Piece("1__a.bin", "x");
+    WriteWholeFile(dir / "file", "");
+    JobOutcome job = Join(dir / "in", dir / "file/out");
+    EXPECT_EQ(job.broken, "");
+    EXPECT_FALSE(job.hasRange);
+    EXPECT_EQ(job.result, JOB_TARGET_ERROR);
+    EXPECT_TRUE(Exists(dir / "in/1__a.bin"));
+}
+
+TEST_F(JoinJob, DeleteAfterUseRemovesEachPieceBeforeItsProgress) {
+    for (int k = 1; k <= 4; ++k) {
+        Piece(std::to_string(k) + "__a.bin", Pattern(5000, k));
+    }
+    controller.m_bDeleteSource = true;
+    if (receiver.CatchWorkerAt(WM_JOB_PROGRESS, 2)) {
+        ASSERT_TRUE(controller.StartJoin((dir / "out").c_str(), (dir / "in").c_str()));
+        ASSERT_TRUE(receiver.WaitWorkerCaught(seconds(30)));
+        EXPECT_FALSE(Exists(dir / "in/1__a.bin"));
+        EXPECT_FALSE(Exists(dir / "in/2__a.bin"));
+        EXPECT_TRUE(Exists(dir / "in/3__a.bin"));
+        receiver.ReleaseWorker();
+        EXPECT_EQ(CollectJob(receiver).result, JOB_OK);
+    } else {
+        EXPECT_EQ(Join(dir / "in", dir / "out").result, JOB_OK);
+    }
+    EXPECT_TRUE(ListNames(dir / "in").empty());
+    EXPECT_EQ(ReadWholeFile(dir / "out/a.bin"),
+              Pattern(5000, 1) + Pattern(5000, 2) + Pattern(5000, 3) + Pattern(5000, 4));
+}
+
+TEST_F(JoinJob, StopLeavesTheUnreadPieces) {
+    for (int k = 1; k <= 4; ++k) {
+        Piece(std::to_string(k) + "__a.bin", Pattern(5000, k));
+    }
+    controller.m_bDeleteSource = true;
+    if (!receiver.CatchWorkerAt(WM_JOB_PROGRESS, 2)) {
+        GTEST_SKIP() << "posting never blocks here";
+    }
+    ASSERT_TRUE(controller.StartJoin((dir / "out").c_str(), (dir / "in").c_str()));
+    ASSERT_TRUE(receiver.WaitWorkerCaught(seconds(30)));
+    EXPECT_TRUE(controller.Abort());
+    receiver.ReleaseWorker();
+    JobOutcome job = CollectJob(receiver);
+    EXPECT_EQ(job.broken, "");
+    EXPECT_EQ(job.result, JOB_ABORTED);
+    EXPECT_EQ(job.done, 2);
+    EXPECT_EQ(ListNames(dir / "in"), (std::vector<std::string>{"3__a.bin", "4__a.bin"}));
+    EXPECT_EQ(ReadWholeFile(dir / "out/a.bin"), Pattern(5000, 1) + Pattern(5000, 2));
+}
+
+TEST_F(JoinJob, StopDuringShutdownPostsNothing) {
+    for (int k = 1; k <= 3; ++k) {
+        Piece(std::to_string(k) + "__a.bin", Pattern(5000, k));
+    }
+    JobReceiver quiet;
+    if (!quiet.CatchWorkerAt(WM_JOB_PROGRESS, 1)) {
+        GTEST_SKIP() << "posting never blocks here";
+    }
+    auto owned = std::make_unique<CJobController>(quiet.Target());
+    ASSERT_TRUE(owned->StartJoin((dir / "out").c_str(), (dir / "in").c_str()));
+    ASSERT_TRUE(quiet.WaitWorkerCaught(seconds(30)));
+    std::thread release([&quiet] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(200));
+        quiet.ReleaseWorker();
+    });
+    owned.reset();
+    release.join();
+    for (const JobMessage& m : Drain(quiet)) {
+        EXPECT_NE(m.message, WM_JOB_DONE);
+    }
+    EXPECT_EQ(ListNames(dir / "in").size(), 3u);
+}
+
+TEST_F(JoinJob, SplitThenJoinIsByteIdentical) {
+    for (std::uint32_t size : {4096u, 3u * 4096u, 1u << 20}) {
+        const std::size_t s = size;
+        for (std::size_t length : {std::size_t{0}, std::size_t{1}, s - 1, s, s + 1, 2 * s,
+                                   10 * s + 4095}) {
+            if (size == (1u << 20) && length > 3u * size) {
+                continue;
+            }
+            SCOPED_TRACE(std::to_string(size) + "/" + std::to_string(length));
+            const std::string content = Pattern(length, static_cast<unsigned>(length + size));
+            RemoveTree(dir / "p");
+            WriteWholeFile(dir / "src.bin", content);
+            WaitUntilIdle(controller);
+            ASSERT_TRUE(controller.StartSplit((dir / "p").c_str(), (dir / "src.bin").c_str(), size));
+            ASSERT_EQ(CollectJob(receiver).result, JOB_OK);
+            ASSERT_EQ(Join(dir / "p", dir / "j").result, JOB_OK);
+            EXPECT_EQ(ReadWholeFile(dir / "j/src.bin"), content);
+        }
+    }
+}
+
+}  // namespace

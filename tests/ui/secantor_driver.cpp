@@ -1,0 +1,203 @@
+// Finding and driving Secantor.exe's windows across processes.
+#include "tests/ui/secantor_driver.h"
+
+#include <commctrl.h>
+
+#include <stdexcept>
+
+namespace {
+
+// Start-up of a fresh Wine process can take several seconds on a loaded machine.
+constexpr DWORD kStartWaitMs = 60000;
+constexpr UINT kSendTimeoutMs = 5000;
+constexpr int kMessageBoxTextId = 0xFFFF;
+
+LRESULT Send(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    DWORD_PTR result = 0;
+    if (!SendMessageTimeoutW(window, message, wParam, lParam, SMTO_ABORTIFHUNG, kSendTimeoutMs,
+                             &result)) {
+        throw std::runtime_error("the program did not answer a message");
+    }
+    return static_cast<LRESULT>(result);
+}
+
+std::wstring ClassName(HWND window) {
+    wchar_t name[64] = {};
+    GetClassNameW(window, name, 64);
+    return name;
+}
+
+std::wstring ProgramPath() {
+    wchar_t path[MAX_PATH];
+    const DWORD length = GetModuleFileNameW(nullptr, path, MAX_PATH);
+    std::wstring program(path, length);
+    return program.substr(0, program.find_last_of(L'\\') + 1) + L"Secantor.exe";
+}
+
+struct Search {
+    DWORD pid;
+    const std::wstring* caption;  // null: a message box
+    HWND found;
+};
+
+BOOL CALLBACK Visit(HWND window, LPARAM param) {
+    auto* search = reinterpret_cast<Search*>(param);
+    DWORD pid = 0;
+    GetWindowThreadProcessId(window, &pid);
+    if (pid != search->pid || !IsWindowVisible(window) || ClassName(window) != L"#32770") {
+        return TRUE;
+    }
+    const bool isMessageBox = GetDlgItem(window, kMessageBoxTextId) != nullptr;
+    if (search->caption == nullptr ? isMessageBox
+                                   : !isMessageBox && Text(window) == *search->caption) {
+        search->found = window;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+HWND Find(DWORD pid, const std::wstring* caption) {
+    Search search = {pid, caption, nullptr};
+    EnumWindows(Visit, reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
+BOOL CALLBACK FindIcon(HWND child, LPARAM param) {
+    if (IsWindowVisible(child) && ClassName(child) == L"Static" &&
+        (GetWindowLongW(child, GWL_STYLE) & SS_TYPEMASK) == SS_ICON) {
+        *reinterpret_cast<bool*>(param) = true;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+}  // namespace
+
+SecantorProcess::SecantorProcess(const std::string& folder) {
+    const std::wstring program = ProgramPath();
+    std::wstring commandLine = L"\"" + program + L"\"";
+    SECURITY_ATTRIBUTES inherit = {sizeof inherit, nullptr, TRUE};
+    HANDLE nul = CreateFileW(L"NUL", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                             &inherit, OPEN_EXISTING, 0, nullptr);
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdInput = startup.hStdOutput = startup.hStdError = nul;
+    const ULONGLONG started = GetTickCount64();
+    const BOOL created = CreateProcessW(program.c_str(), &commandLine[0], nullptr, nullptr, TRUE, 0,
+                                        nullptr, Wide(folder).c_str(), &startup, &m_info);
+    CloseHandle(nul);
+    if (!created) {
+        throw std::runtime_error("cannot start Secantor.exe");
+    }
+    const std::wstring caption = L"Secantor";
+    WaitUntil([&] { return (m_dialog = FindDialog(Id(), caption)) != nullptr; }, kStartWaitMs);
+    m_secondsToDialog = static_cast<double>(GetTickCount64() - started) / 1000.0;
+    if (m_dialog == nullptr) {
+        TerminateProcess(m_info.hProcess, 1);
+        throw std::runtime_error("Secantor.exe showed no dialog");
+    }
+}
+
+SecantorProcess::~SecantorProcess() {
+    if (WaitForSingleObject(m_info.hProcess, 0) == WAIT_TIMEOUT) {
+        TerminateProcess(m_info.hProcess, 1);
+        WaitForSingleObject(m_info.hProcess, 5000);
+    }
+    CloseHandle(m_info.hThread);
+    CloseHandle(m_info.hProcess);
+}
+
+bool SecantorProcess::WaitForExit(DWORD ms, DWORD* exitCode) {
+    if (WaitForSingleObject(m_info.hProcess, ms) != WAIT_OBJECT_0) {
+        return false;
+    }
+    GetExitCodeProcess(m_info.hProcess, exitCode);
+    return true;
+}
+
+std::wstring Wide(const std::string& ansi) {
+    const int length = MultiByteToWideChar(CP_ACP, 0, ansi.data(), static_cast<int>(ansi.size()),
+                                           nullptr, 0);
+    std::wstring wide(static_cast<std::size_t>(length), L'\0');
+    MultiByteToWideChar(CP_ACP, 0, ansi.data(), static_cast<int>(ansi.size()), &wide[0], length);
+    return wide;
+}
+
+std::string Ansi(const std::wstring& wide) {
+    const int length = WideCharToMultiByte(CP_ACP, 0, wide.data(), static_cast<int>(wide.size()),
+                                           nullptr, 0, nullptr, nullptr);
+    std::string ansi(static_cast<std::size_t>(length), '\0');
+    WideCharToMultiByte(CP_ACP, 0, wide.data(), static_cast<int>(wide.size()), &ansi[0], length,
+                        nullptr, nullptr);
+    return ansi;
+}
+
+std::wstring Text(HWND window) {
+    wchar_t text[1024] = {};
+    Send(window, WM_GETTEXT, 1024, reinterpret_cast<LPARAM>(text));
+    return text;
+}
+
+void SetText(HWND window, const std::wstring& text) {
+    Send(window, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()));
+}
+
+void Click(HWND button) {
+    PostMessageW(button, BM_CLICK, 0, 0);
+}
+
+bool IsChecked(HWND button) {
+    return Send(button, BM_GETCHECK, 0, 0) == BST_CHECKED;
+}
+
+void PressKey(HWND window, WORD key) {
+    PostMessageW(window, WM_KEYDOWN, key, 1);
+    PostMessageW(window, WM_KEYUP, key, 1 | (1u << 30) | (1u << 31));
+}
+
+int ProgressPos(HWND bar) {
+    return static_cast<int>(Send(bar, PBM_GETPOS, 0, 0));
+}
+
+int ProgressHigh(HWND bar) {
+    return static_cast<int>(Send(bar, PBM_GETRANGE, FALSE, 0));
+}
+
+int ProgressLow(HWND bar) {
+    return static_cast<int>(Send(bar, PBM_GETRANGE, TRUE, 0));
+}
+
+bool WaitForMessageBox(DWORD pid, MessageBoxView* view, DWORD ms) {
+    HWND box = nullptr;
+    if (!WaitUntil([&] { return (box = Find(pid, nullptr)) != nullptr; }, ms)) {
+        return false;
+    }
+    *view = MessageBoxView();
+    view->window = box;
+    view->caption = Text(box);
+    view->text = Text(GetDlgItem(box, kMessageBoxTextId));
+    view->owner = GetWindow(box, GW_OWNER);
+    EnumChildWindows(box, FindIcon, reinterpret_cast<LPARAM>(&view->hasIcon));
+    for (int id : {IDOK, IDCANCEL, IDYES, IDNO}) {
+        HWND button = GetDlgItem(box, id);
+        if (button != nullptr && IsWindowVisible(button)) {
+            view->buttons.push_back(id);
+        }
+    }
+    return true;
+}
+
+bool HasMessageBox(DWORD pid) {
+    return Find(pid, nullptr) != nullptr;
+}
+
+bool Answer(const MessageBoxView& view, int id) {
+    Click(GetDlgItem(view.window, id));
+    // Input posted while a box is being torn down can be lost: wait until it is gone.
+    return WaitUntil([&] { return !IsWindow(view.window) || !IsWindowVisible(view.window); });
+}
+
+HWND FindDialog(DWORD pid, const std::wstring& caption) {
+    return Find(pid, &caption);
+}
