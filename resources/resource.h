@@ -1,0 +1,26 @@
+// Resource ids shared by the program's code and its resource script.
+#pragma once
+
+#define IDD_MAIN_DIALOG 101
+#define IDI_APP 102
+#define IDD_ABOUT_DIALOG 104
+
+#define IDC_STATUS 1000
+#define IDC_DELETE_SOURCE 1001
+#define IDC_SOURCE_PATH 1002
+#define IDC_BROWSE_SOURCE 1003
+#define IDC_TARGET_PATH 1004
+#define IDC_MODE_SPLIT 1006
+#define IDC_PIECE_SIZE 1007
+#define IDC_MODE_JOIN 1008
+#define IDC_BROWSE_TARGET 1009
+#define IDC_PROGRESS 1010
+#define IDC_START 1011
+#define IDC_SOURCE_LABEL 1013
+#define IDC_TARGET_LABEL 1014
+#define IDC_ABORT 1015
+#define IDC_ABOUT 1017
+#define IDC_ABOUT_OK 1018
+#define IDC_ABOUT_FRAME 1019
+#define IDC_ABOUT_TEXT 1020
+#define IDC_FIXED_PATH 1022
