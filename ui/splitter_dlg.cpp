@@ -1,0 +1,241 @@
+// The main dialog's handlers.
+#include "ui/splitter_dlg.h"
+
+#include <climits>
+#include <cstdint>
+#include <cwchar>
+
+#include "engine/job_notifications.h"
+#include "resources/resource.h"
+#include "ui/about_dlg.h"
+#include "ui/piece_size.h"
+#include "ui/settings.h"
+#include "ui/win_app.h"
+
+int g_bFixedPath = 0;
+
+namespace {
+
+const wchar_t kIdleStatus[] = L"    状态显示：";
+const wchar_t kInfoCaption[] = L"信息";
+const wchar_t kFailureCaption[] = L"失败";
+
+}  // namespace
+
+CSplitterDlg::CSplitterDlg() : CDialog(IDD_MAIN_DIALOG, nullptr) {}
+
+CSplitterDlg::~CSplitterDlg() = default;
+
+const CDialog::MessageMap* CSplitterDlg::GetMessageMap() const {
+    static const MessageMapEntry entries[] = {
+        OnClicked(IDC_START, &CSplitterDlg::OnStart),
+        OnClicked(IDC_ABORT, &CSplitterDlg::OnAbort),
+        OnClicked(IDC_MODE_SPLIT, &CSplitterDlg::UpdateControls),
+        OnClicked(IDC_MODE_JOIN, &CSplitterDlg::UpdateControls),
+        OnClicked(IDC_ABOUT, &CSplitterDlg::OnAbout),
+        OnClicked(IDC_DELETE_SOURCE, &CSplitterDlg::OnDeleteSourceClicked),
+        OnClicked(IDC_FIXED_PATH, &CSplitterDlg::OnFixedPathClicked),
+        OnMessage(WM_JOB_RANGE, &CSplitterDlg::OnJobRange),
+        OnMessage(WM_JOB_PROGRESS, &CSplitterDlg::OnJobProgress),
+        OnMessage(WM_JOB_DONE, &CSplitterDlg::OnJobDone),
+    };
+    static const MessageMap map = {CDialog::GetMessageMap(), entries,
+                                   sizeof entries / sizeof entries[0]};
+    return &map;
+}
+
+BOOL CSplitterDlg::OnInitDialog() {
+    CDialog::OnInitDialog();
+
+    HICON icon = LoadIconW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDI_APP));
+    SendMessageW(m_hWnd, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(icon));
+
+    m_pController = std::make_unique<CJobController>(m_hWnd);
+
+    CheckDlgButton(m_hWnd, IDC_MODE_SPLIT, BST_CHECKED);
+
+    for (const wchar_t* size : {L"1", L"30", L"60"}) {
+        SendDlgItemMessageW(m_hWnd, IDC_PIECE_SIZE, CB_ADDSTRING, 0,
+                            reinterpret_cast<LPARAM>(size));
+    }
+    SendDlgItemMessageW(m_hWnd, IDC_PIECE_SIZE, CB_SETCURSEL, 0, 0);
+
+    if (settings::ReadOption(settings::kDeleteSource)) {
+        CheckDlgButton(m_hWnd, IDC_DELETE_SOURCE, BST_CHECKED);
+    }
+    if (settings::ReadOption(settings::kFixedPath)) {
+        CheckDlgButton(m_hWnd, IDC_FIXED_PATH, BST_CHECKED);
+    }
+
+    m_wndProgress.Attach(GetDlgItem(m_hWnd, IDC_PROGRESS));
+    UpdateControls();
+    return TRUE;
+}
+
+void CSplitterDlg::OnOK() {}
+
+void CSplitterDlg::OnCancel() {
+    if (m_pController != nullptr && m_pController->m_bBusy) {
+        const int answer = MessageBoxW(nullptr, L"工作还未完成，确实要退出吗？", L"Secanto",
+                                       MB_YESNO | MB_ICONINFORMATION);
+        if (answer != IDYES) {
+            return;
+        }
+    }
+    // The question is ownerless, so this may run a second time inside it.
+    if (m_pController != nullptr) {
+        m_pController->Shutdown();
+        m_pController.reset();
+    }
+    CDialog::OnCancel();
+}
+
+void CSplitterDlg::UpdateControls() {
+    if (m_pController == nullptr) {
+        return;
+    }
+    SyncOptions();
+    if (m_pController->m_bBusy) {
+        return;
+    }
+    const bool split = IsChecked(IDC_MODE_SPLIT);
+    SetDlgItemTextW(m_hWnd, IDC_START, split ? L"分割" : L"合并");
+    SetDlgItemTextW(m_hWnd, IDC_SOURCE_LABEL,
+                    split ? L"请选择要分割的文件：" : L"请选择待合并文件的文件夹：");
+    SetDlgItemTextW(m_hWnd, IDC_TARGET_LABEL,
+                    split ? L"请选择分割后保存到的文件夹：" : L"请选择合并后保存到的文件夹：");
+    EnableWindow(GetDlgItem(m_hWnd, IDC_PIECE_SIZE), split);
+    SetDlgItemTextW(m_hWnd, IDC_STATUS, kIdleStatus);
+    m_wndProgress.SetPos(0);
+}
+
+void CSplitterDlg::SyncOptions() {
+    m_pController->m_bDeleteSource = IsChecked(IDC_DELETE_SOURCE);
+    if (IsChecked(IDC_FIXED_PATH)) {
+        g_bFixedPath = 1;
+        SetDlgItemTextA(m_hWnd, IDC_TARGET_PATH, settings::ReadFixedPath().c_str());
+    } else {
+        g_bFixedPath = 0;
+    }
+}
+
+void CSplitterDlg::OnStart() {
+    if (m_pController == nullptr) {
+        return;
+    }
+    const std::string source = GetItemTextA(IDC_SOURCE_PATH);
+    const std::string target = GetItemTextA(IDC_TARGET_PATH);
+    if (source.empty() || target.empty()) {
+        MessageBoxW(nullptr, L"文件或路径名称不能为空", kInfoCaption, MB_ICONINFORMATION);
+        return;
+    }
+    if (IsChecked(IDC_MODE_SPLIT)) {
+        std::uint32_t pieceSize = 0;
+        if (!ParsePieceSize(GetItemTextA(IDC_PIECE_SIZE).c_str(), &pieceSize)) {
+            MessageBoxW(nullptr, L"分割大小必须是1到4095之间的整数（单位M）", kInfoCaption,
+                        MB_ICONINFORMATION);
+            return;
+        }
+        m_pController->StartSplit(target.c_str(), source.c_str(), pieceSize);
+    } else {
+        m_pController->StartJoin(target.c_str(), source.c_str());
+    }
+}
+
+void CSplitterDlg::OnAbort() {
+    if (m_pController == nullptr) {
+        return;
+    }
+    m_pController->Pause();
+    const int answer = MessageBoxW(m_hWnd, L"确实要终止吗？", CWinApp::Get()->m_strAppName.c_str(),
+                                   MB_YESNO | MB_ICONINFORMATION);
+    if (m_pController == nullptr) {
+        return;
+    }
+    if (answer == IDYES) {
+        m_pController->Abort();
+    } else {
+        m_pController->Resume();
+    }
+}
+
+void CSplitterDlg::OnAbout() {
+    g_aboutDlg.DoModal();
+}
+
+void CSplitterDlg::OnDeleteSourceClicked() {
+    if (m_pController == nullptr) {
+        return;
+    }
+    SyncOptions();
+    settings::WriteOption(settings::kDeleteSource, m_pController->m_bDeleteSource);
+}
+
+void CSplitterDlg::OnFixedPathClicked() {
+    if (m_pController == nullptr) {
+        return;
+    }
+    SyncOptions();
+    settings::WriteFixedPath(GetItemTextA(IDC_TARGET_PATH));
+    settings::WriteOption(settings::kFixedPath, g_bFixedPath != 0);
+}
+
+LRESULT CSplitterDlg::OnJobRange(WPARAM pieces, LPARAM) {
+    if (m_pController == nullptr) {
+        return 0;
+    }
+    m_wndProgress.SetRange32(0, pieces > INT_MAX ? INT_MAX : static_cast<int>(pieces));
+    UpdateControls();
+    return 0;
+}
+
+LRESULT CSplitterDlg::OnJobProgress(WPARAM, LPARAM finished) {
+    if (m_pController == nullptr) {
+        return 0;
+    }
+    m_wndProgress.SetPos(static_cast<int>(finished));
+    wchar_t status[64];
+    std::swprintf(status, sizeof status / sizeof status[0], L" 完成%d个文件",
+                  static_cast<int>(finished));
+    SetDlgItemTextW(m_hWnd, IDC_STATUS, status);
+    return 0;
+}
+
+LRESULT CSplitterDlg::OnJobDone(WPARAM result, LPARAM) {
+    if (m_pController == nullptr) {
+        return 0;
+    }
+    switch (result) {
+        case JOB_OK:
+            MessageBoxW(nullptr, L"操作成功完成", L"成功", MB_ICONINFORMATION);
+            break;
+        case JOB_ABORTED:
+            MessageBoxW(m_hWnd, L"用户终止", kFailureCaption, MB_OK);
+            break;
+        case JOB_SOURCE_ERROR:
+            MessageBoxW(m_hWnd, L"源文件出错", kFailureCaption, MB_OK);
+            break;
+        case JOB_TARGET_ERROR:
+            MessageBoxW(m_hWnd, L"目标文件出错", kFailureCaption, MB_OK);
+            break;
+        default:
+            break;
+    }
+    // The controller may have been destroyed while the box was open; UpdateControls
+    // then does nothing.
+    UpdateControls();
+    return 0;
+}
+
+bool CSplitterDlg::IsChecked(int controlId) const {
+    return IsDlgButtonChecked(m_hWnd, controlId) == BST_CHECKED;
+}
+
+std::string CSplitterDlg::GetItemTextA(int controlId) const {
+    HWND control = GetDlgItem(m_hWnd, controlId);
+    // The length in the ANSI code page can only be overestimated, never under.
+    std::string text(static_cast<std::size_t>(GetWindowTextLengthA(control)) + 1, '\0');
+    const int copied = GetWindowTextA(control, &text[0], static_cast<int>(text.size()));
+    text.resize(copied > 0 ? static_cast<std::size_t>(copied) : 0);
+    return text;
+}

@@ -1,0 +1,58 @@
+// The main dialog: the user's whole working surface. It turns its controls into the job
+// controller's commands and the jobs' notifications into the progress bar, the status line
+// and a result box, and keeps the two option check boxes in step with the settings file.
+#pragma once
+
+#include <windows.h>
+
+#include <memory>
+#include <string>
+
+#include "engine/job_controller.h"
+#include "ui/dialog.h"
+#include "ui/progress_ctrl.h"
+
+// The fixed-output-path option as last copied from its check box; 0 or 1. User-interface
+// thread only.
+extern int g_bFixedPath;
+
+class CSplitterDlg : public CDialog {
+public:
+    CSplitterDlg();
+    ~CSplitterDlg() override;
+
+protected:
+    const MessageMap* GetMessageMap() const override;
+    BOOL OnInitDialog() override;
+    // The Enter key is ignored: it must never end the program, least of all during a job.
+    void OnOK() override;
+    // The close path: asks first while a job is busy, then stops the worker and ends.
+    void OnCancel() override;
+
+private:
+    // Refreshes the texts, the size box, the status line and the bar for the current mode;
+    // while a job is busy only the options are synchronised.
+    void UpdateControls();
+    // Copies the check boxes into the controller and g_bFixedPath; while the fixed-path box
+    // is checked, puts the stored folder back into the target field.
+    void SyncOptions();
+
+    void OnStart();
+    void OnAbort();
+    void OnAbout();
+    void OnDeleteSourceClicked();
+    void OnFixedPathClicked();
+
+    LRESULT OnJobRange(WPARAM pieces, LPARAM kind);
+    LRESULT OnJobProgress(WPARAM unused, LPARAM finished);
+    LRESULT OnJobDone(WPARAM result, LPARAM finished);
+
+    bool IsChecked(int controlId) const;
+    // The control's text in the ANSI code page, as the jobs take paths.
+    std::string GetItemTextA(int controlId) const;
+
+    CProgressCtrl m_wndProgress;
+    // Created in OnInitDialog, destroyed in OnCancel; null afterwards, when notifications
+    // still queued for the window are ignored.
+    std::unique_ptr<CJobController> m_pController;
+};
