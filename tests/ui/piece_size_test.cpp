@@ -14,9 +14,9 @@ struct Accepted {
 
 TEST(PieceSize, WholeMegabytesFromOneTo4095BecomeBytes) {
     const Accepted cases[] = {
-        {"1", 1u << 20},           {"30", 31457280u},   {"60", 62914560u},
-        {"4095", 4293918720u},     {"1.5", 1u << 20},   {" 60", 62914560u},
-        {"\t+7", 7u << 20},        {"12abc", 12u << 20}, {"0008", 8u << 20},
+        {"1", 1u << 20},       {"30", 31457280u},    {"60", 62914560u},
+        {"4095", 4293918720u}, {"1.5", 1u << 20},    {" 60", 62914560u},
+        {"\t+7", 7u << 20},    {"12abc", 12u << 20}, {"0008", 8u << 20},
     };
     for (const Accepted& c : cases) {
         std::uint32_t bytes = 0;
@@ -27,9 +27,9 @@ TEST(PieceSize, WholeMegabytesFromOneTo4095BecomeBytes) {
 
 TEST(PieceSize, SizesOutsideTheRangeAreRefusedAndLeaveTheResultAlone) {
     // 4096 would wrap to 0 bytes in 32 bits and 4097 to 1 MB; -1 would become 4095 MB.
-    const char* const refused[] = {"",     "0",    "-1",   "-0",       "abc", " ",
-                                   "4096", "4097", ".5",   "+ 5",      "- 3",
-                                   "99999999999999999999", "4294967297"};
+    const char* const refused[] = {"",          "0",    "-1", "-0",  "abc", " ",
+                                   "4096",      "4097", ".5", "+ 5", "- 3", "99999999999999999999",
+                                   "4294967297"};
     for (const char* text : refused) {
         std::uint32_t bytes = 12345;
         EXPECT_FALSE(ParsePieceSize(text, &bytes)) << '"' << text << '"';

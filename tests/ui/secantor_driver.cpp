@@ -21,17 +21,17 @@ LRESULT Send(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     return static_cast<LRESULT>(result);
 }
 
+// The caption of a top-level window, read without sending it a message.
+std::wstring Caption(HWND window) {
+    wchar_t text[256] = {};
+    GetWindowTextW(window, text, 256);
+    return text;
+}
+
 std::wstring ClassName(HWND window) {
     wchar_t name[64] = {};
     GetClassNameW(window, name, 64);
     return name;
-}
-
-std::wstring ProgramPath() {
-    wchar_t path[MAX_PATH];
-    const DWORD length = GetModuleFileNameW(nullptr, path, MAX_PATH);
-    std::wstring program(path, length);
-    return program.substr(0, program.find_last_of(L'\\') + 1) + L"Secantor.exe";
 }
 
 struct Search {
@@ -49,7 +49,7 @@ BOOL CALLBACK Visit(HWND window, LPARAM param) {
     }
     const bool isMessageBox = GetDlgItem(window, kMessageBoxTextId) != nullptr;
     if (search->caption == nullptr ? isMessageBox
-                                   : !isMessageBox && Text(window) == *search->caption) {
+                                   : !isMessageBox && Caption(window) == *search->caption) {
         search->found = window;
         return FALSE;
     }
@@ -62,23 +62,48 @@ HWND Find(DWORD pid, const std::wstring* caption) {
     return search.found;
 }
 
+// A box without an icon still has its icon control, only with no image in it.
+// A box without an icon still has its icon control, only with no image in it.
 BOOL CALLBACK FindIcon(HWND child, LPARAM param) {
-    if (IsWindowVisible(child) && ClassName(child) == L"Static" &&
-        (GetWindowLongW(child, GWL_STYLE) & SS_TYPEMASK) == SS_ICON) {
-        *reinterpret_cast<bool*>(param) = true;
-        return FALSE;
+    if (!IsWindowVisible(child) || ClassName(child) != L"Static" ||
+        (GetWindowLongW(child, GWL_STYLE) & SS_TYPEMASK) != SS_ICON) {
+        return TRUE;
     }
-    return TRUE;
+    DWORD_PTR icon = 0;
+    SendMessageTimeoutW(child, STM_GETICON, 0, 0, SMTO_ABORTIFHUNG, kSendTimeoutMs, &icon);
+    *reinterpret_cast<bool*>(param) = icon != 0;
+    return FALSE;
+}
+
+// Without a window manager Wine waits two seconds for every hidden top-level window to be
+// withdrawn (each closed message box, and the dialog at its end). Windows that Wine does
+// not hand to a window manager are hidden at once; this changes nothing the program sees.
+void LeaveWindowsUnmanaged() {
+    static const bool done = [] {
+        return RegSetKeyValueW(HKEY_CURRENT_USER,
+                               L"Software\\Wine\\AppDefaults\\Secantor.exe\\X11 Driver", L"Managed",
+                               REG_SZ, L"N", 2 * sizeof(wchar_t)) == ERROR_SUCCESS;
+    }();
+    (void)done;
 }
 
 }  // namespace
 
+std::wstring SecantorPath() {
+    wchar_t path[MAX_PATH];
+    const DWORD length = GetModuleFileNameW(nullptr, path, MAX_PATH);
+    std::wstring program(path, length);
+    return program.substr(0, program.find_last_of(L'\\') + 1) + L"Secantor.exe";
+}
+
 SecantorProcess::SecantorProcess(const std::string& folder) {
-    const std::wstring program = ProgramPath();
+    LeaveWindowsUnmanaged();
+    const std::wstring program = SecantorPath();
     std::wstring commandLine = L"\"" + program + L"\"";
     SECURITY_ATTRIBUTES inherit = {sizeof inherit, nullptr, TRUE};
-    HANDLE nul = CreateFileW(L"NUL", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                             &inherit, OPEN_EXISTING, 0, nullptr);
+    HANDLE nul =
+        CreateFileW(L"NUL", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                    &inherit, OPEN_EXISTING, 0, nullptr);
     STARTUPINFOW startup = {};
     startup.cb = sizeof startup;
     startup.dwFlags = STARTF_USESTDHANDLES;
@@ -117,8 +142,8 @@ bool SecantorProcess::WaitForExit(DWORD ms, DWORD* exitCode) {
 }
 
 std::wstring Wide(const std::string& ansi) {
-    const int length = MultiByteToWideChar(CP_ACP, 0, ansi.data(), static_cast<int>(ansi.size()),
-                                           nullptr, 0);
+    const int length =
+        MultiByteToWideChar(CP_ACP, 0, ansi.data(), static_cast<int>(ansi.size()), nullptr, 0);
     std::wstring wide(static_cast<std::size_t>(length), L'\0');
     MultiByteToWideChar(CP_ACP, 0, ansi.data(), static_cast<int>(ansi.size()), &wide[0], length);
     return wide;
@@ -175,7 +200,7 @@ bool WaitForMessageBox(DWORD pid, MessageBoxView* view, DWORD ms) {
     }
     *view = MessageBoxView();
     view->window = box;
-    view->caption = Text(box);
+    view->caption = Caption(box);
     view->text = Text(GetDlgItem(box, kMessageBoxTextId));
     view->owner = GetWindow(box, GW_OWNER);
     EnumChildWindows(box, FindIcon, reinterpret_cast<LPARAM>(&view->hasIcon));

@@ -10,6 +10,9 @@
 
 constexpr DWORD kDefaultWaitMs = 15000;
 
+// Secantor.exe, which the build puts beside this test program.
+std::wstring SecantorPath();
+
 // A running Secantor.exe with its main dialog on screen.
 class SecantorProcess {
 public:
