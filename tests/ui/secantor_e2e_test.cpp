@@ -189,7 +189,11 @@ TEST_F(Secantor, StoredOptionsComeUpCheckedAndEachClickStoresTheBox) {
     SecantorProcess program(m_folder.Path());
     EXPECT_FALSE(IsChecked(program.Item(kDeleteSource))) << "a value without digits is off";
     EXPECT_FALSE(IsChecked(program.Item(kFixedPath)));
-    CloseIdle(program);
+    // The title bar's close box takes the close path too.
+    PostMessageW(program.Dialog(), WM_SYSCOMMAND, SC_CLOSE, 0);
+    DWORD exitCode = 1;
+    ASSERT_TRUE(program.WaitForExit(kDefaultWaitMs, &exitCode));
+    EXPECT_EQ(exitCode, 0u);
 }
 
 TEST_F(Secantor, StartRefusesEmptyFieldsAndPieceSizesOutsideOneTo4095) {
@@ -229,6 +233,14 @@ TEST_F(Secantor, StartRefusesEmptyFieldsAndPieceSizesOutsideOneTo4095) {
     SetText(program.Item(kTargetPath), L" ");
     Click(program.Item(kStart));
     ASSERT_TRUE(Answer(ExpectBox(program, L"失败", L"源文件出错", dialog, false, {IDOK}), IDOK));
+
+    // Abort asks even with no job, and Yes then has nothing to stop.
+    Click(program.Item(kAbort));
+    ASSERT_TRUE(Answer(
+        ExpectBox(program, L"Secantor", L"确实要终止吗？", dialog, true, {IDYES, IDNO}), IDYES));
+    Sleep(300);
+    EXPECT_FALSE(HasMessageBox(program.Id()));
+    EXPECT_EQ(Text(program.Item(kStatus)), kIdle);
     CloseIdle(program);
 }
 
@@ -334,6 +346,12 @@ TEST_F(SecantorLongJob, AbortHoldsTheJobWhileAskingAndStopsItOnYes) {
     EXPECT_EQ(Text(program.Item(kSourceLabel)), kSplitSource);
     EXPECT_TRUE(IsWindowEnabled(program.Item(kPieceSize)));
 
+    // A start during a job is refused by the controller without a word.
+    Click(program.Item(kStart));
+    Sleep(300);
+    EXPECT_FALSE(HasMessageBox(program.Id()));
+    EXPECT_EQ(ProgressHigh(program.Item(kProgress)), 65537);
+
     Click(program.Item(kAbort));
     MessageBoxView question =
         ExpectBox(program, L"Secantor", L"确实要终止吗？", dialog, true, {IDYES, IDNO});
@@ -366,6 +384,15 @@ TEST_F(SecantorLongJob, CloseDuringAJobAsksAndYesEndsTheProcessWithoutAResultBox
     SecantorProcess program(m_folder.Path());
     HWND bar = program.Item(kProgress);
     StartLongSplit(program);
+
+    // The About dialog can come and go while the bar keeps moving.
+    Click(program.Item(kAbout));
+    HWND about = nullptr;
+    ASSERT_TRUE(WaitUntil([&] { return (about = FindDialog(program.Id(), L"关于Secanto")); }));
+    const int opened = ProgressPos(bar);
+    EXPECT_TRUE(WaitUntil([&] { return ProgressPos(bar) >= opened + 2; }));
+    Click(GetDlgItem(about, kAboutOk));
+    ASSERT_TRUE(WaitUntil([&] { return IsWindowEnabled(program.Dialog()) != 0; }));
 
     Click(GetDlgItem(program.Dialog(), IDCANCEL));
     const std::wstring question = L"工作还未完成，确实要退出吗？";
