@@ -121,7 +121,7 @@ void CJobController::RunJoin() {
                 return;
             }
             folderFlushed = true;
-            platform::DeleteFile(piecePath);
+            platform::RemoveFile(piecePath);
         }
         lastFinished = number;
         Post(WM_JOB_PROGRESS, 0, number);

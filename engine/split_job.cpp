@@ -94,7 +94,7 @@ void CJobController::RunSplit() {
             Post(WM_JOB_DONE, JOB_TARGET_ERROR, lastFinished);
             return;
         }
-        platform::DeleteFile(m_strSource);
+        platform::RemoveFile(m_strSource);
     }
     Post(WM_JOB_DONE, JOB_OK, lastFinished);
 }

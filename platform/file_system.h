@@ -13,7 +13,7 @@ bool CreateFolder(const std::string& path);
 
 // Deletes one file. True means the system accepted the request; on some systems the name
 // can outlive a successful delete for a while (PathExists tells).
-bool DeleteFile(const std::string& path);
+bool RemoveFile(const std::string& path);
 
 // True when `path` names an existing file or folder.
 bool PathExists(const std::string& path);

@@ -13,7 +13,7 @@ bool CreateFolder(const std::string& path) {
     return ::mkdir(path.c_str(), 0777) == 0;
 }
 
-bool DeleteFile(const std::string& path) {
+bool RemoveFile(const std::string& path) {
     return ::unlink(path.c_str()) == 0;
 }
 

@@ -11,7 +11,7 @@ bool CreateFolder(const std::string& path) {
     return ::CreateDirectoryA(path.c_str(), nullptr) != 0;
 }
 
-bool DeleteFile(const std::string& path) {
+bool RemoveFile(const std::string& path) {
     return ::DeleteFileA(path.c_str()) != 0;
 }
 

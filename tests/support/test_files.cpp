@@ -147,7 +147,7 @@ void RemoveTree(const std::string& path) {
     if (!folder.empty() && folder.back() == platform::kPathSeparator) {
         folder.pop_back();
     }
-    if (platform::DeleteFile(folder)) {
+    if (platform::RemoveFile(folder)) {
         return;
     }
     platform::FolderListing listing;
@@ -163,7 +163,7 @@ void RemoveTree(const std::string& path) {
         if (entry.isFolder) {
             RemoveTree(child);
         } else {
-            platform::DeleteFile(child);
+            platform::RemoveFile(child);
         }
     }
     listing.Close();
