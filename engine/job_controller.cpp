@@ -91,11 +91,13 @@ bool CJobController::Pause() {
 }
 
 bool CJobController::Resume() {
+    // Read before the release: a released job may end at once.
+    const bool busy = m_bBusy;
     if (m_bHeld) {
         m_hold.Release();
         m_bHeld = false;
     }
-    return m_bBusy;
+    return busy;
 }
 
 bool CJobController::Abort() {

@@ -43,16 +43,20 @@ TEST_F(JobControl, CommandsWithoutAJobChangeNothing) {
 
 TEST_F(JobControl, SecondStartWhileBusyIsRefused) {
     CJobController controller(receiver.Target());
-    WriteWholeFile(dir / "a.bin", Pattern(3 * 4096));
-    ASSERT_TRUE(controller.StartSplit((dir / "out").c_str(), (dir / "a.bin").c_str(), 4096));
+    const std::string content = Pattern(16 << 20);
+    WriteWholeFile(dir / "a.bin", content);
+    ASSERT_TRUE(controller.StartSplit((dir / "out").c_str(), (dir / "a.bin").c_str(), 1 << 20));
+    ASSERT_TRUE(controller.Pause());  // keeps the job from ending while the others knock
     EXPECT_TRUE(controller.m_bBusy);
     EXPECT_FALSE(controller.StartSplit((dir / "other").c_str(), (dir / "a.bin").c_str(), 4096));
     EXPECT_FALSE(controller.StartJoin((dir / "other").c_str(), (dir / "out").c_str()));
+    EXPECT_TRUE(controller.Resume());
     JobOutcome job = CollectJob(receiver);
     EXPECT_EQ(job.result, JOB_OK);
+    EXPECT_EQ(job.done, 17);
     EXPECT_TRUE(Drain(receiver).empty());
     EXPECT_FALSE(Exists(dir / "other"));
-    EXPECT_TRUE(Exists(dir / "out/4__a.bin"));
+    EXPECT_EQ(ReadWholeFile(dir / "out/16__a.bin"), content.substr(15 << 20));
 }
 
 TEST_F(JobControl, PauseThenResumeGivesTheSamePieces) {
@@ -181,9 +185,10 @@ TEST_F(JobControl, TeardownInEveryState) {
 }
 
 TEST_F(JobControl, TeardownRightAfterAStartPostsNoResult) {
+    WriteWholeFile(dir / "long.bin", Pattern(16 << 20));
     for (int i = 0; i < 20; ++i) {
         auto c = std::make_unique<CJobController>(receiver.Target());
-        ASSERT_TRUE(StartBigSplit(*c, 64 * 4096));
+        ASSERT_TRUE(c->StartSplit((dir / "out").c_str(), (dir / "long.bin").c_str(), 4096));
         c.reset();  // the job is pending or has just begun
         for (const JobMessage& m : Drain(receiver, std::chrono::milliseconds(20))) {
             EXPECT_NE(m.message, WM_JOB_DONE);
