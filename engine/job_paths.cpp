@@ -64,8 +64,8 @@ bool NameAfterMarker(const std::string& pieceName, std::string* fileName) {
 
 bool ParsePieceNumber(const std::string& name, const std::string& fileName, int* number) {
     const std::size_t suffix = std::strlen(kMarker) + fileName.size();
-    if (name.size() <= suffix || name.compare(name.size() - suffix, std::string::npos,
-                                              kMarker + fileName) != 0) {
+    if (name.size() <= suffix ||
+        name.compare(name.size() - suffix, std::string::npos, kMarker + fileName) != 0) {
         return false;
     }
     const std::size_t digits = name.size() - suffix;

@@ -12,8 +12,8 @@
 namespace {
 
 struct Listing {
-    int matches = 0;          // entries whose name contains "__"
-    std::string lastMatch;    // the last of them, in listing order
+    int matches = 0;        // entries whose name contains "__"
+    std::string lastMatch;  // the last of them, in listing order
     std::vector<std::string> names;
 };
 
@@ -95,7 +95,10 @@ void CJobController::RunJoin() {
             // The end of the pieces, unless a piece the listing found has gone missing.
             const bool complete = number > highest;
             const bool closed = output.Close();
-            Post(WM_JOB_DONE, !closed ? JOB_TARGET_ERROR : complete ? JOB_OK : JOB_SOURCE_ERROR,
+            Post(WM_JOB_DONE,
+                 !closed    ? JOB_TARGET_ERROR
+                 : complete ? JOB_OK
+                            : JOB_SOURCE_ERROR,
                  lastFinished);
             return;
         }

@@ -15,7 +15,8 @@ bool FlushPieces(const std::string& folder,
                  const std::vector<int>& numbers) {
     for (int number : numbers) {
         platform::File piece;
-        if (!piece.Open(folder + PieceName(number, fileName), platform::File::Access::kWriteExisting) ||
+        if (!piece.Open(folder + PieceName(number, fileName),
+                        platform::File::Access::kWriteExisting) ||
             !piece.Flush() || !piece.Close()) {
             return false;
         }

@@ -36,8 +36,7 @@ TEST(BlockCopy, LimitIsReachedAtTheEndOfABlock) {
     const std::function<bool()> always = [] { return true; };
     EXPECT_EQ(CopyBlocks(reader, writer, 4097, block, always, &copied), CopyEnd::kLimitReached);
     EXPECT_EQ(copied, 8192u);
-    EXPECT_EQ(CopyBlocks(reader, writer, 8 * 4096, block, always, &copied),
-              CopyEnd::kLimitReached);
+    EXPECT_EQ(CopyBlocks(reader, writer, 8 * 4096, block, always, &copied), CopyEnd::kLimitReached);
     EXPECT_EQ(CopyBlocks(reader, writer, 8 * 4096, block, always, &copied), CopyEnd::kSourceEnd);
     EXPECT_EQ(copied, 0u);
     EXPECT_TRUE(writer.Close());

@@ -69,7 +69,10 @@ TEST(JobPathsCodePage936, SecondBytesAreNeverSeparators) {
     EXPECT_EQ(path, name + "\\");
     EXPECT_EQ(FindInPath(kTrail5C + "\\x", "\\"), 2u);
     // 0xD6 0x5F is one character, so the "__" that starts in its second byte is no match.
-    EXPECT_EQ(FindInPath("\xD6_" "_x__", "__"), 4u);
+    EXPECT_EQ(FindInPath("\xD6_"
+                         "_x__",
+                         "__"),
+              4u);
 }
 
 TEST(JobPathsCodePage936, FolderChainWithDoubleByteNames) {

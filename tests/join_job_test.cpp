@@ -215,8 +215,8 @@ TEST_F(JoinJob, StopDuringShutdownPostsNothing) {
 TEST_F(JoinJob, SplitThenJoinIsByteIdentical) {
     for (std::uint32_t size : {4096u, 3u * 4096u, 1u << 20}) {
         const std::size_t s = size;
-        for (std::size_t length : {std::size_t{0}, std::size_t{1}, s - 1, s, s + 1, 2 * s,
-                                   10 * s + 4095}) {
+        for (std::size_t length :
+             {std::size_t{0}, std::size_t{1}, s - 1, s, s + 1, 2 * s, 10 * s + 4095}) {
             if (size == (1u << 20) && length > 3u * size) {
                 continue;
             }
@@ -225,7 +225,8 @@ TEST_F(JoinJob, SplitThenJoinIsByteIdentical) {
             RemoveTree(dir / "p");
             WriteWholeFile(dir / "src.bin", content);
             WaitUntilIdle(controller);
-            ASSERT_TRUE(controller.StartSplit((dir / "p").c_str(), (dir / "src.bin").c_str(), size));
+            ASSERT_TRUE(
+                controller.StartSplit((dir / "p").c_str(), (dir / "src.bin").c_str(), size));
             ASSERT_EQ(CollectJob(receiver).result, JOB_OK);
             ASSERT_EQ(Join(dir / "p", dir / "j").result, JOB_OK);
             EXPECT_EQ(ReadWholeFile(dir / "j/src.bin"), content);

@@ -71,8 +71,8 @@ TEST_F(SplitJob, LengthsAroundThePieceSize) {
             SCOPED_TRACE("piece size " + std::to_string(size) + ", length " +
                          std::to_string(length));
             const std::string content = Pattern(length, static_cast<unsigned>(length));
-            const std::string target = dir / ("out-" + std::to_string(size) + "-" +
-                                              std::to_string(length));
+            const std::string target =
+                dir / ("out-" + std::to_string(size) + "-" + std::to_string(length));
             JobOutcome job = Split(content, size, "src.bin", target);
             EXPECT_EQ(job.broken, "");
             EXPECT_EQ(job.result, JOB_OK);

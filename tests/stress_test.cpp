@@ -47,7 +47,8 @@ TEST(Stress, RandomCommandSequences) {
     {
         JobReceiver receiver;
         CJobController controller(receiver.Target());
-        ASSERT_TRUE(controller.StartSplit((dir / "pieces").c_str(), (dir / "src.bin").c_str(), 4096));
+        ASSERT_TRUE(
+            controller.StartSplit((dir / "pieces").c_str(), (dir / "src.bin").c_str(), 4096));
         ASSERT_EQ(CollectJob(receiver).result, JOB_OK);
     }
     std::mt19937 random(20261207);
@@ -60,11 +61,13 @@ TEST(Stress, RandomCommandSequences) {
         for (int s = 0; s < steps; ++s) {
             switch (random() % 6) {
                 case 0:
-                    accepted += controller->StartSplit((dir / "out").c_str(), (dir / "src.bin").c_str(),
-                                                       4096 * (1 + random() % 4));
+                    accepted +=
+                        controller->StartSplit((dir / "out").c_str(), (dir / "src.bin").c_str(),
+                                               4096 * (1 + random() % 4));
                     break;
                 case 1:
-                    accepted += controller->StartJoin((dir / "joined").c_str(), (dir / "pieces").c_str());
+                    accepted +=
+                        controller->StartJoin((dir / "joined").c_str(), (dir / "pieces").c_str());
                     break;
                 case 2:
                     controller->Pause();

@@ -27,8 +27,9 @@ bool FolderListing::Next(Entry* entry) {
     entry->name = item->d_name;
     if (item->d_type == DT_UNKNOWN) {
         struct stat info;
-        entry->isFolder = ::fstatat(::dirfd(static_cast<DIR*>(m_handle)), item->d_name, &info, 0) == 0 &&
-                          S_ISDIR(info.st_mode);
+        entry->isFolder =
+            ::fstatat(::dirfd(static_cast<DIR*>(m_handle)), item->d_name, &info, 0) == 0 &&
+            S_ISDIR(info.st_mode);
     } else {
         entry->isFolder = item->d_type == DT_DIR;
     }

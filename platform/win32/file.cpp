@@ -44,7 +44,8 @@ bool File::Open(const std::string& path, Access access) {
         case Access::kWriteExisting:
             break;
     }
-    HANDLE handle = ::CreateFileA(path.c_str(), desired, share, nullptr, disposition, flags, nullptr);
+    HANDLE handle =
+        ::CreateFileA(path.c_str(), desired, share, nullptr, disposition, flags, nullptr);
     if (handle == INVALID_HANDLE_VALUE) {
         return false;
     }

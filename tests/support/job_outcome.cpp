@@ -32,11 +32,12 @@ JobOutcome CollectJob(JobReceiver& receiver, std::chrono::milliseconds timeout) 
                 break;
             case WM_JOB_PROGRESS:
                 if (message.wParam != 0) {
-                    Break(&outcome, "WM_JOB_PROGRESS with wParam " + std::to_string(message.wParam));
+                    Break(&outcome,
+                          "WM_JOB_PROGRESS with wParam " + std::to_string(message.wParam));
                 }
                 if (message.lParam != static_cast<std::intptr_t>(outcome.progress.size()) + 1) {
-                    Break(&outcome, "WM_JOB_PROGRESS " + std::to_string(message.lParam) + " after " +
-                                        std::to_string(outcome.progress.size()));
+                    Break(&outcome, "WM_JOB_PROGRESS " + std::to_string(message.lParam) +
+                                        " after " + std::to_string(outcome.progress.size()));
                 }
                 outcome.progress.push_back(message.lParam);
                 break;
