@@ -22,9 +22,9 @@ int Iterations() {
         return std::atoi(text);
     }
 #ifdef _WIN32
-    return 300;  // every thread start is slow under Wine
+    return 500;  // every thread start is slow under Wine
 #else
-    return 3000;
+    return 10000;
 #endif
 }
 
