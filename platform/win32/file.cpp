@@ -3,7 +3,7 @@
 
 #include <windows.h>
 
-#include "platform/code_page.h"
+#include "platform/win32/final_component.h"
 
 namespace platform {
 
@@ -108,15 +108,7 @@ bool File::Close() {
 }
 
 std::string File::FileName() const {
-    // The text after the last '\', '/' or ':', stepping over double-byte characters.
-    std::size_t start = 0;
-    for (std::size_t i = 0; i < m_fullPath.size(); i += CharLength(m_fullPath.c_str() + i)) {
-        char c = m_fullPath[i];
-        if (c == '\\' || c == '/' || c == ':') {
-            start = i + 1;
-        }
-    }
-    return m_fullPath.substr(start);
+    return FinalComponent(m_fullPath);
 }
 
 }  // namespace platform
