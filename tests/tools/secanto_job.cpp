@@ -1,0 +1,81 @@
+// Runs one job through CJobController from the command line, so that scripts can watch a
+// real job from outside (system-call traces, injected faults, a killed process).
+//
+//   secanto_job split TARGET SOURCE SIZE [--delete]
+//   secanto_job join TARGET SOURCE [--delete]
+//
+// Prints "result R pieces K" from WM_JOB_DONE and exits with R (0 to 3); 64 for a wrong
+// command line, 65 when no result came, 66 when the notifications broke their guarantees.
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include "engine/job_controller.h"
+#include "tests/support/job_outcome.h"
+#include "tests/support/job_receiver.h"
+
+namespace {
+
+int Usage() {
+    std::fprintf(stderr,
+                 "usage: secanto_job split TARGET SOURCE SIZE [--delete]\n"
+                 "       secanto_job join TARGET SOURCE [--delete]\n");
+    return 64;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc < 4) {
+        return Usage();
+    }
+    const std::string mode = argv[1];
+    const bool split = mode == "split";
+    if (!split && mode != "join") {
+        return Usage();
+    }
+    int next = 4;
+    unsigned long size = 0;
+    if (split) {
+        if (argc < 5) {
+            return Usage();
+        }
+        char* end = nullptr;
+        size = std::strtoul(argv[next++], &end, 10);
+        if (*end != '\0' || size == 0 || size > 0xFFFFFFFFul) {
+            return Usage();
+        }
+    }
+    bool deleteAfterUse = false;
+    for (; next < argc; ++next) {
+        if (std::strcmp(argv[next], "--delete") != 0) {
+            return Usage();
+        }
+        deleteAfterUse = true;
+    }
+
+    JobReceiver receiver;
+    CJobController controller(receiver.Target());
+    controller.m_bDeleteSource = deleteAfterUse;
+    const bool started =
+        split ? controller.StartSplit(argv[2], argv[3], static_cast<std::uint32_t>(size))
+              : controller.StartJoin(argv[2], argv[3]);
+    if (!started) {
+        std::fprintf(stderr, "secanto_job: the job was refused\n");
+        return 65;
+    }
+    const JobOutcome job = CollectJob(receiver, std::chrono::minutes(10));
+    if (!job.hasDone) {
+        std::fprintf(stderr, "secanto_job: no result came\n");
+        return 65;
+    }
+    std::printf("result %u pieces %ld\n", job.result, static_cast<long>(job.done));
+    std::fflush(stdout);
+    if (!job.broken.empty()) {
+        std::fprintf(stderr, "secanto_job: %s\n", job.broken.c_str());
+        return 66;
+    }
+    return static_cast<int>(job.result);
+}
