@@ -8,8 +8,12 @@
 #include "engine/job_notifications.h"
 #include "resources/resource.h"
 #include "ui/about_dlg.h"
+#include "ui/ansi_text.h"
+#include "ui/file_dialog.h"
+#include "ui/folder_picker.h"
 #include "ui/piece_size.h"
 #include "ui/settings.h"
+#include "ui/target_rules.h"
 #include "ui/win_app.h"
 
 int g_bFixedPath = 0;
@@ -19,6 +23,9 @@ namespace {
 const wchar_t kIdleStatus[] = L"    状态显示：";
 const wchar_t kInfoCaption[] = L"信息";
 const wchar_t kFailureCaption[] = L"失败";
+const wchar_t kSourceFilter[] =
+    L"所有文件 (*.*)|*.*|压缩文件 (*.rar;*.zip;*.7z)|*.rar;*.zip;*.7z|"
+    L"视频文件*非视频分割 (*.mp4;*.3gp;*.avi)|*.mp4;*.3gp;*.avi||";
 
 }  // namespace
 
@@ -28,6 +35,8 @@ CSplitterDlg::~CSplitterDlg() = default;
 
 const CDialog::MessageMap* CSplitterDlg::GetMessageMap() const {
     static const MessageMapEntry entries[] = {
+        OnClicked(IDC_BROWSE_SOURCE, &CSplitterDlg::OnBrowseSource),
+        OnClicked(IDC_BROWSE_TARGET, &CSplitterDlg::OnBrowseTarget),
         OnClicked(IDC_START, &CSplitterDlg::OnStart),
         OnClicked(IDC_ABORT, &CSplitterDlg::OnAbort),
         OnClicked(IDC_MODE_SPLIT, &CSplitterDlg::UpdateControls),
@@ -116,6 +125,37 @@ void CSplitterDlg::SyncOptions() {
         SetDlgItemTextA(m_hWnd, IDC_TARGET_PATH, settings::ReadFixedPath().c_str());
     } else {
         g_bFixedPath = 0;
+    }
+}
+
+void CSplitterDlg::OnBrowseSource() {
+    if (IsChecked(IDC_MODE_SPLIT)) {
+        CFileDialog dialog(TRUE, "*.*", "*.*", OFN_HIDEREADONLY | OFN_OVERWRITEPROMPT,
+                           AnsiText(kSourceFilter).c_str(), nullptr);
+        if (dialog.DoModal() != IDOK) {
+            return;
+        }
+        const std::string file = dialog.GetPathName();
+        SetDlgItemTextA(m_hWnd, IDC_SOURCE_PATH, file.c_str());
+        if (g_bFixedPath == 0) {
+            SetDlgItemTextA(m_hWnd, IDC_TARGET_PATH, SplitTargetFor(file).c_str());
+        }
+        return;
+    }
+    CFolderPicker picker;
+    if (!picker.Browse(m_hWnd, nullptr)) {
+        return;
+    }
+    SetDlgItemTextA(m_hWnd, IDC_SOURCE_PATH, picker.m_path);
+    if (g_bFixedPath == 0) {
+        SetDlgItemTextA(m_hWnd, IDC_TARGET_PATH, JoinTargetFor(picker.m_path).c_str());
+    }
+}
+
+void CSplitterDlg::OnBrowseTarget() {
+    CFolderPicker picker;
+    if (picker.Browse(m_hWnd, nullptr)) {
+        SetDlgItemTextA(m_hWnd, IDC_TARGET_PATH, picker.m_path);
     }
 }
 

@@ -37,6 +37,11 @@ private:
     // is checked, puts the stored folder back into the target field.
     void SyncOptions();
 
+    // Picks the source: a file in split mode, a folder of pieces in join mode. Unless the
+    // output folder is fixed, the target field gets the folder proposed for that source.
+    void OnBrowseSource();
+    // Picks the target folder, in either mode.
+    void OnBrowseTarget();
     void OnStart();
     void OnAbort();
     void OnAbout();
