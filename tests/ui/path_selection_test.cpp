@@ -1,0 +1,159 @@
+// The two browse buttons of Secantor.exe, driven from outside: the open-file dialog for a
+// split's source, the folder browser for a join's source and for every target, and the
+// target folder proposed after a source was picked.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "tests/support/test_files.h"
+#include "tests/ui/chooser_driver.h"
+#include "tests/ui/secantor_driver.h"
+
+namespace {
+
+enum : int {
+    kSourcePath = 1002,
+    kBrowseSource = 1003,
+    kTargetPath = 1004,
+    kModeJoin = 1008,
+    kBrowseTarget = 1009,
+    kFixedPath = 1022,
+};
+
+const std::wstring kFixed = L"D:\\fixed";
+
+class PathSelection : public ::testing::Test {
+protected:
+    void SetUp() override {
+        // The open-file dialog opens in the last folder it showed to this program and makes
+        // that the program's current directory, where the settings file is looked for. With
+        // that memory cleared it opens in the working folder, as on a first use.
+        RegDeleteTreeW(
+            HKEY_CURRENT_USER,
+            L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\ComDlg32\\LastVisitedMRU");
+        // A fixed folder is stored but the option is off until the test checks its box.
+        const std::string ini = m_folder / "Set.ini";
+        ASSERT_TRUE(WritePrivateProfileStringA("Set", "Path", Ansi(kFixed).c_str(), ini.c_str()));
+        ASSERT_TRUE(WritePrivateProfileStringA("Set", "PathCheck", "0", ini.c_str()));
+    }
+
+    static void ExpectFields(const SecantorProcess& program,
+                             const std::wstring& source,
+                             const std::wstring& target) {
+        EXPECT_EQ(Text(program.Item(kSourcePath)), source);
+        EXPECT_EQ(Text(program.Item(kTargetPath)), target);
+    }
+
+    static void CheckFixedPath(const SecantorProcess& program) {
+        Click(program.Item(kFixedPath));
+        ASSERT_TRUE(WaitUntil([&] { return Text(program.Item(kTargetPath)) == kFixed; }));
+    }
+
+    static void CloseIdle(SecantorProcess& program) {
+        Click(GetDlgItem(program.Dialog(), IDCANCEL));
+        DWORD exitCode = 1;
+        ASSERT_TRUE(program.WaitForExit(kDefaultWaitMs, &exitCode));
+    }
+
+    TempFolder m_folder;
+};
+
+TEST_F(PathSelection, SourceInSplitModeIsAFileAndProposesItsPathWithoutExtension) {
+    const std::string movie = m_folder / "movie.avi";
+    const std::string archive = m_folder / "b.part1.rar";
+    WriteWholeFile(movie, "m");
+    WriteWholeFile(archive, "a");
+    SecantorProcess program(m_folder.Path());
+    SetText(program.Item(kSourcePath), L"typed source");
+    SetText(program.Item(kTargetPath), L"typed target");
+
+    Click(program.Item(kBrowseSource));
+    HWND dialog = WaitForChooser(program.Id(), kFileNameField);
+    ASSERT_NE(dialog, nullptr) << "no open-file dialog";
+    EXPECT_EQ(GetWindow(dialog, GW_OWNER), program.Dialog());
+    EXPECT_FALSE(IsWindowEnabled(program.Dialog())) << "modal to the main dialog";
+    EXPECT_EQ(FileTypes(dialog),
+              (std::vector<std::wstring>{L"所有文件 (*.*)", L"压缩文件 (*.rar;*.zip;*.7z)",
+                                         L"视频文件*非视频分割 (*.mp4;*.3gp;*.avi)"}));
+    EXPECT_EQ(Text(GetDlgItem(dialog, kFileTypeList)), L"所有文件 (*.*)");
+    EXPECT_EQ(Text(FileNameField(dialog)), L"*.*");
+    EXPECT_FALSE(IsWindowVisible(GetDlgItem(dialog, kReadOnlyBox)));
+    ASSERT_TRUE(CancelChooser(dialog));
+    ExpectFields(program, L"typed source", L"typed target");
+    EXPECT_FALSE(HasMessageBox(program.Id()));
+
+    Click(program.Item(kBrowseSource));
+    dialog = WaitForChooser(program.Id(), kFileNameField);
+    ASSERT_NE(dialog, nullptr);
+    ASSERT_TRUE(ChooseFile(dialog, movie));
+    ASSERT_TRUE(WaitUntil([&] { return Text(program.Item(kSourcePath)) == Wide(movie); }));
+    EXPECT_EQ(Text(program.Item(kTargetPath)), Wide(m_folder / "movie"));
+
+    // With the output folder fixed, only the source changes.
+    CheckFixedPath(program);
+    Click(program.Item(kBrowseSource));
+    dialog = WaitForChooser(program.Id(), kFileNameField);
+    ASSERT_NE(dialog, nullptr);
+    ASSERT_TRUE(ChooseFile(dialog, archive));
+    ASSERT_TRUE(WaitUntil([&] { return Text(program.Item(kSourcePath)) == Wide(archive); }));
+    EXPECT_EQ(Text(program.Item(kTargetPath)), kFixed);
+    CloseIdle(program);
+}
+
+TEST_F(PathSelection, FolderBrowserPicksTargetsAndTheSourceOfAJoinUnderOneTitle) {
+    const std::string out = m_folder / "out";
+    // "謀": its second byte in code page 936 is the value of '\'.
+    const std::string pieces = m_folder / Ansi(L"謀");
+    MakeFolder(out);
+    MakeFolder(pieces);
+    SecantorProcess program(m_folder.Path());
+    SetText(program.Item(kSourcePath), L"typed source");
+    SetText(program.Item(kTargetPath), L"typed target");
+    std::string error;
+
+    for (int control : {kBrowseTarget, kBrowseSource}) {
+        SCOPED_TRACE(control);
+        Click(program.Item(control));
+        HWND browser = WaitForChooser(program.Id(), kFolderTree);
+        ASSERT_NE(browser, nullptr) << "no folder browser";
+        EXPECT_EQ(Text(GetDlgItem(browser, kFolderTitle)), L"选择目标文件夹");
+        EXPECT_EQ(GetWindow(browser, GW_OWNER), program.Dialog());
+        EXPECT_FALSE(IsWindowEnabled(program.Dialog())) << "modal to the main dialog";
+        ASSERT_TRUE(CancelChooser(browser));
+        ExpectFields(program, L"typed source", L"typed target");
+        EXPECT_FALSE(HasMessageBox(program.Id()));
+        if (control == kBrowseTarget) {
+            // In split mode the source button opens the open-file dialog, so join next.
+            Click(program.Item(kModeJoin));
+        }
+    }
+
+    // The target button in join mode changes only the target.
+    Click(program.Item(kBrowseTarget));
+    HWND browser = WaitForChooser(program.Id(), kFolderTree);
+    ASSERT_NE(browser, nullptr);
+    ASSERT_TRUE(ChooseFolder(browser, out, &error)) << error;
+    ASSERT_TRUE(WaitUntil([&] { return Text(program.Item(kTargetPath)) == Wide(out); }));
+    EXPECT_EQ(Text(program.Item(kSourcePath)), L"typed source");
+
+    Click(program.Item(kBrowseSource));
+    browser = WaitForChooser(program.Id(), kFolderTree);
+    ASSERT_NE(browser, nullptr);
+    ASSERT_TRUE(ChooseFolder(browser, pieces, &error)) << error;
+    ASSERT_TRUE(WaitUntil([&] { return Text(program.Item(kSourcePath)) == Wide(pieces); }));
+    EXPECT_EQ(Text(program.Item(kTargetPath)), Wide(pieces + "\\" + Ansi(L"謀")));
+
+    CheckFixedPath(program);
+    Click(program.Item(kBrowseSource));
+    browser = WaitForChooser(program.Id(), kFolderTree);
+    ASSERT_NE(browser, nullptr);
+    ASSERT_TRUE(ChooseFolder(browser, out, &error)) << error;
+    ASSERT_TRUE(WaitUntil([&] { return Text(program.Item(kSourcePath)) == Wide(out); }));
+    EXPECT_EQ(Text(program.Item(kTargetPath)), kFixed);
+    CloseIdle(program);
+}
+
+}  // namespace
