@@ -12,6 +12,7 @@
 namespace {
 
 struct Listing {
+    bool complete = false;  // read to its end without error
     int matches = 0;        // entries whose name contains "__"
     std::string lastMatch;  // the last of them, in listing order
     std::vector<std::string> names;
@@ -34,6 +35,7 @@ Listing ListMatches(const std::string& folder) {
             result.names.push_back(entry.name);
         }
     }
+    result.complete = !listing.Failed();
     listing.Close();
     return result;
 }
@@ -68,10 +70,12 @@ void CJobController::RunJoin() {
     const Listing listing = ListMatches(source);
     std::string outputName;
     // Refuse a set with a gap or without piece 1 before anything is created, rather than
-    // join a short file and call it a success.
-    const int highest = listing.matches > 0 && NameAfterMarker(listing.lastMatch, &outputName)
-                            ? CompletePieceCount(listing.names, outputName)
-                            : 0;
+    // join a short file and call it a success. A listing cut short by an error could hide
+    // pieces or name the wrong file, so it is refused too.
+    const int highest =
+        listing.complete && listing.matches > 0 && NameAfterMarker(listing.lastMatch, &outputName)
+            ? CompletePieceCount(listing.names, outputName)
+            : 0;
     if (highest == 0) {
         Post(WM_JOB_DONE, JOB_SOURCE_ERROR, 0);
         return;

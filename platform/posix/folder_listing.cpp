@@ -1,6 +1,7 @@
 // Folder listing over opendir and readdir.
 #include "platform/folder_listing.h"
 
+#include <cerrno>
 #include <dirent.h>
 #include <sys/stat.h>
 
@@ -12,6 +13,7 @@ FolderListing::~FolderListing() {
 
 bool FolderListing::Start(const std::string& folder) {
     Close();
+    m_failed = false;
     m_handle = ::opendir(folder.c_str());
     return m_handle != nullptr;
 }
@@ -20,8 +22,11 @@ bool FolderListing::Next(Entry* entry) {
     if (m_handle == nullptr) {
         return false;
     }
+    // readdir tells an error from the end only through errno.
+    errno = 0;
     struct dirent* item = ::readdir(static_cast<DIR*>(m_handle));
     if (item == nullptr) {
+        m_failed = errno != 0;
         return false;
     }
     entry->name = item->d_name;

@@ -19,6 +19,7 @@ FolderListing::~FolderListing() {
 
 bool FolderListing::Start(const std::string& folder) {
     Close();
+    m_failed = false;
     WIN32_FIND_DATAA data;
     HANDLE handle = ::FindFirstFileA((folder + "*.*").c_str(), &data);
     if (handle == INVALID_HANDLE_VALUE) {
@@ -37,7 +38,11 @@ bool FolderListing::Next(Entry* entry) {
         return true;
     }
     WIN32_FIND_DATAA data;
-    if (m_handle == nullptr || !::FindNextFileA(m_handle, &data)) {
+    if (m_handle == nullptr) {
+        return false;
+    }
+    if (!::FindNextFileA(m_handle, &data)) {
+        m_failed = ::GetLastError() != ERROR_NO_MORE_FILES;
         return false;
     }
     *entry = ToEntry(data);
