@@ -38,15 +38,26 @@ void AppendSeparator(std::string* path) {
     }
 }
 
-void CreateFolderChain(const std::string& folder) {
+std::vector<std::string> CreateFolderChain(const std::string& folder) {
     const std::string separator(1, platform::kPathSeparator);
+    std::vector<std::string> grown;
+    std::string above;  // the folder that holds the next one; empty for the current folder
+    auto make = [&](const std::string& path) {
+        if (platform::CreateFolder(path)) {
+            grown.push_back(above);
+        }
+        above = path;
+    };
     for (std::size_t at = FindInPath(folder, separator); at != std::string::npos;
          at = FindInPath(folder, separator, at + 1)) {
         if (at > 0) {
-            platform::CreateFolder(folder.substr(0, at));
+            make(folder.substr(0, at));
+        } else {
+            above = separator;
         }
     }
-    platform::CreateFolder(folder);
+    make(folder);
+    return grown;
 }
 
 std::string PieceName(int number, const std::string& fileName) {

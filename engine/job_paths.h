@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <string>
+#include <vector>
 
 // Position of the first `needle` at or after `from` that starts on a character boundary,
 // or std::string::npos.
@@ -18,8 +19,9 @@ void AppendSeparator(std::string* path);
 
 // Creates `folder` and every folder above it, outermost first: each prefix that ends just
 // before a separator, then the whole path. Failures are left to show later, when a file
-// in the folder cannot be created.
-void CreateFolderChain(const std::string& folder);
+// in the folder cannot be created. Returns the folders that gained an entry (the one
+// above each folder made; empty for the current folder), for FlushFolders.
+std::vector<std::string> CreateFolderChain(const std::string& folder);
 
 // The name of piece `number` of the file `fileName`: "1__film.avi", "2__film.avi", …
 std::string PieceName(int number, const std::string& fileName);

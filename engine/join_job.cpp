@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "engine/block_copy.h"
+#include "engine/folder_flush.h"
 #include "engine/job_controller.h"
 #include "engine/job_paths.h"
 #include "platform/file_system.h"
@@ -81,7 +82,7 @@ void CJobController::RunJoin() {
         return;
     }
 
-    CreateFolderChain(target);
+    const std::vector<std::string> grown = CreateFolderChain(target);
     platform::BufferedWriter output(kFileBufferSize);
     if (!output.Create(target + outputName)) {
         Post(WM_JOB_DONE, JOB_TARGET_ERROR, 0);
@@ -122,7 +123,7 @@ void CJobController::RunJoin() {
         }
         if (m_bDeleteSource) {
             // A piece is data until its bytes are safely in the output.
-            if (!output.Flush() || !(folderFlushed || platform::FlushFolder(target))) {
+            if (!output.Flush() || !(folderFlushed || FlushFolders(target, grown))) {
                 output.Close();
                 Post(WM_JOB_DONE, JOB_TARGET_ERROR, lastFinished);
                 return;

@@ -2,6 +2,7 @@
 #include <vector>
 
 #include "engine/block_copy.h"
+#include "engine/folder_flush.h"
 #include "engine/job_controller.h"
 #include "engine/job_paths.h"
 #include "platform/file.h"
@@ -38,7 +39,7 @@ void CJobController::RunSplit() {
         Post(WM_JOB_DONE, JOB_SOURCE_ERROR, 0);
         return;
     }
-    CreateFolderChain(target);
+    const std::vector<std::string> grown = CreateFolderChain(target);
     AppendSeparator(&target);
     Post(WM_JOB_RANGE, static_cast<std::uintptr_t>(length / pieceSize + 1), 1);
 
@@ -91,7 +92,7 @@ void CJobController::RunSplit() {
     // Closing a file that was only read loses nothing, so its result does not matter.
     reader.Close();
     if (m_bDeleteSource) {
-        if (!FlushPieces(target, fileName, unflushed) || !platform::FlushFolder(target)) {
+        if (!FlushPieces(target, fileName, unflushed) || !FlushFolders(target, grown)) {
             Post(WM_JOB_DONE, JOB_TARGET_ERROR, lastFinished);
             return;
         }
