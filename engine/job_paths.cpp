@@ -41,22 +41,27 @@ void AppendSeparator(std::string* path) {
 std::vector<std::string> CreateFolderChain(const std::string& folder) {
     const std::string separator(1, platform::kPathSeparator);
     std::vector<std::string> grown;
-    std::string above;  // the folder that holds the next one; empty for the current folder
-    auto make = [&](const std::string& path) {
-        if (platform::CreateFolder(path)) {
-            grown.push_back(above);
-        }
-        above = path;
-    };
+    std::string holder;  // the folder the next prefix is made in; empty for the current one
+    std::string lastHolder;
+    std::size_t lastEnd = std::string::npos;
     for (std::size_t at = FindInPath(folder, separator); at != std::string::npos;
          at = FindInPath(folder, separator, at + 1)) {
-        if (at > 0) {
-            make(folder.substr(0, at));
-        } else {
-            above = separator;
+        if (at == 0) {
+            holder = separator;
+            continue;
         }
+        const std::string prefix = folder.substr(0, at);
+        if (platform::CreateFolder(prefix)) {
+            grown.push_back(holder);
+        }
+        lastHolder = holder;
+        lastEnd = at;
+        holder = prefix;
     }
-    make(folder);
+    // With a trailing separator the whole path names the last prefix once more.
+    if (platform::CreateFolder(folder)) {
+        grown.push_back(lastEnd + 1 == folder.size() ? lastHolder : holder);
+    }
     return grown;
 }
 
