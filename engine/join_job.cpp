@@ -97,13 +97,14 @@ void CJobController::RunJoin() {
     for (int number = 1;; ++number) {
         const std::string piecePath = source + PieceName(number, outputName);
         if (!piece.Open(piecePath)) {
-            // The end of the pieces, unless a piece the listing found has gone missing.
+            // The end of the pieces, unless a piece the listing found has gone missing; that
+            // first failure is the one reported, even if closing the output fails too.
             const bool complete = number > highest;
             const bool closed = output.Close();
             Post(WM_JOB_DONE,
-                 !closed    ? JOB_TARGET_ERROR
-                 : complete ? JOB_OK
-                            : JOB_SOURCE_ERROR,
+                 !complete ? JOB_SOURCE_ERROR
+                 : closed  ? JOB_OK
+                           : JOB_TARGET_ERROR,
                  lastFinished);
             return;
         }
