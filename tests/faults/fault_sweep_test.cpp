@@ -1,0 +1,308 @@
+// Fault sweeps: for N = 1, 2, … the Nth file operation of a split or a join fails (only
+// that one, or that one and every later one) until a run no longer reaches N. Every run
+// must end with one result that fits the first failure that mattered, leave no file open,
+// and keep the user's data: the source of a split whole, or every piece of a join either
+// still there or flushed into the output before it went.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "engine/job_controller.h"
+#include "engine/job_paths.h"
+#include "tests/faults/fault_injector.h"
+#include "tests/support/job_outcome.h"
+#include "tests/support/test_files.h"
+
+#ifndef _WIN32
+#include <dirent.h>
+#endif
+
+namespace {
+
+using faults::Op;
+using faults::Persistence;
+
+// Sizes that make every file take several reads or writes of the 1 MiB buffers.
+constexpr std::uint32_t kPieceSize = 3u << 19;  // 1.5 MiB
+const std::size_t kSourceLength = (std::size_t{2} << 20) + 1234;
+const std::vector<std::size_t> kPieceLengths = {(std::size_t{1} << 20) + 100, 5000, 0};
+
+// No sweep of these inputs comes near this; reaching it means the job never ends.
+constexpr long kMaxRuns = 1000;
+
+enum class Job { kSplit, kJoin };
+
+struct Scenario {
+    Job job;
+    bool deleteAfterUse;
+    Persistence persistence;
+};
+
+std::string Describe(const Scenario& s) {
+    return std::string(s.job == Job::kSplit ? "Split" : "Join") +
+           (s.deleteAfterUse ? "Deleting" : "Keeping") +
+           (s.persistence == Persistence::kPersistent ? "Persistent" : "Transient");
+}
+
+void PrintTo(const Scenario& s, std::ostream* os) {
+    *os << Describe(s);
+}
+
+// The descriptors of this process (natively); handles are counted by the injector alone.
+std::vector<std::string> OpenDescriptors() {
+    std::vector<std::string> names;
+#ifndef _WIN32
+    if (DIR* dir = opendir("/proc/self/fd")) {
+        while (dirent* entry = readdir(dir)) {
+            if (entry->d_name[0] != '.' && std::to_string(dirfd(dir)) != entry->d_name) {
+                names.push_back(entry->d_name);
+            }
+        }
+        closedir(dir);
+    }
+    std::sort(names.begin(), names.end());
+#endif
+    return names;
+}
+
+bool StartsWith(const std::string& text, const std::string& prefix) {
+    return text.compare(0, prefix.size(), prefix) == 0;
+}
+
+std::string Describe(const faults::Record& record) {
+    std::ostringstream text;
+    text << record.operations << " operations; failed:";
+    const std::size_t shown = std::min<std::size_t>(record.injected.size(), 4);
+    for (std::size_t i = 0; i < shown; ++i) {
+        text << " " << faults::OpName(record.injected[i].op) << " " << record.injected[i].path
+             << ";";
+    }
+    if (shown < record.injected.size()) {
+        text << " and " << record.injected.size() - shown << " more";
+    }
+    return text.str();
+}
+
+class FaultSweep : public ::testing::TestWithParam<Scenario> {
+protected:
+    FaultSweep() { controller.m_bDeleteSource = GetParam().deleteAfterUse; }
+
+    // Sweeps N upwards until a run no longer reaches the fault; returns the runs made.
+    long Sweep() {
+        for (long n = 1; n <= kMaxRuns; ++n) {
+            SCOPED_TRACE("failing operation " + std::to_string(n));
+            const bool reached = RunOnce(n);
+            if (::testing::Test::HasFailure() || !reached) {
+                return n;
+            }
+        }
+        ADD_FAILURE() << "every run reached the fault";
+        return kMaxRuns;
+    }
+
+    bool RunOnce(long failAt) {
+        TempFolder dir;
+        const std::string in = Normal(dir / "in");
+        const std::string out = Normal(dir / "out/deep");
+        MakeFolder(in);
+        std::vector<std::string> pieces;
+        std::string whole;
+        if (GetParam().job == Job::kSplit) {
+            whole = Pattern(kSourceLength, 7);
+            WriteWholeFile(dir / "in/src.bin", whole);
+            pieces = ExpectedPieces(whole, kPieceSize);
+        } else {
+            for (std::size_t k = 0; k < kPieceLengths.size(); ++k) {
+                pieces.push_back(Pattern(kPieceLengths[k], static_cast<unsigned>(k + 1)));
+                whole += pieces.back();
+                WriteWholeFile(dir / ("in/" + PieceName(static_cast<int>(k + 1), "a.bin")),
+                               pieces.back());
+            }
+        }
+
+        const std::vector<std::string> before = OpenDescriptors();
+        faults::Arm(failAt, GetParam().persistence);
+        const bool started =
+            GetParam().job == Job::kSplit
+                ? controller.StartSplit(out.c_str(), (dir / "in/src.bin").c_str(), kPieceSize)
+                : controller.StartJoin(out.c_str(), in.c_str());
+        const JobOutcome job = CollectJob(receiver, std::chrono::seconds(30));
+        if (!job.hasDone) {
+            // The worker is stuck: the controller could be neither reused nor torn down.
+            std::fprintf(stderr, "hang: no WM_JOB_DONE with operation %ld failing\n", failAt);
+            std::abort();
+        }
+        WaitUntilIdle(controller);
+        const faults::Record record = faults::Disarm();
+        SCOPED_TRACE(Describe(record));
+
+        EXPECT_TRUE(started);
+        EXPECT_EQ(job.broken, "");
+        EXPECT_TRUE(Drain(receiver, std::chrono::milliseconds(0)).empty())
+            << "notifications after WM_JOB_DONE";
+        EXPECT_EQ(record.stillOpen, std::vector<std::string>()) << "left open by the job";
+        EXPECT_EQ(OpenDescriptors(), before) << "descriptors left open";
+        ExpectResultFits(job, record, in);
+        if (GetParam().job == Job::kSplit) {
+            CheckSplit(job, record, dir / "in/src.bin", out, whole, pieces);
+        } else {
+            CheckJoin(job, record, in, out, whole, pieces);
+        }
+        return record.reached;
+    }
+
+    // The result follows from the first failure the job may not ignore: deleting, making a
+    // folder and closing a file that was only read can fail without harm to any data, and
+    // the join's attempt to open the piece after the last one fails anyway.
+    void ExpectResultFits(const JobOutcome& job,
+                          const faults::Record& record,
+                          const std::string& in) {
+        const std::string pastTheLast = PiecePath(in, kPieceLengths.size() + 1, "a.bin");
+        bool folderFailed = false;
+        for (const faults::Injected& i : record.injected) {
+            if (i.op == Op::kCreateFolder) {
+                folderFailed = true;
+            }
+            if (i.op == Op::kDelete || i.op == Op::kCreateFolder ||
+                (i.op == Op::kClose && i.readOnly) ||
+                (i.op == Op::kOpen && i.path == pastTheLast)) {
+                continue;
+            }
+            // Everything outside the source folder belongs to the target: the pieces or the
+            // output, and the folders that hold them.
+            EXPECT_EQ(job.result, StartsWith(i.path, in) ? JOB_SOURCE_ERROR : JOB_TARGET_ERROR)
+                << "after " << faults::OpName(i.op) << " of " << i.path;
+            return;
+        }
+        // A folder that could not be made shows when the first piece cannot be created.
+        if (!(folderFailed && job.result == JOB_TARGET_ERROR)) {
+            EXPECT_EQ(job.result, JOB_OK);
+        }
+    }
+
+    void CheckSplit(const JobOutcome& job,
+                    const faults::Record& record,
+                    const std::string& source,
+                    const std::string& out,
+                    const std::string& whole,
+                    const std::vector<std::string>& pieces) {
+        ASSERT_LE(job.done, static_cast<std::intptr_t>(pieces.size()));
+        // A piece reported finished is whole, whatever came after it.
+        for (std::intptr_t k = 1; k <= job.done; ++k) {
+            EXPECT_EQ(ReadWholeFile(PiecePath(out, k, "src.bin")), pieces[k - 1]) << "piece " << k;
+        }
+        if (job.result == JOB_OK) {
+            EXPECT_EQ(job.done, static_cast<std::intptr_t>(pieces.size()));
+        }
+        if (Exists(source)) {
+            EXPECT_EQ(ReadWholeFile(source), whole) << "the source changed";
+            return;
+        }
+        EXPECT_TRUE(job.result == JOB_OK && GetParam().deleteAfterUse)
+            << "source gone after result " << job.result;
+        const faults::Deletion* deletion = FindDeletion(record, source);
+        ASSERT_NE(deletion, nullptr);
+        ExpectFoldersFlushed(*deletion);
+        for (std::size_t k = 1; k <= pieces.size(); ++k) {
+            const auto piece = deletion->written.find(PiecePath(out, k, "src.bin"));
+            ASSERT_NE(piece, deletion->written.end()) << "piece " << k << " never written";
+            EXPECT_FALSE(piece->second.dirty) << "piece " << k << " not flushed";
+            EXPECT_EQ(piece->second.flushedSize, pieces[k - 1].size()) << "piece " << k;
+        }
+    }
+
+    void CheckJoin(const JobOutcome& job,
+                   const faults::Record& record,
+                   const std::string& in,
+                   const std::string& out,
+                   const std::string& whole,
+                   const std::vector<std::string>& pieces) {
+        const std::string output = out + SeparatorOf(out) + "a.bin";
+        if (job.result == JOB_OK) {
+            EXPECT_EQ(job.done, static_cast<std::intptr_t>(pieces.size()));
+            EXPECT_EQ(ReadWholeFile(output), whole) << "the joined file differs";
+        }
+        std::size_t end = 0;
+        for (std::size_t k = 1; k <= pieces.size(); ++k) {
+            const std::size_t begin = end;
+            end += pieces[k - 1].size();
+            const std::string piece = PiecePath(in, k, "a.bin");
+            if (Exists(piece)) {
+                EXPECT_EQ(ReadWholeFile(piece), pieces[k - 1]) << "piece " << k << " changed";
+                continue;
+            }
+            SCOPED_TRACE("piece " + std::to_string(k) + " deleted");
+            EXPECT_TRUE(GetParam().deleteAfterUse);
+            EXPECT_LE(static_cast<std::intptr_t>(k), job.done) << "deleted but not reported";
+            const faults::Deletion* deletion = FindDeletion(record, piece);
+            ASSERT_NE(deletion, nullptr);
+            ExpectFoldersFlushed(*deletion);
+            const auto state = deletion->written.find(output);
+            ASSERT_NE(state, deletion->written.end()) << "output never written";
+            EXPECT_FALSE(state->second.dirty) << "output not flushed before the deletion";
+            EXPECT_GE(state->second.flushedSize, end) << "its bytes were not flushed";
+            EXPECT_EQ(ReadWholeFile(output).substr(begin, end - begin), pieces[k - 1]);
+        }
+    }
+
+    static void ExpectFoldersFlushed(const faults::Deletion& deletion) {
+        EXPECT_EQ(deletion.unflushedFolders, std::vector<std::string>())
+            << "folders with new entries not flushed before deleting " << deletion.path;
+    }
+
+    static const faults::Deletion* FindDeletion(const faults::Record& record,
+                                                const std::string& path) {
+        for (const faults::Deletion& d : record.deletions) {
+            if (d.succeeded && d.path == path) {
+                return &d;
+            }
+        }
+        return nullptr;
+    }
+
+    static char SeparatorOf(const std::string& path) {
+        return path.find('\\') != std::string::npos ? '\\' : '/';
+    }
+    static std::string PiecePath(const std::string& folder,
+                                 std::size_t k,
+                                 const std::string& name) {
+        return folder + SeparatorOf(folder) + PieceName(static_cast<int>(k), name);
+    }
+    static std::string Normal(const std::string& path) { return faults::Normal(path); }
+
+    JobReceiver receiver;
+    CJobController controller{receiver.Target()};
+};
+
+TEST_P(FaultSweep, EveryFailureEndsWithOneResultAndNoLostData) {
+    const long runs = Sweep();
+    // The figure for the record: how many fault points this sweep covered.
+    RecordProperty("runs", static_cast<int>(runs));
+    std::printf("%s: %ld runs\n", Describe(GetParam()).c_str(), runs);
+}
+
+std::vector<Scenario> AllScenarios() {
+    std::vector<Scenario> all;
+    for (Job job : {Job::kSplit, Job::kJoin}) {
+        for (bool deleting : {false, true}) {
+            for (Persistence p : {Persistence::kTransient, Persistence::kPersistent}) {
+                all.push_back({job, deleting, p});
+            }
+        }
+    }
+    return all;
+}
+
+INSTANTIATE_TEST_SUITE_P(,
+                         FaultSweep,
+                         ::testing::ValuesIn(AllScenarios()),
+                         [](const ::testing::TestParamInfo<Scenario>& info) {
+                             return Describe(info.param);
+                         });
+
+}  // namespace
