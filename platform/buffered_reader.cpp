@@ -35,4 +35,18 @@ std::int64_t BufferedReader::Read(void* buffer, std::size_t size) {
     return static_cast<std::int64_t>(done);
 }
 
+const char* BufferedReader::Peek(std::size_t* available) {
+    *available = 0;
+    if (m_begin == m_end) {
+        const std::int64_t got = m_file.Read(m_buffer.get(), m_capacity);
+        if (got <= 0) {
+            return nullptr;
+        }
+        m_begin = 0;
+        m_end = static_cast<std::size_t>(got);
+    }
+    *available = m_end - m_begin;
+    return m_buffer.get() + m_begin;
+}
+
 }  // namespace platform

@@ -21,6 +21,11 @@ public:
     // Reads `size` bytes, fewer only at the end of the file: the count read, 0 at the end,
     // -1 on error. Short reads of the system are filled up, so blocks stay whole.
     std::int64_t Read(void* buffer, std::size_t size);
+    // The bytes buffered at the read position, refilled when none are left; `available` is
+    // 0 at the end or on an error, which Read then reports.
+    const char* Peek(std::size_t* available);
+    // Moves the read position over `size` bytes returned by Peek.
+    void Skip(std::size_t size) { m_begin += size; }
     bool Length(std::uint64_t* length) const { return m_file.Length(length); }
     std::string FileName() const { return m_file.FileName(); }
     bool Close() { return m_file.Close(); }
