@@ -26,7 +26,8 @@ CFileDialog::CFileDialog(BOOL openFileDialog,
     m_ofn.lpstrFile = m_szFileName;
     m_ofn.nMaxFile = MAX_PATH;
     m_ofn.lpstrDefExt = defaultExtension != nullptr ? m_strDefaultExtension.c_str() : nullptr;
-    m_ofn.Flags = flags | OFN_EXPLORER;
+    // The settings file is looked for in the current directory, so browsing must not move it.
+    m_ofn.Flags = flags | OFN_EXPLORER | OFN_NOCHANGEDIR;
 }
 
 INT_PTR CFileDialog::DoModal() {

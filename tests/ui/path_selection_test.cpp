@@ -62,7 +62,10 @@ protected:
 };
 
 TEST_F(PathSelection, SourceInSplitModeIsAFileAndProposesItsPathWithoutExtension) {
-    const std::string movie = m_folder / "movie.avi";
+    // In a folder of its own: choosing it must not move the program's current directory,
+    // where the settings file is read and written.
+    MakeFolder(m_folder / "films");
+    const std::string movie = m_folder / "films/movie.avi";
     const std::string archive = m_folder / "b.part1.rar";
     WriteWholeFile(movie, "m");
     WriteWholeFile(archive, "a");
@@ -90,7 +93,7 @@ TEST_F(PathSelection, SourceInSplitModeIsAFileAndProposesItsPathWithoutExtension
     ASSERT_NE(dialog, nullptr);
     ASSERT_TRUE(ChooseFile(dialog, movie));
     ASSERT_TRUE(WaitUntil([&] { return Text(program.Item(kSourcePath)) == Wide(movie); }));
-    EXPECT_EQ(Text(program.Item(kTargetPath)), Wide(m_folder / "movie"));
+    EXPECT_EQ(Text(program.Item(kTargetPath)), Wide(m_folder / "films/movie"));
 
     // With the output folder fixed, only the source changes.
     CheckFixedPath(program);
@@ -101,6 +104,7 @@ TEST_F(PathSelection, SourceInSplitModeIsAFileAndProposesItsPathWithoutExtension
     ASSERT_TRUE(WaitUntil([&] { return Text(program.Item(kSourcePath)) == Wide(archive); }));
     EXPECT_EQ(Text(program.Item(kTargetPath)), kFixed);
     CloseIdle(program);
+    EXPECT_FALSE(Exists(m_folder / "films/Set.ini"));
 }
 
 TEST_F(PathSelection, FolderBrowserPicksTargetsAndTheSourceOfAJoinUnderOneTitle) {
