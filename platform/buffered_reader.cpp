@@ -9,7 +9,22 @@ BufferedReader::BufferedReader(std::size_t bufferSize)
 
 bool BufferedReader::Reset(bool opened) {
     m_begin = m_end = 0;
+    m_failed = false;
     return opened;
+}
+
+std::int64_t BufferedReader::Fill() {
+    if (m_failed) {
+        return -1;
+    }
+    const std::int64_t got = m_file.Read(m_buffer.get(), m_capacity);
+    if (got < 0) {
+        m_failed = true;
+    } else {
+        m_begin = 0;
+        m_end = static_cast<std::size_t>(got);
+    }
+    return got;
 }
 
 std::int64_t BufferedReader::Read(void* buffer, std::size_t size) {
@@ -17,15 +32,13 @@ std::int64_t BufferedReader::Read(void* buffer, std::size_t size) {
     std::size_t done = 0;
     while (done < size) {
         if (m_begin == m_end) {
-            std::int64_t got = m_file.Read(m_buffer.get(), m_capacity);
+            const std::int64_t got = Fill();
             if (got < 0) {
                 return -1;
             }
             if (got == 0) {
                 break;
             }
-            m_begin = 0;
-            m_end = static_cast<std::size_t>(got);
         }
         std::size_t count = m_end - m_begin < size - done ? m_end - m_begin : size - done;
         std::memcpy(out + done, m_buffer.get() + m_begin, count);
@@ -37,13 +50,8 @@ std::int64_t BufferedReader::Read(void* buffer, std::size_t size) {
 
 const char* BufferedReader::Peek(std::size_t* available) {
     *available = 0;
-    if (m_begin == m_end) {
-        const std::int64_t got = m_file.Read(m_buffer.get(), m_capacity);
-        if (got <= 0) {
-            return nullptr;
-        }
-        m_begin = 0;
-        m_end = static_cast<std::size_t>(got);
+    if (m_begin == m_end && Fill() <= 0) {
+        return nullptr;
     }
     *available = m_end - m_begin;
     return m_buffer.get() + m_begin;

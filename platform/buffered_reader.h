@@ -32,12 +32,16 @@ public:
 
 private:
     bool Reset(bool opened);
+    // Reads the next stretch of the file into the empty buffer: the count, 0 at the end, -1
+    // on an error, which sticks: a read after a failed one could skip bytes.
+    std::int64_t Fill();
 
     File m_file;
     std::unique_ptr<char[]> m_buffer;
     std::size_t m_capacity;
     std::size_t m_begin = 0;
     std::size_t m_end = 0;
+    bool m_failed = false;  // a read failed; every later one fails too
 };
 
 }  // namespace platform
