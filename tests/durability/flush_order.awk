@@ -1,0 +1,134 @@
+# Checks a system-call trace (strace -f -y) for the order of durability: when a file under
+# ROOT is deleted, every file under ROOT that was created or written before must have been
+# flushed since, with success; with FOLDERS=1, so must every folder under ROOT that gained
+# an entry (a created file or folder). Prints one line per breach and a summary line
+# "deletions N"; exits 1 on any breach.
+#
+# Variables: ROOT (real path of the test folder), FOLDERS (1 natively, 0 under Wine),
+# ALIAS (a prefix such as WINEPREFIX/dosdevices/z: that stands for "/", or empty).
+
+function parent(path,    at) {
+    at = match(path, /\/[^\/]*$/)
+    return at > 1 ? substr(path, 1, at - 1) : "/"
+}
+
+function normal(path) {
+    if (ALIAS != "" && index(path, ALIAS) == 1) {
+        path = substr(path, length(ALIAS) + 1)
+    }
+    sub(/\/+$/, "", path)
+    return path
+}
+
+function mine(path) {
+    return path == ROOT || index(path, ROOT "/") == 1
+}
+
+# The path of the descriptor annotated by -y at the start of `text` ("3</a/b>"), or "".
+function fdpath(text,    path) {
+    if (!match(text, /^[0-9]+<[^>]*>/)) {
+        return ""
+    }
+    path = substr(text, RSTART, RLENGTH)
+    sub(/^[0-9]+</, "", path)
+    sub(/>$/, "", path)
+    return normal(path)
+}
+
+# The first quoted string in `text`.
+function quoted(text) {
+    if (!match(text, /"[^"]*"/)) {
+        return ""
+    }
+    return normal(substr(text, RSTART + 1, RLENGTH - 2))
+}
+
+function breach(what) {
+    print "breach: " what
+    failed = 1
+}
+
+BEGIN {
+    ROOT = normal(ROOT)
+}
+
+{
+    line = $0
+    pid = $1
+    # strace -f splits a call that another process interrupts; join the halves, and take
+    # the call where it returned.
+    if (line ~ /<unfinished \.\.\.>$/) {
+        sub(/ *<unfinished \.\.\.>$/, "", line)
+        pending[pid] = line
+        next
+    }
+    if (match(line, /<\.\.\. [a-z0-9_]+ resumed>/)) {
+        line = pending[pid] substr(line, RSTART + RLENGTH)
+        delete pending[pid]
+    }
+    if (!match(line, /[a-z0-9_]+\(/)) {
+        next
+    }
+    call = substr(line, RSTART, RLENGTH - 1)
+    args = substr(line, RSTART + RLENGTH)
+    result = line
+    sub(/.* = /, "", result)
+    ok = result ~ /^[0-9]/
+    if (!ok) {
+        next
+    }
+
+    if (call == "openat" || call == "open" || call == "creat") {
+        if (call == "openat") {
+            sub(/^[^,]*, /, "", args)
+        }
+        if (call == "creat" || args ~ /O_CREAT|O_TRUNC/) {
+            path = fdpath(result)
+            if (mine(path)) {
+                dirty[path] = 1
+                if (args ~ /O_CREAT/ || call == "creat") {
+                    entries[parent(path)] = 1
+                }
+            }
+        }
+    } else if (call == "mkdir" || call == "mkdirat") {
+        if (call == "mkdirat") {
+            sub(/^[^,]*, /, "", args)
+        }
+        path = quoted(args)
+        if (mine(parent(path))) {
+            entries[parent(path)] = 1
+        }
+    } else if (call ~ /^(write|pwrite64|writev|pwritev|pwritev2|ftruncate|fallocate)$/) {
+        path = fdpath(args)
+        if (mine(path)) {
+            dirty[path] = 1
+        }
+    } else if (call == "fsync" || call == "fdatasync") {
+        path = fdpath(args)
+        delete dirty[path]
+        delete entries[path]
+    } else if (call == "unlink" || call == "unlinkat") {
+        if (call == "unlinkat") {
+            sub(/^[^,]*, /, "", args)
+        }
+        path = quoted(args)
+        if (!mine(path)) {
+            next
+        }
+        ++deletions
+        for (p in dirty) {
+            breach("deleted " path " before " p " was flushed")
+        }
+        if (FOLDERS) {
+            for (p in entries) {
+                breach("deleted " path " before the new entries of " p " were flushed")
+            }
+        }
+    }
+}
+
+END {
+    print "deletions " deletions + 0
+    exit failed
+}
