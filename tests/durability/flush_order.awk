@@ -4,8 +4,12 @@
 # an entry (a created file or folder). Prints one line per breach and a summary line
 # "deletions N"; exits 1 on any breach.
 #
+# With REPORT, the file the program writes its result to once the job has ended, every
+# deletion must also come before that write: a delete that the system accepted but carried
+# out only when the program exited would not count.
+#
 # Variables: ROOT (real path of the test folder), FOLDERS (1 natively, 0 under Wine),
-# ALIAS (a prefix such as WINEPREFIX/dosdevices/z: that stands for "/", or empty).
+# ALIAS (a prefix such as WINEPREFIX/dosdevices/z: that stands for "/", or empty), REPORT.
 
 function parent(path,    at) {
     at = match(path, /\/[^\/]*$/)
@@ -50,6 +54,7 @@ function breach(what) {
 
 BEGIN {
     ROOT = normal(ROOT)
+    REPORT = normal(REPORT)
 }
 
 {
@@ -104,6 +109,9 @@ BEGIN {
         if (mine(path)) {
             dirty[path] = 1
         }
+        if (REPORT != "" && path == REPORT) {
+            reported = 1
+        }
     } else if (call == "fsync" || call == "fdatasync") {
         path = fdpath(args)
         delete dirty[path]
@@ -117,6 +125,9 @@ BEGIN {
             next
         }
         ++deletions
+        if (reported) {
+            breach("deleted " path " only after the job had reported its result")
+        }
         for (p in dirty) {
             breach("deleted " path " before " p " was flushed")
         }
@@ -129,6 +140,9 @@ BEGIN {
 }
 
 END {
+    if (REPORT != "" && !reported) {
+        breach("the result was never written to " REPORT)
+    }
     print "deletions " deletions + 0
     exit failed
 }
