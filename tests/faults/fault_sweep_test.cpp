@@ -27,7 +27,7 @@ namespace {
 using faults::Op;
 using faults::Persistence;
 
-// Sizes that make every file take several reads or writes of the 1 MiB buffers.
+// Sizes that make every file take several reads or writes of the jobs' file buffers.
 constexpr std::uint32_t kPieceSize = 3u << 19;  // 1.5 MiB
 const std::size_t kSourceLength = (std::size_t{2} << 20) + 1234;
 const std::vector<std::size_t> kPieceLengths = {(std::size_t{1} << 20) + 100, 5000, 0};
