@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/block_copy.h"
 #include "engine/job_controller.h"
 #include "engine/job_paths.h"
 #include "tests/faults/fault_injector.h"
@@ -27,10 +28,11 @@ namespace {
 using faults::Op;
 using faults::Persistence;
 
-// Sizes that make every file take several reads or writes of the jobs' file buffers.
-constexpr std::uint32_t kPieceSize = 3u << 19;  // 1.5 MiB
-const std::size_t kSourceLength = (std::size_t{2} << 20) + 1234;
-const std::vector<std::size_t> kPieceLengths = {(std::size_t{1} << 20) + 100, 5000, 0};
+// Sizes that make every file take several reads or writes of the jobs' file buffers,
+// whatever their size, so the faults also land in the middle of files.
+constexpr std::uint32_t kPieceSize = kFileBufferSize / 2 * 3;
+const std::size_t kSourceLength = 2 * kFileBufferSize + 1234;
+const std::vector<std::size_t> kPieceLengths = {kFileBufferSize + 100, 5000, 0};
 
 // No sweep of these inputs comes near this; reaching it means the job never ends.
 constexpr long kMaxRuns = 1000;
