@@ -23,6 +23,18 @@ protected:
         return c.StartSplit((dir / "out").c_str(), (dir / "big.bin").c_str(), pieceSize);
     }
 
+    // Starts a long split and holds it: at its first block where the worker can be caught in
+    // its first post, else wherever the hold finds it right after the start.
+    bool StartHeldSplit(CJobController& c, std::uint32_t pieceSize = 64 << 10) {
+        const bool catches = receiver.CatchWorkerAt(WM_JOB_RANGE, 1);
+        if (!StartBigSplit(c, pieceSize) || (catches && !receiver.WaitWorkerCaught(seconds(30)))) {
+            return false;
+        }
+        const bool held = c.Pause();
+        receiver.ReleaseWorker();
+        return held;
+    }
+
     TempFolder dir;
     JobReceiver receiver;
 };
@@ -44,12 +56,9 @@ TEST_F(JobControl, CommandsWithoutAJobChangeNothing) {
 
 TEST_F(JobControl, SecondStartWhileBusyIsRefused) {
     CJobController controller(receiver.Target());
-    const std::string content = Pattern(16 << 20);
-    WriteWholeFile(dir / "a.bin", content);
-    ASSERT_TRUE(controller.StartSplit((dir / "out").c_str(), (dir / "a.bin").c_str(), 1 << 20));
-    ASSERT_TRUE(controller.Pause());  // keeps the job from ending while the others knock
+    ASSERT_TRUE(StartHeldSplit(controller, 1 << 20));  // the job cannot end while others knock
     EXPECT_TRUE(controller.m_bBusy);
-    EXPECT_FALSE(controller.StartSplit((dir / "other").c_str(), (dir / "a.bin").c_str(), 4096));
+    EXPECT_FALSE(controller.StartSplit((dir / "other").c_str(), (dir / "big.bin").c_str(), 4096));
     EXPECT_FALSE(controller.StartJoin((dir / "other").c_str(), (dir / "out").c_str()));
     EXPECT_TRUE(controller.Resume());
     JobOutcome job = CollectJob(receiver);
@@ -57,7 +66,7 @@ TEST_F(JobControl, SecondStartWhileBusyIsRefused) {
     EXPECT_EQ(job.done, 17);
     EXPECT_TRUE(Drain(receiver).empty());
     EXPECT_FALSE(Exists(dir / "other"));
-    EXPECT_EQ(ReadWholeFile(dir / "out/16__a.bin"), content.substr(15 << 20));
+    EXPECT_EQ(ReadWholeFile(dir / "out/16__big.bin"), Pattern(16 << 20).substr(15 << 20));
 }
 
 TEST_F(JobControl, PauseThenResumeGivesTheSamePieces) {
@@ -82,8 +91,7 @@ TEST_F(JobControl, PauseThenResumeGivesTheSamePieces) {
 
 TEST_F(JobControl, HeldJobCopiesNothingUntilReleased) {
     CJobController controller(receiver.Target());
-    ASSERT_TRUE(StartBigSplit(controller));
-    ASSERT_TRUE(controller.Pause());
+    ASSERT_TRUE(StartHeldSplit(controller));
     // Whatever the job finished before the hold took, it posts nothing more while held
     // beyond the piece in hand.
     std::vector<JobMessage> early = Drain(receiver, std::chrono::milliseconds(300));
@@ -102,8 +110,7 @@ TEST_F(JobControl, HeldJobCopiesNothingUntilReleased) {
 TEST_F(JobControl, PauseThenAbortStopsTheJob) {
     CJobController controller(receiver.Target());
     const std::uint32_t size = 64 << 10;
-    ASSERT_TRUE(StartBigSplit(controller, size));
-    ASSERT_TRUE(controller.Pause());
+    ASSERT_TRUE(StartHeldSplit(controller, size));
     const std::string content = ReadWholeFile(dir / "big.bin");
     EXPECT_TRUE(controller.Abort());
     JobOutcome job = CollectJob(receiver);
