@@ -13,10 +13,10 @@
 namespace {
 
 struct Listing {
-    bool complete = false;  // read to its end without error
-    int matches = 0;        // entries whose name contains "__"
-    std::string lastMatch;  // the last of them, in listing order
-    std::vector<std::string> names;
+    bool complete = false;               // read to its end without error
+    int matches = 0;                     // entries whose name contains "__"
+    std::string lastMatch;               // the last of them, in listing order
+    std::vector<std::string> fileNames;  // the matches that are files, not folders
 };
 
 Listing ListMatches(const std::string& folder) {
@@ -33,7 +33,9 @@ Listing ListMatches(const std::string& folder) {
         if (FindInPath(entry.name, "__") != std::string::npos) {
             ++result.matches;
             result.lastMatch = entry.name;
-            result.names.push_back(entry.name);
+            if (!entry.isFolder) {
+                result.fileNames.push_back(entry.name);
+            }
         }
     }
     result.complete = !listing.Failed();
@@ -66,7 +68,6 @@ void CJobController::RunJoin() {
     std::string source = m_strSource;
     std::string target = m_strTarget;
     AppendSeparator(&source);
-    AppendSeparator(&target);
 
     const Listing listing = ListMatches(source);
     std::string outputName;
@@ -75,28 +76,44 @@ void CJobController::RunJoin() {
     // pieces or name the wrong file, so it is refused too.
     const int highest =
         listing.complete && listing.matches > 0 && NameAfterMarker(listing.lastMatch, &outputName)
-            ? CompletePieceCount(listing.names, outputName)
+            ? CompletePieceCount(listing.fileNames, outputName)
             : 0;
     if (highest == 0) {
         Post(WM_JOB_DONE, JOB_SOURCE_ERROR, 0);
         return;
     }
 
+    // Every piece must open before the output is created, so that a join that cannot run
+    // to its end (a piece held by another program, no access) leaves a file of the
+    // output's name and the pieces alone. Piece 1 stays open for the copy.
+    platform::BufferedReader piece(kFileBufferSize);
+    for (int number = highest; number >= 1; --number) {
+        if (!piece.Open(source + PieceName(number, outputName))) {
+            Post(WM_JOB_DONE, JOB_SOURCE_ERROR, 0);
+            return;
+        }
+        if (number > 1) {
+            piece.Close();
+        }
+    }
+    // The folders are made from the target as given, as the split makes them, so that a
+    // name the system would trim (blanks) is refused the same way by both jobs.
     const std::vector<std::string> grown = CreateFolderChain(target);
+    AppendSeparator(&target);
     platform::BufferedWriter output(kFileBufferSize);
     if (!output.Create(target + outputName)) {
+        piece.Close();
         Post(WM_JOB_DONE, JOB_TARGET_ERROR, 0);
         return;
     }
     Post(WM_JOB_RANGE, static_cast<std::uintptr_t>(listing.matches), 0);
 
-    platform::BufferedReader piece(kFileBufferSize);
     char block[kBlockSize];
     int lastFinished = 0;
     bool folderFlushed = false;
     for (int number = 1;; ++number) {
         const std::string piecePath = source + PieceName(number, outputName);
-        if (!piece.Open(piecePath)) {
+        if (number > 1 && !piece.Open(piecePath)) {
             // The end of the pieces, unless a piece the listing found has gone missing; that
             // first failure is the one reported, even if closing the output fails too.
             const bool complete = number > highest;

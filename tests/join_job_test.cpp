@@ -110,6 +110,25 @@ TEST_F(JoinJob, SubFolderMatchesAreCountedButNotJoined) {
     }
 }
 
+TEST_F(JoinJob, FoldersAreNeverPieces) {
+    MakeFolder(dir / "in");
+    MakeFolder(dir / "in/1__sub");
+    MakeFolder(dir / "out");
+    WriteWholeFile(dir / "out/sub", "the user's own file");
+    controller.m_bDeleteSource = true;
+    EXPECT_EQ(Join(dir / "in", dir / "out").result, JOB_SOURCE_ERROR);
+    EXPECT_EQ(ReadWholeFile(dir / "out/sub"), "the user's own file");
+
+    // A folder in the place of piece 2 is a gap: nothing is joined or deleted.
+    Piece("1__a.bin", "one");
+    MakeFolder(dir / "in/2__a.bin");
+    Piece("3__a.bin", "three");
+    WriteWholeFile(dir / "out/a.bin", "keep");
+    EXPECT_EQ(Join(dir / "in", dir / "out").result, JOB_SOURCE_ERROR);
+    EXPECT_EQ(ReadWholeFile(dir / "out/a.bin"), "keep");
+    EXPECT_EQ(ReadWholeFile(dir / "in/1__a.bin"), "one");
+}
+
 TEST_F(JoinJob, NamesWithTheMarkerInside) {
     Piece("1__a__b.txt", "first ");
     Piece("2__a__b.txt", "second");

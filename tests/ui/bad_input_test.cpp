@@ -411,13 +411,13 @@ TEST_F(BadInput, PiecesHeldOpenByAnotherProgram) {
     Start(program, pieces, joined);
     ExpectFailureBox(program, kSourceError);
     CloseHandle(held);
-    EXPECT_EQ(ListNames(pieces), (std::vector<std::string>{"2__a.bin", "3__a.bin"}));
-    EXPECT_EQ(ReadWholeFile(joined + "\\a.bin"), written[0]);
-    EXPECT_EQ(ReadWholeFile(piece(2)), written[1]);
-    EXPECT_EQ(ReadWholeFile(piece(3)), written[2]);
+    // Every piece is opened once before anything is made: nothing joined, nothing deleted.
+    EXPECT_EQ(ListNames(pieces), (std::vector<std::string>{"1__a.bin", "2__a.bin", "3__a.bin"}));
+    EXPECT_FALSE(Exists(joined));
+    for (int n = 1; n <= 3; ++n) {
+        EXPECT_EQ(ReadWholeFile(piece(n)), written[n - 1]);
+    }
 
-    // Piece 1 put back, as the user would from the output.
-    WriteWholeFile(piece(1), written[0]);
     held = hold(3, FILE_SHARE_READ);
     Start(program, pieces, joined);
     expectSuccess(program);
@@ -477,10 +477,9 @@ TEST_F(BadInput, PathsOverTwoHundredSixtyBytesInChineseSplitAndJoin) {
     CloseIdle(program);
 }
 
-// Faults found by these cases: each test fails today and is enabled once the join is
-// mended. A blank target is a folder of blanks once the join has appended its separator,
-// which Windows keeps: the split refuses the same target.
-TEST_F(BadInput, DISABLED_JoinRefusesABlankTarget) {
+// A blank target names no folder: the join refuses it as the split does, rather than make
+// a folder of blanks that the user cannot see.
+TEST_F(BadInput, JoinRefusesABlankTarget) {
     const std::string pieces = m_folder / "pieces";
     WritePieces(pieces, Pattern(9000, 11));
     SecantorProcess program(m_folder.Path());
@@ -489,10 +488,9 @@ TEST_F(BadInput, DISABLED_JoinRefusesABlankTarget) {
     CloseIdle(program);
 }
 
-// A folder cannot be a piece. Today it is counted as one: the output is created, replacing
-// the user's file of that name, the pieces before it are joined and deleted, and the job
-// then reports the source error.
-TEST_F(BadInput, DISABLED_JoinTakesNoFolderForAPiece) {
+// A folder cannot be a piece: it must neither replace the user's file of the output's name
+// nor let the pieces before it be joined and deleted.
+TEST_F(BadInput, JoinTakesNoFolderForAPiece) {
     const std::string content = Pattern(9000, 12);
     MakeFolder(m_folder / "only");
     MakeFolder(m_folder / "only/1__sub");
@@ -528,9 +526,9 @@ TEST_F(BadInput, DISABLED_JoinTakesNoFolderForAPiece) {
     CloseIdle(program);
 }
 
-// Piece 1 held without read sharing: nothing can be joined, yet today the output has
-// already been created, emptying the user's file of that name.
-TEST_F(BadInput, DISABLED_JoinThatJoinsNothingKeepsTheTargetsFile) {
+// Piece 1 held without read sharing: nothing can be joined, so the user's file of the
+// output's name must stay as it was.
+TEST_F(BadInput, JoinThatJoinsNothingKeepsTheTargetsFile) {
     const std::string pieces = m_folder / "pieces";
     WritePieces(pieces, Pattern(9000, 13));
     MakeFolder(m_folder / "out");
