@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <stdexcept>
 
+#include "engine/job_paths.h"
 #include "platform/file.h"
 #include "platform/file_system.h"
 #include "platform/folder_listing.h"
@@ -125,9 +126,7 @@ void MakeFolder(const std::string& path) {
 
 std::vector<std::string> ListNames(const std::string& folder) {
     std::string prefix = folder;
-    if (prefix.empty() || prefix.back() != platform::kPathSeparator) {
-        prefix += platform::kPathSeparator;
-    }
+    AppendSeparator(&prefix);
     std::vector<std::string> names;
     platform::FolderListing listing;
     if (listing.Start(prefix)) {
@@ -144,7 +143,8 @@ std::vector<std::string> ListNames(const std::string& folder) {
 
 void RemoveTree(const std::string& path) {
     std::string folder = path;
-    if (!folder.empty() && folder.back() == platform::kPathSeparator) {
+    // A double-byte character may end in the byte of the separator; only a real one goes.
+    if (EndsWithSeparator(folder)) {
         folder.pop_back();
     }
     if (platform::RemoveFile(folder)) {
