@@ -16,16 +16,6 @@
 
 namespace {
 
-enum : int {
-    kStatus = 1000,
-    kDeleteSource = 1001,
-    kSourcePath = 1002,
-    kTargetPath = 1004,
-    kModeJoin = 1008,
-    kPieceSize = 1007,
-    kStart = 1011,
-};
-
 constexpr std::size_t kMiB = 1u << 20;
 const std::wstring kIdle = L"    状态显示：";
 

@@ -18,16 +18,6 @@
 
 namespace {
 
-enum : int {
-    kStatus = 1000,
-    kDeleteSource = 1001,
-    kSourcePath = 1002,
-    kTargetPath = 1004,
-    kModeJoin = 1008,
-    kProgress = 1010,
-    kStart = 1011,
-};
-
 constexpr std::size_t kMiB = 1u << 20;
 const std::wstring kIdle = L"    状态显示：";
 const std::wstring kSourceError = L"源文件出错";

@@ -14,15 +14,6 @@
 
 namespace {
 
-enum : int {
-    kSourcePath = 1002,
-    kBrowseSource = 1003,
-    kTargetPath = 1004,
-    kModeJoin = 1008,
-    kBrowseTarget = 1009,
-    kFixedPath = 1022,
-};
-
 const std::wstring kFixed = L"D:\\fixed";
 
 class PathSelection : public ::testing::Test {

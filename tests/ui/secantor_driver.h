@@ -8,6 +8,28 @@
 #include <string>
 #include <vector>
 
+// Control ids of the main dialog and of the About dialog, as a person finds them.
+enum : int {
+    kStatus = 1000,
+    kDeleteSource = 1001,
+    kSourcePath = 1002,
+    kBrowseSource = 1003,
+    kTargetPath = 1004,
+    kModeSplit = 1006,
+    kPieceSize = 1007,
+    kModeJoin = 1008,
+    kBrowseTarget = 1009,
+    kProgress = 1010,
+    kStart = 1011,
+    kSourceLabel = 1013,
+    kTargetLabel = 1014,
+    kAbort = 1015,
+    kAbout = 1017,
+    kAboutOk = 1018,
+    kAboutText = 1020,
+    kFixedPath = 1022,
+};
+
 constexpr DWORD kDefaultWaitMs = 15000;
 
 // Secantor.exe, which the build puts beside this test program.

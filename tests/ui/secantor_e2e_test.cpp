@@ -15,26 +15,6 @@
 
 namespace {
 
-// Control ids of the main dialog.
-enum : int {
-    kStatus = 1000,
-    kDeleteSource = 1001,
-    kSourcePath = 1002,
-    kTargetPath = 1004,
-    kModeSplit = 1006,
-    kPieceSize = 1007,
-    kModeJoin = 1008,
-    kProgress = 1010,
-    kStart = 1011,
-    kSourceLabel = 1013,
-    kTargetLabel = 1014,
-    kAbort = 1015,
-    kAbout = 1017,
-    kFixedPath = 1022,
-    kAboutOk = 1018,
-    kAboutText = 1020,
-};
-
 constexpr unsigned kWmJobRange = WM_USER + 100;
 constexpr unsigned kWmJobDone = WM_USER + 101;
 constexpr unsigned kWmJobProgress = WM_USER + 102;
