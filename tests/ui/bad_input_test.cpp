@@ -240,6 +240,14 @@ protected:
     TempFolder m_folder;
 };
 
+// One bad pair of fields and the failure box it must bring.
+struct Case {
+    const char* what;
+    std::string source;
+    std::string target;
+    std::wstring box;
+};
+
 TEST_F(BadInput, SplitRefusesEachBadFieldAndKeepsTheSource) {
     const std::string source = m_folder / "a.bin";
     WriteWholeFile(source, Pattern(300000, 3));
@@ -263,12 +271,6 @@ TEST_F(BadInput, SplitRefusesEachBadFieldAndKeepsTheSource) {
     ASSERT_TRUE(Answer(box, IDOK));
     EXPECT_EQ(Changes(before, Snapshot(m_folder.Path())), "");
     const std::string pieces = m_folder / "pieces";
-    struct Case {
-        const char* what;
-        std::string source;
-        std::string target;
-        std::wstring box;
-    };
     // Relative paths, blanks included, name folders in the program's working folder, which
     // is the test's folder. Above the long target every folder exists, so a refusal there
     // leaves nothing behind.
@@ -315,12 +317,6 @@ TEST_F(BadInput, JoinRefusesEachBadFieldBeforeCreatingAnything) {
     SecantorProcess program(m_folder.Path());
     SwitchToJoin(program);
     const std::string joined = m_folder / "joined";
-    struct Case {
-        const char* what;
-        std::string source;
-        std::string target;
-        std::wstring box;
-    };
     const Case cases[] = {
         {"blank source", "   ", joined, kSourceError},
         {"source is a file", pieces + "\\1__a.bin", joined, kSourceError},
