@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "platform/code_page.h"
+#include "platform/file_names.h"
 #include "platform/file_system.h"
 
 namespace {
@@ -79,24 +80,18 @@ bool NameAfterMarker(const std::string& pieceName, std::string* fileName) {
 }
 
 bool ParsePieceNumber(const std::string& name, const std::string& fileName, int* number) {
-    const std::size_t suffix = std::strlen(kMarker) + fileName.size();
-    if (name.size() <= suffix ||
-        name.compare(name.size() - suffix, std::string::npos, kMarker + fileName) != 0) {
-        return false;
-    }
-    const std::size_t digits = name.size() - suffix;
-    if (name[0] == '0') {
-        return false;
-    }
+    std::size_t digits = 0;
     long long value = 0;
-    for (std::size_t i = 0; i < digits; ++i) {
-        if (name[i] < '0' || name[i] > '9') {
-            return false;
-        }
-        value = value * 10 + (name[i] - '0');
+    while (digits < name.size() && name[digits] >= '0' && name[digits] <= '9') {
+        value = value * 10 + (name[digits] - '0');
         if (value > INT_MAX) {
             return false;
         }
+        ++digits;
+    }
+    if (digits == 0 || name[0] == '0' ||
+        !platform::SameFileName(name.substr(digits), kMarker + fileName)) {
+        return false;
     }
     *number = static_cast<int>(value);
     return true;

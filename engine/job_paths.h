@@ -30,6 +30,6 @@ std::string PieceName(int number, const std::string& fileName);
 // name holds no "__".
 bool NameAfterMarker(const std::string& pieceName, std::string* fileName);
 
-// Parses a name made by PieceName for `fileName`; false for any other name, numbers with
-// a sign or leading zeros included.
+// Parses a name made by PieceName for `fileName`, matched as the file system matches names;
+// false for any other name, numbers with a sign or leading zeros included.
 bool ParsePieceNumber(const std::string& name, const std::string& fileName, int* number);

@@ -1,6 +1,7 @@
 // The join job: the numbered pieces in a folder appended, in number order, to one file.
 #include <algorithm>
-#include <climits>
+#include <cstdint>
+#include <functional>
 #include <vector>
 
 #include "engine/block_copy.h"
@@ -62,6 +63,42 @@ int CompletePieceCount(const std::vector<std::string>& names, const std::string&
     return numbers.back();
 }
 
+// True when pieces of these lengths, in number order, can come from one split: every piece
+// but the last as long as the first, which is not empty, and the last no longer than that.
+// Stale pieces of an earlier split, a piece cut short or pieces of another file break it.
+bool LengthsFitOneSplit(const std::vector<std::uint64_t>& lengths) {
+    if (lengths.size() < 2) {
+        return true;
+    }
+    const std::uint64_t size = lengths.front();
+    if (size == 0 || lengths.back() > size) {
+        return false;
+    }
+    for (std::size_t i = 1; i + 1 < lengths.size(); ++i) {
+        if (lengths[i] != size) {
+            return false;
+        }
+    }
+    return true;
+}
+
+// Copies a piece that must still hold exactly the `length` bytes it held when the set was
+// checked: kSourceEnd when it did, kReadFailed when it has grown or shrunk since.
+CopyEnd CopyPiece(platform::BufferedReader& piece,
+                  platform::BufferedWriter& output,
+                  std::uint64_t length,
+                  char* block,
+                  const std::function<bool()>& keepGoing) {
+    std::uint64_t copied = 0;
+    const CopyEnd end = CopyBlocks(piece, output, length, block, keepGoing, &copied);
+    if (end != CopyEnd::kLimitReached && end != CopyEnd::kSourceEnd) {
+        return end;
+    }
+    char probe;
+    return copied == length && piece.Read(&probe, 1) == 0 ? CopyEnd::kSourceEnd
+                                                          : CopyEnd::kReadFailed;
+}
+
 }  // namespace
 
 void CJobController::RunJoin() {
@@ -83,18 +120,27 @@ void CJobController::RunJoin() {
         return;
     }
 
-    // Every piece must open before the output is created, so that a join that cannot run
-    // to its end (a piece held by another program, no access) leaves a file of the
+    // Every piece must open, and the pieces must fit together, before the output is
+    // created, so that a join that cannot give back the original (a piece held by another
+    // program, stale pieces of an earlier split, a piece cut short) leaves a file of the
     // output's name and the pieces alone. Piece 1 stays open for the copy.
     platform::BufferedReader piece(kFileBufferSize);
+    std::vector<std::uint64_t> lengths(static_cast<std::size_t>(highest));
     for (int number = highest; number >= 1; --number) {
-        if (!piece.Open(source + PieceName(number, outputName))) {
+        if (!piece.Open(source + PieceName(number, outputName)) ||
+            !piece.Length(&lengths[static_cast<std::size_t>(number - 1)])) {
+            piece.Close();
             Post(WM_JOB_DONE, JOB_SOURCE_ERROR, 0);
             return;
         }
         if (number > 1) {
             piece.Close();
         }
+    }
+    if (!LengthsFitOneSplit(lengths)) {
+        piece.Close();
+        Post(WM_JOB_DONE, JOB_SOURCE_ERROR, 0);
+        return;
     }
     // The folders are made from the target as given, as the split makes them, so that a
     // name the system would trim (blanks) is refused the same way by both jobs.
@@ -125,8 +171,8 @@ void CJobController::RunJoin() {
                  lastFinished);
             return;
         }
-        std::uint64_t copied = 0;
-        const CopyEnd end = CopyBlocks(piece, output, UINT64_MAX, block, m_keepGoing, &copied);
+        const CopyEnd end = CopyPiece(piece, output, lengths[static_cast<std::size_t>(number - 1)],
+                                      block, m_keepGoing);
         piece.Close();
         if (end == CopyEnd::kStopped) {
             output.Close();

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <utility>
 #include <thread>
 
 #include "engine/job_controller.h"
@@ -39,7 +40,7 @@ TEST_F(JoinJob, PiecesJoinInNumberOrder) {
         std::string whole;
         RemoveTree(dir / "in");
         for (int k = 1; k <= count; ++k) {
-            const std::string bytes = Pattern(1000 * k, k);
+            const std::string bytes = Pattern(k < count ? 1000 : 300, k);
             Piece(std::to_string(k) + "__a.bin", bytes);
             whole += bytes;
         }
@@ -70,6 +71,109 @@ TEST_F(JoinJob, IncompleteSetsAreRefusedBeforeAnythingIsCreated) {
         EXPECT_EQ(ListNames(dir / "in").size(), set.size());
     }
 }
+
+TEST_F(JoinJob, PiecesThatCannotComeFromOneSplitAreRefused) {
+    struct Case {
+        const char* what;
+        std::vector<std::size_t> lengths;
+        bool joins;
+    };
+    const std::vector<Case> cases = {
+        {"a lone piece of any length", {12345}, true},
+        {"a last piece as long as the others", {4096, 4096, 4096}, true},
+        {"an empty last piece", {4096, 4096, 0}, true},
+        {"a last piece shorter than the others", {8192, 8192, 5}, true},
+        {"a middle piece cut short", {8192, 4000, 8192}, false},
+        {"a middle piece grown", {8192, 9000, 100}, false},
+        {"a last piece longer than the others", {4096, 4096, 4097}, false},
+        {"an empty first piece", {0, 0}, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        RemoveTree(dir / "in");
+        RemoveTree(dir / "out");
+        std::string whole;
+        for (std::size_t k = 1; k <= c.lengths.size(); ++k) {
+            const std::string bytes = Pattern(c.lengths[k - 1], static_cast<unsigned>(k));
+            Piece(std::to_string(k) + "__a.bin", bytes);
+            whole += bytes;
+        }
+        controller.m_bDeleteSource = !c.joins;
+        JobOutcome job = Join(dir / "in", dir / "out");
+        EXPECT_EQ(job.broken, "");
+        if (c.joins) {
+            EXPECT_EQ(job.result, JOB_OK);
+            EXPECT_EQ(ReadWholeFile(dir / "out/a.bin"), whole);
+        } else {
+            EXPECT_EQ(job.result, JOB_SOURCE_ERROR);
+            EXPECT_FALSE(job.hasRange);
+            EXPECT_FALSE(Exists(dir / "out"));
+            EXPECT_EQ(ListNames(dir / "in").size(), c.lengths.size());
+        }
+    }
+}
+
+TEST_F(JoinJob, StalePiecesOfAnEarlierSplitAreRefused) {
+    // Each row: two splits into one folder, the second leaving pieces of the first behind.
+    struct Resplit {
+        std::size_t firstLength;
+        std::uint32_t firstSize;
+        std::size_t secondLength;
+        std::uint32_t secondSize;
+    };
+    for (const Resplit& r : {Resplit{10 * 4096, 4096, 10 * 4096, 3 * 4096},
+                             Resplit{20 * 4096, 8 * 4096, 3 * 4096, 2 * 4096}}) {
+        SCOPED_TRACE(std::to_string(r.firstSize) + " then " + std::to_string(r.secondSize));
+        RemoveTree(dir / "in");
+        for (const auto& [length, size] :
+             {std::pair{r.firstLength, r.firstSize}, std::pair{r.secondLength, r.secondSize}}) {
+            WriteWholeFile(dir / "a.bin", Pattern(length, size));
+            WaitUntilIdle(controller);
+            ASSERT_TRUE(controller.StartSplit((dir / "in").c_str(), (dir / "a.bin").c_str(), size));
+            ASSERT_EQ(CollectJob(receiver).result, JOB_OK);
+        }
+        const std::vector<std::string> pieces = ListNames(dir / "in");
+        controller.m_bDeleteSource = true;
+        EXPECT_EQ(Join(dir / "in", dir / "out").result, JOB_SOURCE_ERROR);
+        EXPECT_FALSE(Exists(dir / "out"));
+        EXPECT_EQ(ListNames(dir / "in"), pieces);
+    }
+}
+
+TEST_F(JoinJob, PieceThatChangesDuringTheJoinIsASourceError) {
+    for (const std::string& changed : {Pattern(3000, 9), Pattern(5000, 9) + "more"}) {
+        RemoveTree(dir / "in");
+        RemoveTree(dir / "out");
+        for (int k = 1; k <= 3; ++k) {
+            Piece(std::to_string(k) + "__a.bin", Pattern(5000, k));
+        }
+        controller.m_bDeleteSource = true;
+        if (!receiver.CatchWorkerAt(WM_JOB_PROGRESS, 1)) {
+            GTEST_SKIP() << "posting never blocks here";
+        }
+        ASSERT_TRUE(controller.StartJoin((dir / "out").c_str(), (dir / "in").c_str()));
+        ASSERT_TRUE(receiver.WaitWorkerCaught(seconds(30)));
+        WriteWholeFile(dir / "in/2__a.bin", changed);
+        receiver.ReleaseWorker();
+        JobOutcome job = CollectJob(receiver);
+        EXPECT_EQ(job.broken, "");
+        EXPECT_EQ(job.result, JOB_SOURCE_ERROR);
+        EXPECT_EQ(job.done, 1);
+        EXPECT_EQ(ListNames(dir / "in"), (std::vector<std::string>{"2__a.bin", "3__a.bin"}));
+    }
+}
+
+#ifdef _WIN32
+TEST_F(JoinJob, PieceNamesMatchWithoutRegardToCase) {
+    Piece("1__a.bin", Pattern(4096, 1));
+    Piece("2__a.bin", Pattern(4096, 2));
+    Piece("3__A.BIN", "end");
+    JobOutcome job = Join(dir / "in", dir / "out");
+    EXPECT_EQ(job.result, JOB_OK);
+    EXPECT_EQ(job.done, 3);
+    EXPECT_EQ(ReadWholeFile(dir / "out/a.bin"), Pattern(4096, 1) + Pattern(4096, 2) + "end");
+}
+#endif
 
 TEST_F(JoinJob, SourceFoldersWithoutPieces) {
     MakeFolder(dir / "empty");

@@ -32,7 +32,7 @@ using faults::Persistence;
 // whatever their size, so the faults also land in the middle of files.
 constexpr std::uint32_t kPieceSize = kFileBufferSize / 2 * 3;
 const std::size_t kSourceLength = 2 * kFileBufferSize + 1234;
-const std::vector<std::size_t> kPieceLengths = {kFileBufferSize + 100, 5000, 0};
+const std::vector<std::size_t> kPieceLengths = {kFileBufferSize + 100, kFileBufferSize + 100, 0};
 
 // No sweep of these inputs comes near this; reaching it means the job never ends.
 constexpr long kMaxRuns = 1000;

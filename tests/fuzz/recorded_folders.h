@@ -1,5 +1,6 @@
-// The folder layer of the fuzz build: Windows separators, and folders recorded instead of
-// made, so that a folder chain can be compared with the one expected.
+// The folder layer of the fuzz build: Windows separators, names compared byte for byte, and
+// folders recorded instead of made, so that a folder chain can be compared with the one
+// expected.
 #pragma once
 
 #include <string>
