@@ -4,11 +4,11 @@ CopyEnd CopyBlocks(platform::BufferedReader& from,
                    platform::BufferedWriter& to,
                    std::uint64_t limit,
                    char* block,
-                   const std::function<bool()>& keepGoing,
+                   const CopyHooks& hooks,
                    std::uint64_t* copied) {
     *copied = 0;
     for (;;) {
-        if (!keepGoing()) {
+        if (!hooks.keepGoing()) {
             return CopyEnd::kStopped;
         }
         // Whole blocks already in the read-ahead buffer go to the output as one run, each
@@ -17,12 +17,16 @@ CopyEnd CopyBlocks(platform::BufferedReader& from,
         const char* run = from.Peek(&available);
         if (available >= kBlockSize) {
             std::size_t length = kBlockSize;
-            while (length + kBlockSize <= available && *copied + length < limit && keepGoing()) {
+            while (length + kBlockSize <= available && *copied + length < limit &&
+                   hooks.keepGoing()) {
                 length += kBlockSize;
             }
             from.Skip(length);
             if (!to.Write(run, length)) {
                 return CopyEnd::kWriteFailed;
+            }
+            if (hooks.written) {
+                hooks.written(run, length);
             }
             *copied += length;
             if (*copied >= limit) {
@@ -39,6 +43,9 @@ CopyEnd CopyBlocks(platform::BufferedReader& from,
         }
         if (!to.Write(block, static_cast<std::size_t>(got))) {
             return CopyEnd::kWriteFailed;
+        }
+        if (hooks.written) {
+            hooks.written(block, static_cast<std::size_t>(got));
         }
         *copied += static_cast<std::uint64_t>(got);
         if (*copied >= limit) {

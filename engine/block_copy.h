@@ -23,6 +23,14 @@ enum class CopyEnd {
     kWriteFailed,
 };
 
+// What the copy loop asks and tells while it copies.
+struct CopyHooks {
+    // The stop test before every block: false ends the copy.
+    std::function<bool()> keepGoing;
+    // Every run of bytes once it has been handed to the output, in order; may be empty.
+    std::function<void(const char* data, std::size_t size)> written;
+};
+
 // Copies blocks from `from` to `to` until one of the ends above. Each read asks for a whole
 // block, so the output may run past `limit` to the end of the block that reaches it.
 // `block` holds kBlockSize bytes. `copied` receives the bytes written by this call.
@@ -30,5 +38,5 @@ CopyEnd CopyBlocks(platform::BufferedReader& from,
                    platform::BufferedWriter& to,
                    std::uint64_t limit,
                    char* block,
-                   const std::function<bool()>& keepGoing,
+                   const CopyHooks& hooks,
                    std::uint64_t* copied);

@@ -3,7 +3,14 @@
 #include <system_error>
 
 CJobController::CJobController(platform::NotifyTarget hNotifyWnd)
-    : m_hNotifyWnd(hNotifyWnd), m_keepGoing([this] { return KeepGoing(); }) {
+    : m_hNotifyWnd(hNotifyWnd),
+      m_copyHooks{[this] { return KeepGoing(); },
+                  [this](const char* data, std::size_t size) {
+                      m_nBytesCopied.fetch_add(size, std::memory_order_relaxed);
+                      if (m_pJobObserver != nullptr) {
+                          m_pJobObserver->PieceBytes(data, size);
+                      }
+                  }} {
     ResetJob();
     try {
         m_pWorker = std::make_unique<std::thread>(WorkerMain, this);
@@ -33,6 +40,7 @@ unsigned CJobController::WorkerMain(CJobController* controller) {
         if (controller->m_bShutdown) {
             return 0;
         }
+        controller->m_pJobObserver = controller->m_pObserver;
         if (controller->m_bSplit) {
             controller->RunSplit();
         } else {
@@ -55,6 +63,7 @@ bool CJobController::StartSplit(const char* target, const char* source, std::uin
         m_strTarget = target;
         m_nPieceSize = pieceSize;
         m_bSplit = true;
+        m_nBytesCopied = 0;
         m_bBusy = true;
     }
     m_hWakeEvent.Signal();
@@ -73,6 +82,7 @@ bool CJobController::StartJoin(const char* target, const char* source) {
         m_strSource = source;
         m_strTarget = target;
         m_bSplit = false;
+        m_nBytesCopied = 0;
         m_bBusy = true;
     }
     m_hWakeEvent.Signal();

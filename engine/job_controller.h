@@ -15,8 +15,10 @@
 #include <string>
 #include <thread>
 
+#include "engine/block_copy.h"
 #include "engine/hold_gate.h"
 #include "engine/job_notifications.h"
+#include "engine/job_observer.h"
 #include "platform/notify.h"
 #include "platform/wake_event.h"
 
@@ -46,11 +48,18 @@ public:
     // for the worker to end. Runs once; later calls return at once.
     void Shutdown();
 
+    // Lets `observer` watch the jobs started from now on (null: none). Called while no job
+    // is pending or running; the observer must outlive those jobs.
+    void SetObserver(JobObserver* observer) { m_pObserver = observer; }
+
     // A job is pending or running. Read by the owner at any time.
     std::atomic<bool> m_bBusy{false};
     // Delete-after-use option, written by the owner at any time; a job reads it at the
     // moment it would delete.
     std::atomic<bool> m_bDeleteSource{false};
+    // Bytes the current or last job has copied so far, for a display of its progress within
+    // a piece. Cleared when a job is accepted.
+    std::atomic<std::uint64_t> m_nBytesCopied{0};
 
 private:
     void ResetJob();
@@ -78,5 +87,7 @@ private:
     platform::WakeEvent m_hWakeEvent;
     HoldGate m_hold;
     std::unique_ptr<std::thread> m_pWorker;
-    const std::function<bool()> m_keepGoing;
+    std::atomic<JobObserver*> m_pObserver{nullptr};
+    JobObserver* m_pJobObserver = nullptr;  // the running job's, worker thread only
+    const CopyHooks m_copyHooks;
 };

@@ -7,6 +7,7 @@
 #include "engine/block_copy.h"
 #include "engine/folder_flush.h"
 #include "engine/job_controller.h"
+#include "engine/job_observer.h"
 #include "engine/job_paths.h"
 #include "platform/file_system.h"
 #include "platform/folder_listing.h"
@@ -88,9 +89,9 @@ CopyEnd CopyPiece(platform::BufferedReader& piece,
                   platform::BufferedWriter& output,
                   std::uint64_t length,
                   char* block,
-                  const std::function<bool()>& keepGoing) {
+                  const CopyHooks& hooks) {
     std::uint64_t copied = 0;
-    const CopyEnd end = CopyBlocks(piece, output, length, block, keepGoing, &copied);
+    const CopyEnd end = CopyBlocks(piece, output, length, block, hooks, &copied);
     if (end != CopyEnd::kLimitReached && end != CopyEnd::kSourceEnd) {
         return end;
     }
@@ -146,8 +147,13 @@ void CJobController::RunJoin() {
     // name the system would trim (blanks) is refused the same way by both jobs.
     const std::vector<std::string> grown = CreateFolderChain(target);
     AppendSeparator(&target);
+    JobObserver* const observer = m_pJobObserver;
+    const std::string outputPath = target + outputName;
+    const std::string writtenPath =
+        observer != nullptr ? target + observer->StagingName(outputName) : outputPath;
+    const bool staged = writtenPath != outputPath;
     platform::BufferedWriter output(kFileBufferSize);
-    if (!output.Create(target + outputName)) {
+    if (!output.Create(writtenPath)) {
         piece.Close();
         Post(WM_JOB_DONE, JOB_TARGET_ERROR, 0);
         return;
@@ -156,46 +162,65 @@ void CJobController::RunJoin() {
 
     char block[kBlockSize];
     int lastFinished = 0;
-    bool folderFlushed = false;
-    for (int number = 1;; ++number) {
+    bool deletedAny = false;
+    // Every early end closes the output with what it holds. A staged output goes too,
+    // unless it holds the only copy of pieces already deleted.
+    auto end = [&](bool stopped, JobResult result) {
+        output.Close();
+        if (staged && !deletedAny) {
+            platform::RemoveFile(writtenPath);
+        }
+        if (stopped) {
+            PostStopped(lastFinished);
+        } else {
+            Post(WM_JOB_DONE, result, lastFinished);
+        }
+    };
+    for (int number = 1; number <= highest; ++number) {
         const std::string piecePath = source + PieceName(number, outputName);
         if (number > 1 && !piece.Open(piecePath)) {
-            // The end of the pieces, unless a piece the listing found has gone missing; that
-            // first failure is the one reported, even if closing the output fails too.
-            const bool complete = number > highest;
-            const bool closed = output.Close();
-            Post(WM_JOB_DONE,
-                 !complete ? JOB_SOURCE_ERROR
-                 : closed  ? JOB_OK
-                           : JOB_TARGET_ERROR,
-                 lastFinished);
-            return;
+            // A piece the listing found has gone missing since.
+            return end(false, JOB_SOURCE_ERROR);
         }
-        const CopyEnd end = CopyPiece(piece, output, lengths[static_cast<std::size_t>(number - 1)],
-                                      block, m_keepGoing);
+        const CopyEnd copy = CopyPiece(piece, output, lengths[static_cast<std::size_t>(number - 1)],
+                                       block, m_copyHooks);
         piece.Close();
-        if (end == CopyEnd::kStopped) {
-            output.Close();
-            PostStopped(lastFinished);
-            return;
+        if (copy != CopyEnd::kSourceEnd) {
+            return end(copy == CopyEnd::kStopped,
+                       copy == CopyEnd::kReadFailed ? JOB_SOURCE_ERROR : JOB_TARGET_ERROR);
         }
-        if (end != CopyEnd::kSourceEnd) {
-            output.Close();
-            Post(WM_JOB_DONE, end == CopyEnd::kReadFailed ? JOB_SOURCE_ERROR : JOB_TARGET_ERROR,
-                 lastFinished);
-            return;
+        if (observer != nullptr) {
+            const JobResult verdict = observer->PieceDone(number);
+            if (verdict != JOB_OK) {
+                return end(false, verdict);
+            }
         }
         if (m_bDeleteSource) {
             // A piece is data until its bytes are safely in the output.
-            if (!output.Flush() || !(folderFlushed || FlushFolders(target, grown))) {
-                output.Close();
-                Post(WM_JOB_DONE, JOB_TARGET_ERROR, lastFinished);
-                return;
+            if (!output.Flush() || !(deletedAny || FlushFolders(target, grown))) {
+                return end(false, JOB_TARGET_ERROR);
             }
-            folderFlushed = true;
             platform::RemoveFile(piecePath);
+            deletedAny = true;
         }
         lastFinished = number;
         Post(WM_JOB_PROGRESS, 0, number);
     }
+
+    // A staged output takes the output's name only once its bytes are durable and accepted,
+    // so that the name never holds a file that is not whole.
+    if ((staged && !output.Flush()) || !output.Close()) {
+        return end(false, JOB_TARGET_ERROR);
+    }
+    if (observer != nullptr) {
+        const JobResult verdict = observer->Finished(target, outputName, lastFinished);
+        if (verdict != JOB_OK) {
+            return end(false, verdict);
+        }
+    }
+    if (staged &&
+        (!platform::RenameFile(writtenPath, outputPath) || !FlushFolders(target, grown))) {
+        return end(false, JOB_TARGET_ERROR);
+    }
+    Post(WM_JOB_DONE, JOB_OK, lastFinished);
 }

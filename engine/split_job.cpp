@@ -55,7 +55,7 @@ void CJobController::RunSplit() {
             return;
         }
         std::uint64_t copied = 0;
-        const CopyEnd end = CopyBlocks(reader, piece, pieceSize, block, m_keepGoing, &copied);
+        const CopyEnd end = CopyBlocks(reader, piece, pieceSize, block, m_copyHooks, &copied);
         if (end == CopyEnd::kStopped) {
             // The piece keeps what was written to it; a stop is not a failure to report.
             piece.Close();
@@ -83,6 +83,14 @@ void CJobController::RunSplit() {
         if (!flushNow) {
             unflushed.push_back(number);
         }
+        if (m_pJobObserver != nullptr) {
+            const JobResult verdict = m_pJobObserver->PieceDone(number);
+            if (verdict != JOB_OK) {
+                reader.Close();
+                Post(WM_JOB_DONE, verdict, lastFinished);
+                return;
+            }
+        }
         lastFinished = number;
         Post(WM_JOB_PROGRESS, 0, number);
         if (end == CopyEnd::kSourceEnd) {
@@ -91,11 +99,20 @@ void CJobController::RunSplit() {
     }
     // Closing a file that was only read loses nothing, so its result does not matter.
     reader.Close();
-    if (m_bDeleteSource) {
-        if (!FlushPieces(target, fileName, unflushed) || !FlushFolders(target, grown)) {
-            Post(WM_JOB_DONE, JOB_TARGET_ERROR, lastFinished);
+    const bool deleteSource = m_bDeleteSource;
+    if (deleteSource &&
+        (!FlushPieces(target, fileName, unflushed) || !FlushFolders(target, grown))) {
+        Post(WM_JOB_DONE, JOB_TARGET_ERROR, lastFinished);
+        return;
+    }
+    if (m_pJobObserver != nullptr) {
+        const JobResult verdict = m_pJobObserver->Finished(target, fileName, lastFinished);
+        if (verdict != JOB_OK) {
+            Post(WM_JOB_DONE, verdict, lastFinished);
             return;
         }
+    }
+    if (deleteSource) {
         platform::RemoveFile(m_strSource);
     }
     Post(WM_JOB_DONE, JOB_OK, lastFinished);

@@ -15,6 +15,11 @@ bool CreateFolder(const std::string& path);
 // can outlive a successful delete for a while (PathExists tells).
 bool RemoveFile(const std::string& path);
 
+// Gives the file `from` the name `to`, in one step that replaces a file `to` already there,
+// so that `to` is always either the old file or the new one. Both must be on one volume;
+// FlushFolder on their folder makes the change durable.
+bool RenameFile(const std::string& from, const std::string& to);
+
 // True when `path` names an existing file or folder.
 bool PathExists(const std::string& path);
 

@@ -16,7 +16,7 @@ TEST(BlockCopy, StopTestComesBeforeEveryBlock) {
     char block[kBlockSize];
     int tests = 0;
     std::uint64_t copied = 0;
-    const std::function<bool()> stopAtFourth = [&tests] { return ++tests < 4; };
+    const CopyHooks stopAtFourth = {[&tests] { return ++tests < 4; }, {}};
     EXPECT_EQ(CopyBlocks(reader, writer, UINT64_MAX, block, stopAtFourth, &copied),
               CopyEnd::kStopped);
     EXPECT_EQ(copied, 3u * 4096);
@@ -33,7 +33,7 @@ TEST(BlockCopy, LimitIsReachedAtTheEndOfABlock) {
     ASSERT_TRUE(writer.Create(dir / "out"));
     char block[kBlockSize];
     std::uint64_t copied = 0;
-    const std::function<bool()> always = [] { return true; };
+    const CopyHooks always = {[] { return true; }, {}};
     EXPECT_EQ(CopyBlocks(reader, writer, 4097, block, always, &copied), CopyEnd::kLimitReached);
     EXPECT_EQ(copied, 8192u);
     EXPECT_EQ(CopyBlocks(reader, writer, 8 * 4096, block, always, &copied), CopyEnd::kLimitReached);

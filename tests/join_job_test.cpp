@@ -14,6 +14,33 @@ namespace {
 
 using std::chrono::seconds;
 
+// Sees what a front end that checks the bytes sees, and vetoes where told to.
+class Watcher : public JobObserver {
+public:
+    std::string StagingName(const std::string& outputName) override {
+        return staging ? outputName + ".part" : outputName;
+    }
+    void PieceBytes(const char* data, std::size_t size) override { current.append(data, size); }
+    JobResult PieceDone(int number) override {
+        pieces.push_back(current);
+        current.clear();
+        return number == vetoPiece ? JOB_SOURCE_ERROR : JOB_OK;
+    }
+    JobResult Finished(const std::string& folder, const std::string& fileName, int count) override {
+        finished = fileName + " " + std::to_string(count);
+        namesAtFinish = ListNames(folder);
+        return finishVerdict;
+    }
+
+    bool staging = false;
+    int vetoPiece = 0;
+    JobResult finishVerdict = JOB_OK;
+    std::string current;
+    std::vector<std::string> pieces;
+    std::string finished;
+    std::vector<std::string> namesAtFinish;
+};
+
 class JoinJob : public ::testing::Test {
 protected:
     JobOutcome Join(const std::string& source, const std::string& target) {
@@ -333,6 +360,69 @@ TEST_F(JoinJob, StopDuringShutdownPostsNothing) {
         EXPECT_NE(m.message, WM_JOB_DONE);
     }
     EXPECT_EQ(ListNames(dir / "in").size(), 3u);
+}
+
+TEST_F(JoinJob, ObserverSeesEveryPieceBeforeTheSourceGoes) {
+    const std::string content = Pattern(3 * 4096 + 10);
+    Watcher watcher;
+    controller.SetObserver(&watcher);
+    controller.m_bDeleteSource = true;
+    for (JobResult verdict : {JOB_TARGET_ERROR, JOB_OK}) {
+        SCOPED_TRACE(verdict);
+        watcher = Watcher();
+        watcher.finishVerdict = verdict;
+        WriteWholeFile(dir / "a.bin", content);
+        WaitUntilIdle(controller);
+        ASSERT_TRUE(controller.StartSplit((dir / "p").c_str(), (dir / "a.bin").c_str(), 8192));
+        const JobOutcome job = CollectJob(receiver);
+        EXPECT_EQ(job.result, verdict);
+        EXPECT_EQ(job.done, 2);
+        EXPECT_EQ(watcher.pieces, ExpectedPieces(content, 8192));
+        EXPECT_EQ(watcher.finished, "a.bin 2");
+        EXPECT_EQ(watcher.namesAtFinish, (std::vector<std::string>{"1__a.bin", "2__a.bin"}));
+        EXPECT_EQ(Exists(dir / "a.bin"), verdict != JOB_OK);
+    }
+}
+
+TEST_F(JoinJob, StagedOutputTakesItsNameOnlyOnceAccepted) {
+    const std::vector<std::string> pieces = {Pattern(5000, 1), Pattern(5000, 2), "end"};
+    Watcher watcher;
+    controller.SetObserver(&watcher);
+    struct Case {
+        int vetoPiece;
+        bool deleteAfterUse;
+        JobResult result;
+        std::vector<std::string> piecesLeft;
+        std::vector<std::string> outputs;  // in the target folder afterwards
+    };
+    const Case cases[] = {
+        {0, true, JOB_OK, {}, {"a.bin"}},
+        {2, false, JOB_SOURCE_ERROR, {"1__a.bin", "2__a.bin", "3__a.bin"}, {}},
+        // The staged file holds the only copy of piece 1 now, so it stays.
+        {2, true, JOB_SOURCE_ERROR, {"2__a.bin", "3__a.bin"}, {"a.bin.part"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::to_string(c.vetoPiece) + (c.deleteAfterUse ? " deleting" : ""));
+        RemoveTree(dir / "in");
+        RemoveTree(dir / "out");
+        for (std::size_t k = 0; k < pieces.size(); ++k) {
+            Piece(std::to_string(k + 1) + "__a.bin", pieces[k]);
+        }
+        watcher = Watcher();
+        watcher.staging = true;
+        watcher.vetoPiece = c.vetoPiece;
+        controller.m_bDeleteSource = c.deleteAfterUse;
+        const JobOutcome job = Join(dir / "in", dir / "out");
+        EXPECT_EQ(job.broken, "");
+        EXPECT_EQ(job.result, c.result);
+        EXPECT_EQ(ListNames(dir / "in"), c.piecesLeft);
+        EXPECT_EQ(ListNames(dir / "out"), c.outputs);
+        if (c.result == JOB_OK) {
+            EXPECT_EQ(watcher.namesAtFinish, std::vector<std::string>{"a.bin.part"});
+            EXPECT_EQ(watcher.finished, "a.bin 3");
+            EXPECT_EQ(ReadWholeFile(dir / "out/a.bin"), pieces[0] + pieces[1] + pieces[2]);
+        }
+    }
 }
 
 TEST_F(JoinJob, SplitThenJoinIsByteIdentical) {

@@ -1,6 +1,7 @@
 // Folder and file-name operations over POSIX calls; paths are UTF-8 with '/' as separator.
 #include "platform/file_system.h"
 
+#include <cstdio>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -15,6 +16,10 @@ bool CreateFolder(const std::string& path) {
 
 bool RemoveFile(const std::string& path) {
     return ::unlink(path.c_str()) == 0;
+}
+
+bool RenameFile(const std::string& from, const std::string& to) {
+    return ::rename(from.c_str(), to.c_str()) == 0;
 }
 
 bool PathExists(const std::string& path) {

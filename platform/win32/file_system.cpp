@@ -15,6 +15,11 @@ bool RemoveFile(const std::string& path) {
     return ::DeleteFileA(path.c_str()) != 0;
 }
 
+bool RenameFile(const std::string& from, const std::string& to) {
+    return ::MoveFileExA(from.c_str(), to.c_str(),
+                         MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+}
+
 bool PathExists(const std::string& path) {
     return ::GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
 }

@@ -1,0 +1,39 @@
+// What a front end may watch of a job beyond its notifications: the bytes it copies, and the
+// moments before it reports a piece, deletes anything or names its output. The command line
+// checks checksums here; the dialog watches nothing. Every call comes from the worker
+// thread, which waits for it, so an observer can hold the job back until its own work on
+// the bytes has caught up.
+#pragma once
+
+#include <cstddef>
+#include <string>
+
+#include "engine/job_notifications.h"
+
+class JobObserver {
+public:
+    virtual ~JobObserver() = default;
+
+    // The join writes its output under this name in the target folder until the output is
+    // complete, flushed and accepted by Finished, and then renames it to `outputName`.
+    // Writing in place is the default.
+    virtual std::string StagingName(const std::string& outputName) { return outputName; }
+
+    // The bytes the job copies, in order: all of piece 1, then all of piece 2, and so on.
+    // `data` is valid only during the call.
+    virtual void PieceBytes(const char* data, std::size_t size) = 0;
+
+    // Piece `number` has been copied whole; the split has closed it, the join has not yet
+    // deleted it. JOB_OK lets the job go on; another result ends the job with that result
+    // before the piece is reported.
+    virtual JobResult PieceDone(int number) = 0;
+
+    // Every piece has been copied into `folder` (split: the pieces, closed, and flushed when
+    // the source is to be deleted; join: the staged output, flushed and closed). `fileName`
+    // is the source's name (split) or the output's name (join). Called before the source is
+    // deleted or the output renamed; a result other than JOB_OK ends the job with it and
+    // nothing more is deleted.
+    virtual JobResult Finished(const std::string& folder,
+                               const std::string& fileName,
+                               int pieces) = 0;
+};
