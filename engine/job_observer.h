@@ -6,7 +6,9 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
+#include <vector>
 
 #include "engine/job_notifications.h"
 
@@ -14,10 +16,19 @@ class JobObserver {
 public:
     virtual ~JobObserver() = default;
 
-    // The join writes its output under this name in the target folder until the output is
-    // complete, flushed and accepted by Finished, and then renames it to `outputName`.
-    // Writing in place is the default.
-    virtual std::string StagingName(const std::string& outputName) { return outputName; }
+    // The join has found and checked pieces of these lengths, 1 to N, for `outputName`,
+    // and has made nothing yet. JOB_OK lets it go on; another result ends the job with that
+    // result. `stagingName` holds `outputName`; set to another name, the output is written
+    // under it in the target folder until it is complete, flushed and accepted by Finished,
+    // and only then renamed to `outputName`.
+    virtual JobResult JoinStarts(const std::string& outputName,
+                                 const std::vector<std::uint64_t>& pieceLengths,
+                                 std::string* stagingName) {
+        (void)outputName;
+        (void)pieceLengths;
+        (void)stagingName;
+        return JOB_OK;
+    }
 
     // The bytes the job copies, in order: all of piece 1, then all of piece 2, and so on.
     // `data` is valid only during the call.

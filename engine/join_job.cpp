@@ -143,14 +143,22 @@ void CJobController::RunJoin() {
         Post(WM_JOB_DONE, JOB_SOURCE_ERROR, 0);
         return;
     }
+    JobObserver* const observer = m_pJobObserver;
+    std::string writtenName = outputName;
+    if (observer != nullptr) {
+        const JobResult verdict = observer->JoinStarts(outputName, lengths, &writtenName);
+        if (verdict != JOB_OK) {
+            piece.Close();
+            Post(WM_JOB_DONE, verdict, 0);
+            return;
+        }
+    }
     // The folders are made from the target as given, as the split makes them, so that a
     // name the system would trim (blanks) is refused the same way by both jobs.
     const std::vector<std::string> grown = CreateFolderChain(target);
     AppendSeparator(&target);
-    JobObserver* const observer = m_pJobObserver;
     const std::string outputPath = target + outputName;
-    const std::string writtenPath =
-        observer != nullptr ? target + observer->StagingName(outputName) : outputPath;
+    const std::string writtenPath = target + writtenName;
     const bool staged = writtenPath != outputPath;
     platform::BufferedWriter output(kFileBufferSize);
     if (!output.Create(writtenPath)) {

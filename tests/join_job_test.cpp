@@ -17,8 +17,14 @@ using std::chrono::seconds;
 // Sees what a front end that checks the bytes sees, and vetoes where told to.
 class Watcher : public JobObserver {
 public:
-    std::string StagingName(const std::string& outputName) override {
-        return staging ? outputName + ".part" : outputName;
+    JobResult JoinStarts(const std::string& outputName,
+                         const std::vector<std::uint64_t>& pieceLengths,
+                         std::string* stagingName) override {
+        lengths = pieceLengths;
+        if (staging) {
+            *stagingName = outputName + ".part";
+        }
+        return JOB_OK;
     }
     void PieceBytes(const char* data, std::size_t size) override { current.append(data, size); }
     JobResult PieceDone(int number) override {
@@ -35,6 +41,7 @@ public:
     bool staging = false;
     int vetoPiece = 0;
     JobResult finishVerdict = JOB_OK;
+    std::vector<std::uint64_t> lengths;
     std::string current;
     std::vector<std::string> pieces;
     std::string finished;
@@ -420,6 +427,7 @@ TEST_F(JoinJob, StagedOutputTakesItsNameOnlyOnceAccepted) {
         if (c.result == JOB_OK) {
             EXPECT_EQ(watcher.namesAtFinish, std::vector<std::string>{"a.bin.part"});
             EXPECT_EQ(watcher.finished, "a.bin 3");
+            EXPECT_EQ(watcher.lengths, (std::vector<std::uint64_t>{5000, 5000, 3}));
             EXPECT_EQ(ReadWholeFile(dir / "out/a.bin"), pieces[0] + pieces[1] + pieces[2]);
         }
     }

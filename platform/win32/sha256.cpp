@@ -1,0 +1,135 @@
+// SHA-256 through CNG (bcrypt.dll). Its NTSTATUS results become the thread's last error, so
+// callers read the reason the same way as for any other Win32 call.
+#include "platform/sha256.h"
+
+#include <windows.h>
+#include <bcrypt.h>
+#include <winternl.h>
+
+#include <new>
+#include <vector>
+
+namespace platform {
+
+namespace {
+
+// The most handed to one BCryptHashData, whose count is a ULONG.
+constexpr std::size_t kMaxChunk = 1u << 30;
+constexpr ULONG kDigestLength = 32;
+
+bool Succeeded(NTSTATUS status) {
+    if (status >= 0) {
+        return true;
+    }
+    ::SetLastError(::RtlNtStatusToDosError(status));
+    return false;
+}
+
+}  // namespace
+
+struct Sha256::State {
+    ~State() {
+        if (hash != nullptr) {
+            ::BCryptDestroyHash(hash);
+        }
+        if (algorithm != nullptr) {
+            ::BCryptCloseAlgorithmProvider(algorithm, 0);
+        }
+    }
+
+    BCRYPT_ALG_HANDLE algorithm = nullptr;
+    // The hash object lives in this buffer, made once, so a new stream allocates nothing.
+    std::vector<UCHAR> object;
+    BCRYPT_HASH_HANDLE hash = nullptr;
+};
+
+Sha256::Sha256() = default;
+Sha256::~Sha256() = default;
+
+bool Sha256::Begin() {
+    if (m_streaming) {
+        return true;
+    }
+    if (!m_state) {
+        std::unique_ptr<State> state(new (std::nothrow) State);
+        if (!state) {
+            ::SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+            return false;
+        }
+        if (!Succeeded(::BCryptOpenAlgorithmProvider(&state->algorithm, BCRYPT_SHA256_ALGORITHM,
+                                                     nullptr, 0))) {
+            state->algorithm = nullptr;
+            return false;
+        }
+        DWORD objectLength = 0;
+        ULONG got = 0;
+        if (!Succeeded(::BCryptGetProperty(state->algorithm, BCRYPT_OBJECT_LENGTH,
+                                           reinterpret_cast<PUCHAR>(&objectLength),
+                                           sizeof objectLength, &got, 0))) {
+            return false;
+        }
+        try {
+            state->object.resize(objectLength);
+        } catch (const std::bad_alloc&) {
+            ::SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+            return false;
+        }
+        m_state = std::move(state);
+    }
+    if (!Succeeded(::BCryptCreateHash(m_state->algorithm, &m_state->hash, m_state->object.data(),
+                                      static_cast<ULONG>(m_state->object.size()), nullptr, 0, 0))) {
+        m_state->hash = nullptr;
+        return false;
+    }
+    m_streaming = true;
+    m_failed = false;
+    return true;
+}
+
+bool Sha256::Update(const void* data, std::size_t size) {
+    if (m_failed || !Begin()) {
+        m_failed = true;
+        return false;
+    }
+    PUCHAR bytes = static_cast<PUCHAR>(const_cast<void*>(data));
+    while (size > 0) {
+        const ULONG chunk = static_cast<ULONG>(size < kMaxChunk ? size : kMaxChunk);
+        if (!Succeeded(::BCryptHashData(m_state->hash, bytes, chunk, 0))) {
+            m_failed = true;
+            return false;
+        }
+        bytes += chunk;
+        size -= chunk;
+    }
+    return true;
+}
+
+bool Sha256::Finish(std::string* hex) {
+    if (!m_failed && !Begin()) {
+        return false;
+    }
+    UCHAR digest[kDigestLength];
+    const bool hashed =
+        !m_failed && Succeeded(::BCryptFinishHash(m_state->hash, digest, kDigestLength, 0));
+    if (m_failed) {
+        ::SetLastError(ERROR_INVALID_DATA);
+    }
+    if (m_state && m_state->hash != nullptr) {
+        ::BCryptDestroyHash(m_state->hash);
+        m_state->hash = nullptr;
+    }
+    m_streaming = false;
+    m_failed = false;
+    if (!hashed) {
+        return false;
+    }
+    static const char kDigits[] = "0123456789abcdef";
+    hex->resize(2 * kDigestLength);
+    for (ULONG i = 0; i < kDigestLength; ++i) {
+        (*hex)[2 * i] = kDigits[digest[i] >> 4];
+        (*hex)[2 * i + 1] = kDigits[digest[i] & 15];
+    }
+    return true;
+}
+
+}  // namespace platform
