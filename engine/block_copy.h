@@ -1,6 +1,7 @@
 // The copy loop of both jobs: 4096-byte blocks, with the stop test before every block.
 #pragma once
 
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
@@ -23,17 +24,27 @@ enum class CopyEnd {
     kWriteFailed,
 };
 
+// The most copied inside the system between two stop tests: an abort lands within about a
+// millisecond even so.
+constexpr std::size_t kSystemCopyChunk = std::size_t{1} << 20;
+
 // What the copy loop asks and tells while it copies.
 struct CopyHooks {
     // The stop test before every block: false ends the copy.
     std::function<bool()> keepGoing;
     // Every run of bytes once it has been handed to the output, in order; may be empty.
+    // Where it is empty, the system may copy the bytes itself without showing them.
     std::function<void(const char* data, std::size_t size)> written;
+    // Counts every byte handed to the output; may be null.
+    std::atomic<std::uint64_t>* counter = nullptr;
 };
 
 // Copies blocks from `from` to `to` until one of the ends above. Each read asks for a whole
 // block, so the output may run past `limit` to the end of the block that reaches it.
 // `block` holds kBlockSize bytes. `copied` receives the bytes written by this call.
+// Where the system can copy between the two files and nobody watches the bytes, it copies
+// them in chunks of up to kSystemCopyChunk with the same ends, a stop test before each;
+// where it cannot, or fails, the copy goes on through the buffers.
 CopyEnd CopyBlocks(platform::BufferedReader& from,
                    platform::BufferedWriter& to,
                    std::uint64_t limit,

@@ -4,13 +4,11 @@
 
 CJobController::CJobController(platform::NotifyTarget hNotifyWnd)
     : m_hNotifyWnd(hNotifyWnd),
-      m_copyHooks{[this] { return KeepGoing(); },
-                  [this](const char* data, std::size_t size) {
-                      m_nBytesCopied.fetch_add(size, std::memory_order_relaxed);
-                      if (m_pJobObserver != nullptr) {
-                          m_pJobObserver->PieceBytes(data, size);
-                      }
-                  }} {
+      m_copyHooks{[this] { return KeepGoing(); }, {}, &m_nBytesCopied},
+      m_watchedHooks{
+          [this] { return KeepGoing(); },
+          [this](const char* data, std::size_t size) { m_pJobObserver->PieceBytes(data, size); },
+          &m_nBytesCopied} {
     ResetJob();
     try {
         m_pWorker = std::make_unique<std::thread>(WorkerMain, this);

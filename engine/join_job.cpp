@@ -1,7 +1,9 @@
 // The join job: the numbered pieces in a folder appended, in number order, to one file.
 #include <algorithm>
+#include <chrono>
 #include <cstdint>
 #include <functional>
+#include <utility>
 #include <vector>
 
 #include "engine/block_copy.h"
@@ -100,6 +102,28 @@ CopyEnd CopyPiece(platform::BufferedReader& piece,
                                                           : CopyEnd::kReadFailed;
 }
 
+// With delete-after-use, joined pieces wait for one flush of the output to cover a batch of
+// them before they go: every 64 MiB or half a second of joining, not after every piece.
+constexpr std::uint64_t kBatchBytes = std::uint64_t{64} << 20;
+constexpr std::chrono::milliseconds kBatchAge{500};
+
+struct PendingPieces {
+    std::vector<std::pair<std::string, std::uint64_t>> pieces;  // paths and lengths
+    std::uint64_t bytes = 0;
+    std::chrono::steady_clock::time_point since;
+
+    void Add(const std::string& path, std::uint64_t length) {
+        if (pieces.empty()) {
+            since = std::chrono::steady_clock::now();
+        }
+        pieces.emplace_back(path, length);
+        bytes += length;
+    }
+    bool Due() const {
+        return bytes >= kBatchBytes || std::chrono::steady_clock::now() - since >= kBatchAge;
+    }
+};
+
 }  // namespace
 
 void CJobController::RunJoin() {
@@ -170,10 +194,40 @@ void CJobController::RunJoin() {
 
     char block[kBlockSize];
     int lastFinished = 0;
+    std::uint64_t durable = 0;  // bytes of the pieces deleted, flushed in the output
+    bool deleting = false;      // pieces have been set aside for deletion
     bool deletedAny = false;
-    // Every early end closes the output with what it holds. A staged output goes too,
-    // unless it holds the only copy of pieces already deleted.
+    bool deleteFailed = false;
+    PendingPieces pending;
+    // Makes the output durable, then deletes and reports the pieces it now holds. After a
+    // deletion fails no further piece is deleted, so that the pieces left are always the
+    // last ones, which the output's durable bytes precede.
+    auto settle = [&]() {
+        if (pending.pieces.empty()) {
+            return true;
+        }
+        if (!output.Flush() || !(deletedAny || FlushFolders(target, grown))) {
+            return false;
+        }
+        for (const auto& [path, length] : pending.pieces) {
+            if (!deleteFailed && platform::RemoveFile(path)) {
+                deletedAny = true;
+                durable += length;
+            } else {
+                deleteFailed = true;
+            }
+            ++lastFinished;
+            Post(WM_JOB_PROGRESS, 0, lastFinished);
+        }
+        pending = PendingPieces();
+        return true;
+    };
+    // Every early end closes the output. Once pieces are being deleted, the output is cut
+    // back to the pieces gone, so that it and the pieces left give the original exactly;
+    // otherwise it keeps what it holds. (Closed, it holds every piece already.) A staged
+    // output goes too, unless it holds the only copy of pieces already deleted.
     auto end = [&](bool stopped, JobResult result) {
+        const bool cut = !deleting || !output.IsOpen() || output.Truncate(durable);
         output.Close();
         if (staged && !deletedAny) {
             platform::RemoveFile(writtenPath);
@@ -181,7 +235,7 @@ void CJobController::RunJoin() {
         if (stopped) {
             PostStopped(lastFinished);
         } else {
-            Post(WM_JOB_DONE, result, lastFinished);
+            Post(WM_JOB_DONE, cut ? result : JOB_TARGET_ERROR, lastFinished);
         }
     };
     for (int number = 1; number <= highest; ++number) {
@@ -190,8 +244,8 @@ void CJobController::RunJoin() {
             // A piece the listing found has gone missing since.
             return end(false, JOB_SOURCE_ERROR);
         }
-        const CopyEnd copy = CopyPiece(piece, output, lengths[static_cast<std::size_t>(number - 1)],
-                                       block, m_copyHooks);
+        const std::uint64_t length = lengths[static_cast<std::size_t>(number - 1)];
+        const CopyEnd copy = CopyPiece(piece, output, length, block, Hooks());
         piece.Close();
         if (copy != CopyEnd::kSourceEnd) {
             return end(copy == CopyEnd::kStopped,
@@ -203,16 +257,24 @@ void CJobController::RunJoin() {
                 return end(false, verdict);
             }
         }
-        if (m_bDeleteSource) {
+        if (m_bDeleteSource && !deleteFailed) {
             // A piece is data until its bytes are safely in the output.
-            if (!output.Flush() || !(deletedAny || FlushFolders(target, grown))) {
+            deleting = true;
+            pending.Add(piecePath, length);
+            if (pending.Due() && !settle()) {
                 return end(false, JOB_TARGET_ERROR);
             }
-            platform::RemoveFile(piecePath);
-            deletedAny = true;
+            continue;
+        }
+        // Pieces still waiting for deletion are reported first, in number order.
+        if (!settle()) {
+            return end(false, JOB_TARGET_ERROR);
         }
         lastFinished = number;
         Post(WM_JOB_PROGRESS, 0, number);
+    }
+    if (!settle()) {
+        return end(false, JOB_TARGET_ERROR);
     }
 
     // A staged output takes the output's name only once its bytes are durable and accepted,

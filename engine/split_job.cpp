@@ -55,7 +55,7 @@ void CJobController::RunSplit() {
             return;
         }
         std::uint64_t copied = 0;
-        const CopyEnd end = CopyBlocks(reader, piece, pieceSize, block, m_copyHooks, &copied);
+        const CopyEnd end = CopyBlocks(reader, piece, pieceSize, block, Hooks(), &copied);
         if (end == CopyEnd::kStopped) {
             // The piece keeps what was written to it; a stop is not a failure to report.
             piece.Close();

@@ -26,6 +26,9 @@ public:
     const char* Peek(std::size_t* available);
     // Moves the read position over `size` bytes returned by Peek.
     void Skip(std::size_t size) { m_begin += size; }
+    // The file itself, for a copy that leaves the buffer out: only while the buffer is
+    // empty and no read has failed, else null.
+    File* Unbuffered() { return m_begin == m_end && !m_failed ? &m_file : nullptr; }
     bool Length(std::uint64_t* length) const { return m_file.Length(length); }
     std::string FileName() const { return m_file.FileName(); }
     bool Close() { return m_file.Close(); }

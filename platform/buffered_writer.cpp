@@ -48,6 +48,20 @@ bool BufferedWriter::Write(const void* data, std::size_t size) {
     return true;
 }
 
+std::int64_t BufferedWriter::CopyFrom(File& source, std::size_t size) {
+    if (m_copyRefused || !Drain()) {
+        return -1;
+    }
+    const std::int64_t copied = m_file.CopyFrom(source, size);
+    m_copyRefused = copied < 0;
+    return copied;
+}
+
+bool BufferedWriter::Truncate(std::uint64_t size) {
+    m_used = 0;
+    return m_file.Truncate(size);
+}
+
 bool BufferedWriter::Flush() {
     if (!Drain() || !m_file.Flush()) {
         m_failed = true;

@@ -20,8 +20,14 @@ public:
     // Creates the file, or empties it if it exists.
     bool Create(const std::string& path);
     bool Write(const void* data, std::size_t size);
+    // Writes out the buffer, then copies up to `size` bytes from `source` inside the system
+    // (File::CopyFrom). Once the system has refused, every later call of this writer
+    // returns -1 at once, and the caller copies through buffers.
+    std::int64_t CopyFrom(File& source, std::size_t size);
     // Writes out the buffer and forces the file's contents down to the medium.
     bool Flush();
+    // Drops what is buffered and cuts the file back to its first `size` bytes.
+    bool Truncate(std::uint64_t size);
     // Writes out the buffer and closes the file; the file is closed even on failure.
     bool Close();
     bool IsOpen() const { return m_file.IsOpen(); }
@@ -33,7 +39,8 @@ private:
     std::unique_ptr<char[]> m_buffer;
     std::size_t m_capacity;
     std::size_t m_used = 0;
-    bool m_failed = false;  // a write failed: nothing more is accepted
+    bool m_failed = false;       // a write failed: nothing more is accepted
+    bool m_copyRefused = false;  // the system cannot copy into this writer's files itself
 };
 
 }  // namespace platform

@@ -32,8 +32,15 @@ public:
     std::int64_t Read(void* buffer, std::size_t size);
     // Writes all `size` bytes. A short write that cannot be completed is an error.
     bool Write(const void* data, std::size_t size);
+    // Copies up to `size` bytes from the position of `source` to this file's position inside
+    // the system, without passing them through the program, and moves both positions: the
+    // count copied, 0 at the end of `source`, -1 where the system cannot copy between these
+    // files so or failed to (copying through a buffer then tells which file failed).
+    std::int64_t CopyFrom(File& source, std::size_t size);
     // Forces what was written down to the medium.
     bool Flush();
+    // Cuts the file back to its first `size` bytes.
+    bool Truncate(std::uint64_t size);
     bool Length(std::uint64_t* length) const;
     // Closes the file; false when the system reports an error, which may be the first sign
     // of a failed write. The file is closed either way.

@@ -6,22 +6,39 @@
 
 namespace {
 
-TEST(BlockCopy, StopTestComesBeforeEveryBlock) {
-    TempFolder dir;
-    WriteWholeFile(dir / "in", Pattern(10 * 4096 + 5));
-    platform::BufferedReader reader(65536);
-    platform::BufferedWriter writer(65536);
-    ASSERT_TRUE(reader.Open(dir / "in"));
-    ASSERT_TRUE(writer.Create(dir / "out"));
-    char block[kBlockSize];
-    int tests = 0;
-    std::uint64_t copied = 0;
-    const CopyHooks stopAtFourth = {[&tests] { return ++tests < 4; }, {}};
-    EXPECT_EQ(CopyBlocks(reader, writer, UINT64_MAX, block, stopAtFourth, &copied),
-              CopyEnd::kStopped);
-    EXPECT_EQ(copied, 3u * 4096);
-    ASSERT_TRUE(writer.Close());
-    EXPECT_EQ(ReadWholeFile(dir / "out"), Pattern(10 * 4096 + 5).substr(0, 3 * 4096));
+TEST(BlockCopy, StopTestComesBeforeEveryBlockOrSystemCopy) {
+    // Watched bytes pass block by block; unwatched ones may be copied by the system, in
+    // chunks of at most kSystemCopyChunk, each after its own stop test.
+    const std::string content = Pattern(3 * kSystemCopyChunk + 5);
+    for (bool watched : {true, false}) {
+        SCOPED_TRACE(watched ? "watched" : "unwatched");
+        TempFolder dir;
+        WriteWholeFile(dir / "in", content);
+        platform::BufferedReader reader(65536);
+        platform::BufferedWriter writer(65536);
+        ASSERT_TRUE(reader.Open(dir / "in"));
+        ASSERT_TRUE(writer.Create(dir / "out"));
+        char block[kBlockSize];
+        int tests = 0;
+        std::string seen;
+        CopyHooks stopAtFourth = {[&tests] { return ++tests < 4; }, {}};
+        if (watched) {
+            stopAtFourth.written = [&seen](const char* data, std::size_t size) {
+                seen.append(data, size);
+            };
+        }
+        std::uint64_t copied = 0;
+        EXPECT_EQ(CopyBlocks(reader, writer, UINT64_MAX, block, stopAtFourth, &copied),
+                  CopyEnd::kStopped);
+        ASSERT_TRUE(writer.Close());
+        EXPECT_EQ(copied % kBlockSize, 0u);
+        EXPECT_LE(copied, 3 * (watched ? kBlockSize : kSystemCopyChunk));
+        EXPECT_GE(copied, 3 * kBlockSize);
+        EXPECT_EQ(ReadWholeFile(dir / "out"), content.substr(0, copied));
+        if (watched) {
+            EXPECT_EQ(seen, content.substr(0, copied));
+        }
+    }
 }
 
 TEST(BlockCopy, LimitIsReachedAtTheEndOfABlock) {

@@ -1,10 +1,13 @@
 // The join job: which pieces it takes, what it refuses, and when pieces may go.
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <functional>
 #include <memory>
 #include <utility>
 #include <thread>
 
+#include "engine/hold_gate.h"
 #include "engine/job_controller.h"
 #include "platform/file_system.h"
 #include "tests/support/job_outcome.h"
@@ -30,6 +33,9 @@ public:
     JobResult PieceDone(int number) override {
         pieces.push_back(current);
         current.clear();
+        if (onPieceDone) {
+            onPieceDone(number);
+        }
         return number == vetoPiece ? JOB_SOURCE_ERROR : JOB_OK;
     }
     JobResult Finished(const std::string& folder, const std::string& fileName, int count) override {
@@ -40,6 +46,7 @@ public:
 
     bool staging = false;
     int vetoPiece = 0;
+    std::function<void(int)> onPieceDone;
     JobResult finishVerdict = JOB_OK;
     std::vector<std::uint64_t> lengths;
     std::string current;
@@ -181,19 +188,22 @@ TEST_F(JoinJob, PieceThatChangesDuringTheJoinIsASourceError) {
         for (int k = 1; k <= 3; ++k) {
             Piece(std::to_string(k) + "__a.bin", Pattern(5000, k));
         }
+        // Piece 2 changes once piece 1 is joined: after the check, before its copy.
+        Watcher watcher;
+        watcher.onPieceDone = [&](int number) {
+            if (number == 1) {
+                WriteWholeFile(dir / "in/2__a.bin", changed);
+            }
+        };
+        controller.SetObserver(&watcher);
         controller.m_bDeleteSource = true;
-        if (!receiver.CatchWorkerAt(WM_JOB_PROGRESS, 1)) {
-            GTEST_SKIP() << "posting never blocks here";
-        }
-        ASSERT_TRUE(controller.StartJoin((dir / "out").c_str(), (dir / "in").c_str()));
-        ASSERT_TRUE(receiver.WaitWorkerCaught(seconds(30)));
-        WriteWholeFile(dir / "in/2__a.bin", changed);
-        receiver.ReleaseWorker();
-        JobOutcome job = CollectJob(receiver);
+        JobOutcome job = Join(dir / "in", dir / "out");
+        controller.SetObserver(nullptr);
         EXPECT_EQ(job.broken, "");
         EXPECT_EQ(job.result, JOB_SOURCE_ERROR);
-        EXPECT_EQ(job.done, 1);
-        EXPECT_EQ(ListNames(dir / "in"), (std::vector<std::string>{"2__a.bin", "3__a.bin"}));
+        EXPECT_TRUE(Exists(dir / "in/2__a.bin"));
+        EXPECT_TRUE(Exists(dir / "in/3__a.bin"));
+        EXPECT_EQ(ReadWholeFile(dir / "out/a.bin"), job.done == 1 ? Pattern(5000, 1) : "");
     }
 }
 
@@ -326,24 +336,58 @@ TEST_F(JoinJob, DeleteAfterUseRemovesEachPieceBeforeItsProgress) {
               Pattern(5000, 1) + Pattern(5000, 2) + Pattern(5000, 3) + Pattern(5000, 4));
 }
 
-TEST_F(JoinJob, StopLeavesTheUnreadPieces) {
+TEST_F(JoinJob, StopLeavesTheJoinedFileAndThePiecesLeftExactlyTheOriginal) {
+    // The job is held after piece 2, briefly or long enough for the pieces joined so far to
+    // be flushed and deleted as one batch, and is aborted there.
+    std::vector<std::string> pieces;
     for (int k = 1; k <= 4; ++k) {
-        Piece(std::to_string(k) + "__a.bin", Pattern(5000, k));
+        pieces.push_back(Pattern(5000, k));
     }
-    controller.m_bDeleteSource = true;
-    if (!receiver.CatchWorkerAt(WM_JOB_PROGRESS, 2)) {
-        GTEST_SKIP() << "posting never blocks here";
+    for (int heldMs : {0, 700}) {
+        SCOPED_TRACE(heldMs);
+        RemoveTree(dir / "in");
+        RemoveTree(dir / "out");
+        for (std::size_t k = 0; k < pieces.size(); ++k) {
+            Piece(std::to_string(k + 1) + "__a.bin", pieces[k]);
+        }
+        HoldGate gate;
+        gate.Hold();
+        std::atomic<bool> caught{false};
+        Watcher watcher;
+        watcher.onPieceDone = [&](int number) {
+            if (number == 2) {
+                caught = true;
+                gate.Pass();
+            }
+        };
+        controller.SetObserver(&watcher);
+        controller.m_bDeleteSource = true;
+        WaitUntilIdle(controller);
+        ASSERT_TRUE(controller.StartJoin((dir / "out").c_str(), (dir / "in").c_str()));
+        for (int i = 0; i < 3000 && !caught; ++i) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+        ASSERT_TRUE(caught);
+        std::this_thread::sleep_for(std::chrono::milliseconds(heldMs));
+        EXPECT_TRUE(controller.Abort());
+        gate.Release();
+        const JobOutcome job = CollectJob(receiver);
+        EXPECT_EQ(job.broken, "");
+        EXPECT_EQ(job.result, JOB_ABORTED);
+        std::vector<std::string> left;
+        std::string rest;
+        for (std::size_t k = static_cast<std::size_t>(job.done); k < pieces.size(); ++k) {
+            left.push_back(std::to_string(k + 1) + "__a.bin");
+            rest += pieces[k];
+        }
+        EXPECT_EQ(ListNames(dir / "in"), left);
+        EXPECT_EQ(ReadWholeFile(dir / "out/a.bin") + rest,
+                  pieces[0] + pieces[1] + pieces[2] + pieces[3]);
+        if (heldMs > 0) {
+            EXPECT_EQ(job.done, 2);
+        }
+        controller.SetObserver(nullptr);
     }
-    ASSERT_TRUE(controller.StartJoin((dir / "out").c_str(), (dir / "in").c_str()));
-    ASSERT_TRUE(receiver.WaitWorkerCaught(seconds(30)));
-    EXPECT_TRUE(controller.Abort());
-    receiver.ReleaseWorker();
-    JobOutcome job = CollectJob(receiver);
-    EXPECT_EQ(job.broken, "");
-    EXPECT_EQ(job.result, JOB_ABORTED);
-    EXPECT_EQ(job.done, 2);
-    EXPECT_EQ(ListNames(dir / "in"), (std::vector<std::string>{"3__a.bin", "4__a.bin"}));
-    EXPECT_EQ(ReadWholeFile(dir / "out/a.bin"), Pattern(5000, 1) + Pattern(5000, 2));
 }
 
 TEST_F(JoinJob, StopDuringShutdownPostsNothing) {
@@ -398,15 +442,17 @@ TEST_F(JoinJob, StagedOutputTakesItsNameOnlyOnceAccepted) {
     struct Case {
         int vetoPiece;
         bool deleteAfterUse;
+        int holdAfter2Ms;  // long enough, pieces 1 and 2 are flushed and deleted as one batch
         JobResult result;
         std::vector<std::string> piecesLeft;
         std::vector<std::string> outputs;  // in the target folder afterwards
     };
     const Case cases[] = {
-        {0, true, JOB_OK, {}, {"a.bin"}},
-        {2, false, JOB_SOURCE_ERROR, {"1__a.bin", "2__a.bin", "3__a.bin"}, {}},
-        // The staged file holds the only copy of piece 1 now, so it stays.
-        {2, true, JOB_SOURCE_ERROR, {"2__a.bin", "3__a.bin"}, {"a.bin.part"}},
+        {0, true, 0, JOB_OK, {}, {"a.bin"}},
+        {2, false, 0, JOB_SOURCE_ERROR, {"1__a.bin", "2__a.bin", "3__a.bin"}, {}},
+        {2, true, 0, JOB_SOURCE_ERROR, {"1__a.bin", "2__a.bin", "3__a.bin"}, {}},
+        // The staged file holds the only copy of pieces 1 and 2 now, so it stays.
+        {3, true, 700, JOB_SOURCE_ERROR, {"3__a.bin"}, {"a.bin.part"}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(std::to_string(c.vetoPiece) + (c.deleteAfterUse ? " deleting" : ""));
@@ -418,6 +464,11 @@ TEST_F(JoinJob, StagedOutputTakesItsNameOnlyOnceAccepted) {
         watcher = Watcher();
         watcher.staging = true;
         watcher.vetoPiece = c.vetoPiece;
+        watcher.onPieceDone = [&c](int number) {
+            if (number == 2) {
+                std::this_thread::sleep_for(std::chrono::milliseconds(c.holdAfter2Ms));
+            }
+        };
         controller.m_bDeleteSource = c.deleteAfterUse;
         const JobOutcome job = Join(dir / "in", dir / "out");
         EXPECT_EQ(job.broken, "");
@@ -429,6 +480,9 @@ TEST_F(JoinJob, StagedOutputTakesItsNameOnlyOnceAccepted) {
             EXPECT_EQ(watcher.finished, "a.bin 3");
             EXPECT_EQ(watcher.lengths, (std::vector<std::uint64_t>{5000, 5000, 3}));
             EXPECT_EQ(ReadWholeFile(dir / "out/a.bin"), pieces[0] + pieces[1] + pieces[2]);
+        }
+        if (c.outputs == std::vector<std::string>{"a.bin.part"}) {
+            EXPECT_EQ(ReadWholeFile(dir / "out/a.bin.part"), pieces[0] + pieces[1]);
         }
     }
 }

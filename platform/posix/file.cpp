@@ -79,6 +79,23 @@ bool File::Write(const void* data, std::size_t size) {
     return true;
 }
 
+std::int64_t File::CopyFrom(File& source, std::size_t size) {
+    ssize_t n;
+    do {
+        n = ::copy_file_range(static_cast<int>(source.m_handle), nullptr,
+                              static_cast<int>(m_handle), nullptr, size, 0);
+    } while (n < 0 && errno == EINTR);
+    return n;
+}
+
+bool File::Truncate(std::uint64_t size) {
+    int result;
+    do {
+        result = ::ftruncate(static_cast<int>(m_handle), static_cast<off_t>(size));
+    } while (result != 0 && errno == EINTR);
+    return result == 0;
+}
+
 bool File::Flush() {
     return ::fsync(static_cast<int>(m_handle)) == 0;
 }

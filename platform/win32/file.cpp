@@ -84,6 +84,20 @@ bool File::Write(const void* data, std::size_t size) {
     return true;
 }
 
+std::int64_t File::CopyFrom(File&, std::size_t) {
+    // No copy inside the system reaches a plain pair of handles here: the caller copies
+    // through its buffer.
+    ::SetLastError(ERROR_NOT_SUPPORTED);
+    return -1;
+}
+
+bool File::Truncate(std::uint64_t size) {
+    LARGE_INTEGER position;
+    position.QuadPart = static_cast<LONGLONG>(size);
+    return ::SetFilePointerEx(AsHandle(m_handle), position, nullptr, FILE_BEGIN) != 0 &&
+           ::SetEndOfFile(AsHandle(m_handle)) != 0;
+}
+
 bool File::Flush() {
     return ::FlushFileBuffers(AsHandle(m_handle)) != 0;
 }

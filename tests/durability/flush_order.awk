@@ -112,6 +112,15 @@ BEGIN {
         if (REPORT != "" && path == REPORT) {
             reported = 1
         }
+    } else if (call == "copy_file_range" || call == "splice" || call == "sendfile") {
+        # The file written is the third argument of the first two, the first of sendfile.
+        if (call != "sendfile") {
+            sub(/^[^,]*, [^,]*, /, "", args)
+        }
+        path = fdpath(args)
+        if (mine(path)) {
+            dirty[path] = 1
+        }
     } else if (call == "fsync" || call == "fdatasync") {
         path = fdpath(args)
         delete dirty[path]

@@ -53,6 +53,8 @@ const char* OpName(Op op) {
             return "create folder";
         case Op::kLength:
             return "length";
+        case Op::kCopy:
+            return "copy";
         case Op::kList:
             return "list";
     }

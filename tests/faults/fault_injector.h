@@ -24,6 +24,7 @@ enum class Op {
     kCreateFolder,  // mkdir, CreateDirectoryA
     kLength,        // fstat, GetFileSizeEx
     kList,          // start a folder listing
+    kCopy,          // copy_file_range: a copy inside the system, from one file into another
 };
 const char* OpName(Op op);
 

@@ -17,6 +17,12 @@ extern "C" {
 int __real_open(const char* path, int flags, ...);
 ssize_t __real_read(int fd, void* buffer, size_t size);
 ssize_t __real_write(int fd, const void* data, size_t size);
+ssize_t __real_copy_file_range(int in,
+                               off64_t* inAt,
+                               int out,
+                               off64_t* outAt,
+                               size_t size,
+                               unsigned flags);
 int __real_fsync(int fd);
 int __real_close(int fd);
 int __real_fstat(int fd, struct stat* info);
@@ -96,6 +102,28 @@ ssize_t __wrap_write(int fd, const void* data, size_t size) {
         faults::Wrote(path);
     }
     return written;
+}
+
+// Counted once, on the file written; a failure leaves the copy to the buffers.
+ssize_t __wrap_copy_file_range(int in,
+                               off64_t* inAt,
+                               int out,
+                               off64_t* outAt,
+                               size_t size,
+                               unsigned flags) {
+    std::string path;
+    bool readOnly = false;
+    if (!Known(out, &path, &readOnly)) {
+        return __real_copy_file_range(in, inAt, out, outAt, size, flags);
+    }
+    if (faults::Fail(Op::kCopy, path, readOnly)) {
+        return Failed();
+    }
+    const ssize_t copied = __real_copy_file_range(in, inAt, out, outAt, size, flags);
+    if (copied > 0) {
+        faults::Wrote(path);
+    }
+    return copied;
 }
 
 int __wrap_fsync(int fd) {
