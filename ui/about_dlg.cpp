@@ -2,17 +2,7 @@
 #include "ui/about_dlg.h"
 
 #include "resources/resource.h"
-
-namespace {
-
-const wchar_t kAboutText[] =
-    L"简介:\r\n"
-    L"本工具能够对比较大的文件进行分割存放，利于\r\n"
-    L"文件进行存储，而且对于某些文件来说，分割存储\r\n"
-    L"是必须的手段。\r\n"
-    L"版本:1.0";
-
-}  // namespace
+#include "ui/dialog_texts.h"
 
 CAboutDlg::CAboutDlg(HWND parent) : CDialog(IDD_ABOUT_DIALOG, parent) {}
 

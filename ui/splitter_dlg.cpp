@@ -6,28 +6,18 @@
 #include <cwchar>
 
 #include "engine/job_notifications.h"
+#include "ui/target_rules.h"
 #include "resources/resource.h"
 #include "ui/about_dlg.h"
 #include "ui/ansi_text.h"
+#include "ui/dialog_texts.h"
 #include "ui/file_dialog.h"
 #include "ui/folder_picker.h"
 #include "ui/piece_size.h"
 #include "ui/settings.h"
-#include "ui/target_rules.h"
 #include "ui/win_app.h"
 
 int g_bFixedPath = 0;
-
-namespace {
-
-const wchar_t kIdleStatus[] = L"    状态显示：";
-const wchar_t kInfoCaption[] = L"信息";
-const wchar_t kFailureCaption[] = L"失败";
-const wchar_t kSourceFilter[] =
-    L"所有文件 (*.*)|*.*|压缩文件 (*.rar;*.zip;*.7z)|*.rar;*.zip;*.7z|"
-    L"视频文件*非视频分割 (*.mp4;*.3gp;*.avi)|*.mp4;*.3gp;*.avi||";
-
-}  // namespace
 
 CSplitterDlg::CSplitterDlg() : CDialog(IDD_MAIN_DIALOG, nullptr) {}
 
@@ -63,7 +53,7 @@ BOOL CSplitterDlg::OnInitDialog() {
 
     CheckDlgButton(m_hWnd, IDC_MODE_SPLIT, BST_CHECKED);
 
-    for (const wchar_t* size : {L"1", L"30", L"60"}) {
+    for (const wchar_t* size : kPieceSizeChoices) {
         SendDlgItemMessageW(m_hWnd, IDC_PIECE_SIZE, CB_ADDSTRING, 0,
                             reinterpret_cast<LPARAM>(size));
     }
@@ -85,8 +75,8 @@ void CSplitterDlg::OnOK() {}
 
 void CSplitterDlg::OnCancel() {
     if (m_pController != nullptr && m_pController->m_bBusy) {
-        const int answer = MessageBoxW(nullptr, L"工作还未完成，确实要退出吗？", L"Secanto",
-                                       MB_YESNO | MB_ICONINFORMATION);
+        const int answer =
+            MessageBoxW(nullptr, kQuitQuestion, kQuitCaption, MB_YESNO | MB_ICONINFORMATION);
         if (answer != IDYES) {
             return;
         }
@@ -108,11 +98,9 @@ void CSplitterDlg::UpdateControls() {
         return;
     }
     const bool split = IsChecked(IDC_MODE_SPLIT);
-    SetDlgItemTextW(m_hWnd, IDC_START, split ? L"分割" : L"合并");
-    SetDlgItemTextW(m_hWnd, IDC_SOURCE_LABEL,
-                    split ? L"请选择要分割的文件：" : L"请选择待合并文件的文件夹：");
-    SetDlgItemTextW(m_hWnd, IDC_TARGET_LABEL,
-                    split ? L"请选择分割后保存到的文件夹：" : L"请选择合并后保存到的文件夹：");
+    SetDlgItemTextW(m_hWnd, IDC_START, split ? kSplitStart : kJoinStart);
+    SetDlgItemTextW(m_hWnd, IDC_SOURCE_LABEL, split ? kSplitSourceLabel : kJoinSourceLabel);
+    SetDlgItemTextW(m_hWnd, IDC_TARGET_LABEL, split ? kSplitTargetLabel : kJoinTargetLabel);
     EnableWindow(GetDlgItem(m_hWnd, IDC_PIECE_SIZE), split);
     SetDlgItemTextW(m_hWnd, IDC_STATUS, kIdleStatus);
     m_wndProgress.SetPos(0);
@@ -166,14 +154,13 @@ void CSplitterDlg::OnStart() {
     const std::string source = GetItemTextA(IDC_SOURCE_PATH);
     const std::string target = GetItemTextA(IDC_TARGET_PATH);
     if (source.empty() || target.empty()) {
-        MessageBoxW(nullptr, L"文件或路径名称不能为空", kInfoCaption, MB_ICONINFORMATION);
+        MessageBoxW(nullptr, kEmptyFieldText, kInfoCaption, MB_ICONINFORMATION);
         return;
     }
     if (IsChecked(IDC_MODE_SPLIT)) {
         std::uint32_t pieceSize = 0;
         if (!ParsePieceSize(GetItemTextA(IDC_PIECE_SIZE).c_str(), &pieceSize)) {
-            MessageBoxW(nullptr, L"分割大小必须是1到4095之间的整数（单位M）", kInfoCaption,
-                        MB_ICONINFORMATION);
+            MessageBoxW(nullptr, kBadPieceSizeText, kInfoCaption, MB_ICONINFORMATION);
             return;
         }
         m_pController->StartSplit(target.c_str(), source.c_str(), pieceSize);
@@ -187,7 +174,7 @@ void CSplitterDlg::OnAbort() {
         return;
     }
     m_pController->Pause();
-    const int answer = MessageBoxW(m_hWnd, L"确实要终止吗？", CWinApp::Get()->m_strAppName.c_str(),
+    const int answer = MessageBoxW(m_hWnd, kAbortQuestion, CWinApp::Get()->m_strAppName.c_str(),
                                    MB_YESNO | MB_ICONINFORMATION);
     if (m_pController == nullptr) {
         return;
@@ -235,7 +222,7 @@ LRESULT CSplitterDlg::OnJobProgress(WPARAM, LPARAM finished) {
     }
     m_wndProgress.SetPos(static_cast<int>(finished));
     wchar_t status[64];
-    std::swprintf(status, sizeof status / sizeof status[0], L" 完成%d个文件",
+    std::swprintf(status, sizeof status / sizeof status[0], kFinishedStatus,
                   static_cast<int>(finished));
     SetDlgItemTextW(m_hWnd, IDC_STATUS, status);
     return 0;
@@ -247,16 +234,16 @@ LRESULT CSplitterDlg::OnJobDone(WPARAM result, LPARAM) {
     }
     switch (result) {
         case JOB_OK:
-            MessageBoxW(nullptr, L"操作成功完成", L"成功", MB_ICONINFORMATION);
+            MessageBoxW(nullptr, kSuccessText, kSuccessCaption, MB_ICONINFORMATION);
             break;
         case JOB_ABORTED:
-            MessageBoxW(m_hWnd, L"用户终止", kFailureCaption, MB_OK);
+            MessageBoxW(m_hWnd, kAbortedText, kFailureCaption, MB_OK);
             break;
         case JOB_SOURCE_ERROR:
-            MessageBoxW(m_hWnd, L"源文件出错", kFailureCaption, MB_OK);
+            MessageBoxW(m_hWnd, kSourceErrorText, kFailureCaption, MB_OK);
             break;
         case JOB_TARGET_ERROR:
-            MessageBoxW(m_hWnd, L"目标文件出错", kFailureCaption, MB_OK);
+            MessageBoxW(m_hWnd, kTargetErrorText, kFailureCaption, MB_OK);
             break;
         default:
             break;

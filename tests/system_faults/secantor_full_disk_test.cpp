@@ -13,22 +13,22 @@
 
 #include "tests/support/test_files.h"
 #include "tests/ui/secantor_driver.h"
+#include "ui/dialog_texts.h"
 
 namespace {
 
 constexpr std::size_t kMiB = 1u << 20;
-const std::wstring kIdle = L"    状态显示：";
 
 // Starts the job and answers the box, which must be the target error box.
 void ExpectTargetErrorBox(const SecantorProcess& program) {
-    Click(program.Item(kStart));
+    Click(program.Item(IDC_START));
     MessageBoxView box;
     ASSERT_TRUE(WaitForMessageBox(program.Id(), &box, 60000)) << "no box";
-    EXPECT_EQ(box.caption, L"失败");
-    EXPECT_EQ(box.text, L"目标文件出错");
+    EXPECT_EQ(box.caption, kFailureCaption);
+    EXPECT_EQ(box.text, kTargetErrorText);
     EXPECT_EQ(box.owner, program.Dialog());
     ASSERT_TRUE(Answer(box, IDOK));
-    ASSERT_TRUE(WaitUntil([&] { return Text(program.Item(kStatus)) == kIdle; }));
+    ASSERT_TRUE(WaitUntil([&] { return Text(program.Item(IDC_STATUS)) == kIdleStatus; }));
 }
 
 TEST(SecantorFullDisk, SplitAndJoinShowTheTargetErrorBoxAndKeepTheData) {
@@ -44,10 +44,10 @@ TEST(SecantorFullDisk, SplitAndJoinShowTheTargetErrorBoxAndKeepTheData) {
     ASSERT_TRUE(WritePrivateProfileStringA("Set", "D", "1", (folder / "Set.ini").c_str()));
 
     SecantorProcess program(folder.Path());
-    ASSERT_TRUE(IsChecked(program.Item(kDeleteSource)));
-    SetText(program.Item(kSourcePath), Wide(source));
-    SetText(program.Item(kTargetPath), Wide(full + "pieces"));
-    SetText(program.Item(kPieceSize), L"1");
+    ASSERT_TRUE(IsChecked(program.Item(IDC_DELETE_SOURCE)));
+    SetText(program.Item(IDC_SOURCE_PATH), Wide(source));
+    SetText(program.Item(IDC_TARGET_PATH), Wide(full + "pieces"));
+    SetText(program.Item(IDC_PIECE_SIZE), L"1");
     ExpectTargetErrorBox(program);
     EXPECT_EQ(ReadWholeFile(source), content) << "the source of the failed split";
     // What fitted is the source's first bytes, in pieces numbered from 1.
@@ -64,10 +64,10 @@ TEST(SecantorFullDisk, SplitAndJoinShowTheTargetErrorBoxAndKeepTheData) {
     for (std::size_t i = 0; i < pieces.size(); ++i) {
         WriteWholeFile(folder / ("pieces/" + std::to_string(i + 1) + "__film.bin"), pieces[i]);
     }
-    Click(program.Item(kModeJoin));
-    ASSERT_TRUE(WaitUntil([&] { return Text(program.Item(kStart)) == L"合并"; }));
-    SetText(program.Item(kSourcePath), Wide(folder / "pieces"));
-    SetText(program.Item(kTargetPath), Wide(full + "joined"));
+    Click(program.Item(IDC_MODE_JOIN));
+    ASSERT_TRUE(WaitUntil([&] { return Text(program.Item(IDC_START)) == kJoinStart; }));
+    SetText(program.Item(IDC_SOURCE_PATH), Wide(folder / "pieces"));
+    SetText(program.Item(IDC_TARGET_PATH), Wide(full + "joined"));
     ExpectTargetErrorBox(program);
     const std::string joined = Exists(full + "joined\\film.bin")
                                    ? ReadWholeFile(full + "joined\\film.bin")

@@ -1,8 +1,9 @@
 // Bad input given to Secantor.exe: blank fields, a folder or an over-long path where a file
 // is wanted, a file where a folder is wanted, names Windows forbids, a read-only medium,
-// "__" names that are no pieces, and pieces held open by another process. Each must end
-// with its box and leave the user's files as they were, byte for byte. Delete-after-use is
-// on throughout, so a job that wrongly deletes shows it.
+// "__" names that are no pieces, piece lengths that no one split makes, and pieces held
+// open by another process. Each must end with its box and leave the user's files as they
+// were, byte for byte. Delete-after-use is on unless a case says otherwise, so a job that
+// wrongly deletes shows it.
 #include <windows.h>
 
 #include <gtest/gtest.h>
@@ -15,13 +16,11 @@
 
 #include "tests/support/test_files.h"
 #include "tests/ui/secantor_driver.h"
+#include "ui/dialog_texts.h"
 
 namespace {
 
 constexpr std::size_t kMiB = 1u << 20;
-const std::wstring kIdle = L"    状态显示：";
-const std::wstring kSourceError = L"源文件出错";
-const std::wstring kTargetError = L"目标文件出错";
 
 // Paths beyond MAX_PATH need the "\\?\" form of the wide calls; the test makes and reads
 // them that way, while the program gets them in the ANSI code page as typed.
@@ -183,22 +182,22 @@ protected:
     static void Start(const SecantorProcess& program,
                       const std::string& source,
                       const std::string& target) {
-        SetText(program.Item(kSourcePath), Wide(source));
-        SetText(program.Item(kTargetPath), Wide(target));
-        Click(program.Item(kStart));
+        SetText(program.Item(IDC_SOURCE_PATH), Wide(source));
+        SetText(program.Item(IDC_TARGET_PATH), Wide(target));
+        Click(program.Item(IDC_START));
     }
 
     // Waits for the failure box with `text` and answers it.
     static void ExpectFailureBox(const SecantorProcess& program, const std::wstring& text) {
         MessageBoxView box;
         ASSERT_TRUE(WaitForMessageBox(program.Id(), &box)) << "no box for " << Ansi(text);
-        EXPECT_EQ(box.caption, L"失败");
+        EXPECT_EQ(box.caption, kFailureCaption);
         EXPECT_EQ(box.text, text);
         EXPECT_EQ(box.owner, program.Dialog());
         EXPECT_FALSE(box.hasIcon);
         EXPECT_EQ(box.buttons, std::vector<int>{IDOK});
         ASSERT_TRUE(Answer(box, IDOK));
-        ASSERT_TRUE(WaitUntil([&] { return Text(program.Item(kStatus)) == kIdle; }));
+        ASSERT_TRUE(WaitUntil([&] { return Text(program.Item(IDC_STATUS)) == kIdleStatus; }));
     }
 
     // Starts a job that must fail with `text` and change nothing in the test's folder.
@@ -213,8 +212,8 @@ protected:
     }
 
     static void SwitchToJoin(const SecantorProcess& program) {
-        Click(program.Item(kModeJoin));
-        ASSERT_TRUE(WaitUntil([&] { return Text(program.Item(kStart)) == L"合并"; }));
+        Click(program.Item(IDC_MODE_JOIN));
+        ASSERT_TRUE(WaitUntil([&] { return Text(program.Item(IDC_START)) == kJoinStart; }));
     }
 
     static void CloseIdle(SecantorProcess& program) {
@@ -224,13 +223,15 @@ protected:
         EXPECT_EQ(exitCode, 0u);
     }
 
-    // Pieces 1 to 3 of a.bin in `folder`: 4096, 4096 and the rest of `content` bytes. The
-    // join reads each piece to its end, whatever its size.
+    // The pieces of a.bin that a split of `content` into pieces of `pieceSize` bytes writes
+    // in `folder`, over any pieces of the same numbers. 9000 bytes make 4096, 4096 and 808.
     static std::vector<std::string> WritePieces(const std::string& folder,
-                                                const std::string& content) {
-        MakeFolder(folder);
-        std::vector<std::string> pieces = {content.substr(0, 4096), content.substr(4096, 4096),
-                                           content.substr(8192)};
+                                                const std::string& content,
+                                                std::uint64_t pieceSize = 4096) {
+        if (!Exists(folder)) {
+            MakeFolder(folder);
+        }
+        const std::vector<std::string> pieces = ExpectedPieces(content, pieceSize);
         for (std::size_t i = 0; i < pieces.size(); ++i) {
             WriteWholeFile(folder + "\\" + std::to_string(i + 1) + "__a.bin", pieces[i]);
         }
@@ -258,15 +259,15 @@ TEST_F(BadInput, SplitRefusesEachBadFieldAndKeepsTheSource) {
     WriteExtended(Extended(longFolder + "\\a.bin"), Pattern(7000, 5));
 
     SecantorProcess program(m_folder.Path());
-    ASSERT_TRUE(IsChecked(program.Item(kDeleteSource)));
+    ASSERT_TRUE(IsChecked(program.Item(IDC_DELETE_SOURCE)));
 
     // An empty field is refused by the dialog; blanks are a name, which the job cannot use.
     const Tree before = Snapshot(m_folder.Path());
     Start(program, "", "   ");
     MessageBoxView box;
     ASSERT_TRUE(WaitForMessageBox(program.Id(), &box));
-    EXPECT_EQ(box.caption, L"信息");
-    EXPECT_EQ(box.text, L"文件或路径名称不能为空");
+    EXPECT_EQ(box.caption, kInfoCaption);
+    EXPECT_EQ(box.text, kEmptyFieldText);
     EXPECT_EQ(box.owner, nullptr);
     ASSERT_TRUE(Answer(box, IDOK));
     EXPECT_EQ(Changes(before, Snapshot(m_folder.Path())), "");
@@ -275,16 +276,16 @@ TEST_F(BadInput, SplitRefusesEachBadFieldAndKeepsTheSource) {
     // is the test's folder. Above the long target every folder exists, so a refusal there
     // leaves nothing behind.
     const Case cases[] = {
-        {"blank source", "   ", pieces, kSourceError},
-        {"blank target", source, "  ", kTargetError},
-        {"source is a folder", m_folder / "folder", pieces, kSourceError},
-        {"target is a file", source, m_folder / "existing.txt", kTargetError},
-        {"source path over 260 bytes", longFolder + "\\a.bin", pieces, kSourceError},
-        {"target path over 260 bytes", source, longFolder + "\\pieces", kTargetError},
-        {"target with ?", source, m_folder / "out?", kTargetError},
-        {"target with *", source, m_folder / "out*", kTargetError},
-        {"target with |", source, m_folder / "a|b", kTargetError},
-        {"target with < and >", source, m_folder / "a<b>", kTargetError},
+        {"blank source", "   ", pieces, kSourceErrorText},
+        {"blank target", source, "  ", kTargetErrorText},
+        {"source is a folder", m_folder / "folder", pieces, kSourceErrorText},
+        {"target is a file", source, m_folder / "existing.txt", kTargetErrorText},
+        {"source path over 260 bytes", longFolder + "\\a.bin", pieces, kSourceErrorText},
+        {"target path over 260 bytes", source, longFolder + "\\pieces", kTargetErrorText},
+        {"target with ?", source, m_folder / "out?", kTargetErrorText},
+        {"target with *", source, m_folder / "out*", kTargetErrorText},
+        {"target with |", source, m_folder / "a|b", kTargetErrorText},
+        {"target with < and >", source, m_folder / "a<b>", kTargetErrorText},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -313,26 +314,51 @@ TEST_F(BadInput, JoinRefusesEachBadFieldBeforeCreatingAnything) {
     WritePieces(mixed, content);
     MakeFolder(mixed + "\\z__old");
     ASSERT_EQ(LastListed(mixed), "z__old") << "the sub-folder must be listed last";
+    // Split in pieces of 4096 bytes, then again into the same folder in pieces three times
+    // as long: pieces 3 to 5 are left from the first split.
+    const std::string stale = m_folder / "stale";
+    WritePieces(stale, Pattern(20000, 7));
+    WritePieces(stale, Pattern(20000, 7), 3 * 4096);
+    const std::string cut = m_folder / "cut";
+    WritePieces(cut, content);
+    WriteWholeFile(cut + "\\2__a.bin", content.substr(4096, 1000));
 
     SecantorProcess program(m_folder.Path());
     SwitchToJoin(program);
     const std::string joined = m_folder / "joined";
     const Case cases[] = {
-        {"blank source", "   ", joined, kSourceError},
-        {"source is a file", pieces + "\\1__a.bin", joined, kSourceError},
-        {"missing source", m_folder / "nothing", joined, kSourceError},
-        {"target is a file", pieces, m_folder / "existing.txt", kTargetError},
-        {"source path over 260 bytes", longFolder, joined, kSourceError},
-        {"target path over 260 bytes", pieces, longFolder + "\\joined", kTargetError},
-        {"target with ?", pieces, m_folder / "out?", kTargetError},
-        {"unrelated x__y only", m_folder / "unrelated", m_folder / "out", kSourceError},
-        {"sub-folder z__old last", mixed, m_folder / "out", kSourceError},
+        {"blank source", "   ", joined, kSourceErrorText},
+        {"source is a file", pieces + "\\1__a.bin", joined, kSourceErrorText},
+        {"missing source", m_folder / "nothing", joined, kSourceErrorText},
+        {"target is a file", pieces, m_folder / "existing.txt", kTargetErrorText},
+        {"source path over 260 bytes", longFolder, joined, kSourceErrorText},
+        {"target path over 260 bytes", pieces, longFolder + "\\joined", kTargetErrorText},
+        {"target with ?", pieces, m_folder / "out?", kTargetErrorText},
+        {"unrelated x__y only", m_folder / "unrelated", m_folder / "out", kSourceErrorText},
+        {"sub-folder z__old last", mixed, m_folder / "out", kSourceErrorText},
     };
-    for (const Case& c : cases) {
+    // Piece lengths that no one split makes.
+    const Case mismatched[] = {
+        {"stale pieces of an earlier split", stale, joined, kSourceErrorText},
+        {"middle piece cut short", cut, joined, kSourceErrorText},
+    };
+    auto refuse = [&](const Case& c) {
         SCOPED_TRACE(c.what);
         ExpectRefused(program, c.source, c.target, c.box);
         // Refused before the output exists: no piece count was announced.
-        EXPECT_EQ(ProgressHigh(program.Item(kProgress)), 100);
+        EXPECT_EQ(ProgressHigh(program.Item(IDC_PROGRESS)), 100);
+    };
+    for (const Case& c : cases) {
+        refuse(c);
+    }
+    for (const Case& c : mismatched) {
+        refuse(c);
+    }
+    Click(program.Item(IDC_DELETE_SOURCE));
+    ASSERT_TRUE(WaitUntil([&] { return !IsChecked(program.Item(IDC_DELETE_SOURCE)); }));
+    for (const Case& c : mismatched) {
+        SCOPED_TRACE("without delete-after-use");
+        refuse(c);
     }
     CloseIdle(program);
 }
@@ -354,22 +380,22 @@ TEST_F(BadInput, ReadOnlyMediumAsTargetKeepsSourceAndMedium) {
     SecantorProcess program(m_folder.Path());
     for (const std::string& target : {out, out + "\\new\\deeper", std::string(medium)}) {
         SCOPED_TRACE("split into " + target);
-        ExpectRefused(program, source, target, kTargetError);
+        ExpectRefused(program, source, target, kTargetErrorText);
     }
     SwitchToJoin(program);
     for (const std::string& target : {out, out + "\\new"}) {
         SCOPED_TRACE("join into " + target);
-        ExpectRefused(program, m_folder / "pieces", target, kTargetError);
+        ExpectRefused(program, m_folder / "pieces", target, kTargetErrorText);
     }
     EXPECT_EQ(Changes(mediumBefore, Snapshot(medium)), "");
     CloseIdle(program);
 }
 
 // Another program holds a piece open. The job reads pieces with read sharing and deletes
-// each once its bytes are flushed into the output. A holder that denies reading stops the
-// join at its piece with the source error: the pieces before it are already joined and
-// deleted, so every byte is either in the output or in a piece left. A holder that allows
-// reading lets the join complete; its piece goes when the holder lets it go.
+// each once its bytes are flushed into the output. A holder that denies reading makes the
+// join fail with the source error before anything is made, since every piece is opened
+// first. A holder that allows reading lets the join complete; its piece goes when the
+// holder lets it go.
 TEST_F(BadInput, PiecesHeldOpenByAnotherProgram) {
     const std::string content = Pattern(9000, 9);
     const std::string pieces = m_folder / "pieces";
@@ -385,8 +411,8 @@ TEST_F(BadInput, PiecesHeldOpenByAnotherProgram) {
     auto expectSuccess = [](const SecantorProcess& program) {
         MessageBoxView box;
         ASSERT_TRUE(WaitForMessageBox(program.Id(), &box));
-        EXPECT_EQ(box.caption, L"成功");
-        EXPECT_EQ(box.text, L"操作成功完成");
+        EXPECT_EQ(box.caption, kSuccessCaption);
+        EXPECT_EQ(box.text, kSuccessText);
         ASSERT_TRUE(Answer(box, IDOK));
     };
 
@@ -395,9 +421,9 @@ TEST_F(BadInput, PiecesHeldOpenByAnotherProgram) {
 
     HANDLE held = hold(2, 0);
     Start(program, pieces, joined);
-    ExpectFailureBox(program, kSourceError);
+    ExpectFailureBox(program, kSourceErrorText);
     CloseHandle(held);
-    // Every piece is opened once before anything is made: nothing joined, nothing deleted.
+    // Nothing joined, nothing deleted.
     EXPECT_EQ(ListNames(pieces), (std::vector<std::string>{"1__a.bin", "2__a.bin", "3__a.bin"}));
     EXPECT_FALSE(Exists(joined));
     for (int n = 1; n <= 3; ++n) {
@@ -445,7 +471,7 @@ TEST_F(BadInput, PathsOverTwoHundredSixtyBytesInChineseSplitAndJoin) {
     Start(program, source, pieces);
     MessageBoxView box;
     ASSERT_TRUE(WaitForMessageBox(program.Id(), &box));
-    EXPECT_EQ(box.text, L"操作成功完成");
+    EXPECT_EQ(box.text, kSuccessText);
     ASSERT_TRUE(Answer(box, IDOK));
     EXPECT_EQ(ListNames(pieces), (std::vector<std::string>{"1__" + name, "2__" + name}));
     const std::vector<std::string> expected = ExpectedPieces(content, kMiB);
@@ -456,7 +482,7 @@ TEST_F(BadInput, PathsOverTwoHundredSixtyBytesInChineseSplitAndJoin) {
     SwitchToJoin(program);
     Start(program, pieces, joined);
     ASSERT_TRUE(WaitForMessageBox(program.Id(), &box));
-    EXPECT_EQ(box.text, L"操作成功完成");
+    EXPECT_EQ(box.text, kSuccessText);
     ASSERT_TRUE(Answer(box, IDOK));
     EXPECT_EQ(ReadWholeFile(joined + "\\" + name), content);
     EXPECT_TRUE(ListNames(pieces).empty());
@@ -470,7 +496,7 @@ TEST_F(BadInput, JoinRefusesABlankTarget) {
     WritePieces(pieces, Pattern(9000, 11));
     SecantorProcess program(m_folder.Path());
     SwitchToJoin(program);
-    ExpectRefused(program, pieces, "  ", kTargetError);
+    ExpectRefused(program, pieces, "  ", kTargetErrorText);
     CloseIdle(program);
 }
 
@@ -493,20 +519,20 @@ TEST_F(BadInput, JoinTakesNoFolderForAPiece) {
     SwitchToJoin(program);
     {
         SCOPED_TRACE("sub-folder 1__sub, the only match");
-        ExpectRefused(program, m_folder / "only", out, kSourceError);
+        ExpectRefused(program, m_folder / "only", out, kSourceErrorText);
     }
     // Either refused with nothing changed, or pieces 1 to 3 joined as a whole.
     const Tree before = Snapshot(m_folder.Path());
     Start(program, mixed, out);
     MessageBoxView box;
     ASSERT_TRUE(WaitForMessageBox(program.Id(), &box));
-    const bool joined = box.text == L"操作成功完成";
+    const bool joined = box.text == kSuccessText;
     ASSERT_TRUE(Answer(box, IDOK));
     if (joined) {
         EXPECT_EQ(ReadWholeFile(out + "\\a.bin"), content);
         EXPECT_EQ(ListNames(mixed), std::vector<std::string>{"4__a.bin"});
     } else {
-        EXPECT_EQ(box.text, kSourceError);
+        EXPECT_EQ(box.text, kSourceErrorText);
         EXPECT_EQ(Changes(before, Snapshot(m_folder.Path())), "");
     }
     CloseIdle(program);
@@ -527,7 +553,7 @@ TEST_F(BadInput, JoinThatJoinsNothingKeepsTheTargetsFile) {
                               OPEN_EXISTING, 0, nullptr);
     ASSERT_NE(held, INVALID_HANDLE_VALUE);
     Start(program, pieces, m_folder / "out");
-    ExpectFailureBox(program, kSourceError);
+    ExpectFailureBox(program, kSourceErrorText);
     CloseHandle(held);
     EXPECT_EQ(Changes(before, Snapshot(m_folder.Path())), "");
     CloseIdle(program);

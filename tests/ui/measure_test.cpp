@@ -17,6 +17,7 @@
 #include "tests/support/job_receiver.h"
 #include "tests/support/test_files.h"
 #include "tests/ui/secantor_driver.h"
+#include "ui/dialog_texts.h"
 
 namespace {
 
@@ -71,10 +72,10 @@ TEST(SecantorMeasure, DISABLED_MeasureStartMemoryAndSplitTime) {
             OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, program.Id());
         Sleep(1000);
         std::printf("idle working set %.1f MiB\n", MemoryMiB(process, false));
-        SetText(program.Item(1002), Wide(source));
-        SetText(program.Item(1004), Wide(folder / "dialog"));
+        SetText(program.Item(IDC_SOURCE_PATH), Wide(source));
+        SetText(program.Item(IDC_TARGET_PATH), Wide(folder / "dialog"));
         const ULONGLONG started = GetTickCount64();
-        Click(program.Item(1011));
+        Click(program.Item(IDC_START));
         double busiest = 0;
         MessageBoxView box;
         while (!WaitForMessageBox(program.Id(), &box, 100)) {
@@ -85,7 +86,7 @@ TEST(SecantorMeasure, DISABLED_MeasureStartMemoryAndSplitTime) {
             "dialog: split of 1 GiB in 1 MB pieces %.2f s, working set during the "
             "job up to %.1f MiB (peak %.1f MiB)\n",
             Seconds(started), busiest, MemoryMiB(process, true));
-        EXPECT_EQ(box.text, L"操作成功完成");
+        EXPECT_EQ(box.text, kSuccessText);
         Answer(box, IDOK);
         Click(GetDlgItem(program.Dialog(), IDCANCEL));
         DWORD exitCode = 0;

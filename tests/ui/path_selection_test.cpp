@@ -11,10 +11,23 @@
 #include "tests/support/test_files.h"
 #include "tests/ui/chooser_driver.h"
 #include "tests/ui/secantor_driver.h"
+#include "ui/dialog_texts.h"
 
 namespace {
 
 const std::wstring kFixed = L"D:\\fixed";
+
+// The display texts of the program's filter of source files: the first of each pair.
+std::vector<std::wstring> FilterNames() {
+    const std::wstring filter = kSourceFilter;
+    std::vector<std::wstring> names;
+    for (std::size_t at = 0; at < filter.size() && filter[at] != L'|';) {
+        const std::size_t bar = filter.find(L'|', at);
+        names.push_back(filter.substr(at, bar - at));
+        at = filter.find(L'|', bar + 1) + 1;
+    }
+    return names;
+}
 
 class PathSelection : public ::testing::Test {
 protected:
@@ -34,13 +47,13 @@ protected:
     static void ExpectFields(const SecantorProcess& program,
                              const std::wstring& source,
                              const std::wstring& target) {
-        EXPECT_EQ(Text(program.Item(kSourcePath)), source);
-        EXPECT_EQ(Text(program.Item(kTargetPath)), target);
+        EXPECT_EQ(Text(program.Item(IDC_SOURCE_PATH)), source);
+        EXPECT_EQ(Text(program.Item(IDC_TARGET_PATH)), target);
     }
 
     static void CheckFixedPath(const SecantorProcess& program) {
-        Click(program.Item(kFixedPath));
-        ASSERT_TRUE(WaitUntil([&] { return Text(program.Item(kTargetPath)) == kFixed; }));
+        Click(program.Item(IDC_FIXED_PATH));
+        ASSERT_TRUE(WaitUntil([&] { return Text(program.Item(IDC_TARGET_PATH)) == kFixed; }));
     }
 
     static void CloseIdle(SecantorProcess& program) {
@@ -61,39 +74,39 @@ TEST_F(PathSelection, SourceInSplitModeIsAFileAndProposesItsPathWithoutExtension
     WriteWholeFile(movie, "m");
     WriteWholeFile(archive, "a");
     SecantorProcess program(m_folder.Path());
-    SetText(program.Item(kSourcePath), L"typed source");
-    SetText(program.Item(kTargetPath), L"typed target");
+    SetText(program.Item(IDC_SOURCE_PATH), L"typed source");
+    SetText(program.Item(IDC_TARGET_PATH), L"typed target");
 
-    Click(program.Item(kBrowseSource));
+    Click(program.Item(IDC_BROWSE_SOURCE));
     HWND dialog = WaitForChooser(program.Id(), kFileNameField);
     ASSERT_NE(dialog, nullptr) << "no open-file dialog";
     EXPECT_EQ(GetWindow(dialog, GW_OWNER), program.Dialog());
     EXPECT_FALSE(IsWindowEnabled(program.Dialog())) << "modal to the main dialog";
-    EXPECT_EQ(FileTypes(dialog),
-              (std::vector<std::wstring>{L"所有文件 (*.*)", L"压缩文件 (*.rar;*.zip;*.7z)",
-                                         L"视频文件*非视频分割 (*.mp4;*.3gp;*.avi)"}));
-    EXPECT_EQ(Text(GetDlgItem(dialog, kFileTypeList)), L"所有文件 (*.*)");
+    const std::vector<std::wstring> types = FilterNames();
+    ASSERT_FALSE(types.empty());
+    EXPECT_EQ(FileTypes(dialog), types);
+    EXPECT_EQ(Text(GetDlgItem(dialog, kFileTypeList)), types[0]);
     EXPECT_EQ(Text(FileNameField(dialog)), L"*.*");
     EXPECT_FALSE(IsWindowVisible(GetDlgItem(dialog, kReadOnlyBox)));
     ASSERT_TRUE(CancelChooser(dialog));
     ExpectFields(program, L"typed source", L"typed target");
     EXPECT_FALSE(HasMessageBox(program.Id()));
 
-    Click(program.Item(kBrowseSource));
+    Click(program.Item(IDC_BROWSE_SOURCE));
     dialog = WaitForChooser(program.Id(), kFileNameField);
     ASSERT_NE(dialog, nullptr);
     ASSERT_TRUE(ChooseFile(dialog, movie));
-    ASSERT_TRUE(WaitUntil([&] { return Text(program.Item(kSourcePath)) == Wide(movie); }));
-    EXPECT_EQ(Text(program.Item(kTargetPath)), Wide(m_folder / "films/movie"));
+    ASSERT_TRUE(WaitUntil([&] { return Text(program.Item(IDC_SOURCE_PATH)) == Wide(movie); }));
+    EXPECT_EQ(Text(program.Item(IDC_TARGET_PATH)), Wide(m_folder / "films/movie"));
 
     // With the output folder fixed, only the source changes.
     CheckFixedPath(program);
-    Click(program.Item(kBrowseSource));
+    Click(program.Item(IDC_BROWSE_SOURCE));
     dialog = WaitForChooser(program.Id(), kFileNameField);
     ASSERT_NE(dialog, nullptr);
     ASSERT_TRUE(ChooseFile(dialog, archive));
-    ASSERT_TRUE(WaitUntil([&] { return Text(program.Item(kSourcePath)) == Wide(archive); }));
-    EXPECT_EQ(Text(program.Item(kTargetPath)), kFixed);
+    ASSERT_TRUE(WaitUntil([&] { return Text(program.Item(IDC_SOURCE_PATH)) == Wide(archive); }));
+    EXPECT_EQ(Text(program.Item(IDC_TARGET_PATH)), kFixed);
     CloseIdle(program);
     EXPECT_FALSE(Exists(m_folder / "films/Set.ini"));
 }
@@ -105,11 +118,11 @@ TEST_F(PathSelection, FolderBrowserPicksTargetsAndTheSourceOfAJoinUnderOneTitle)
     MakeFolder(out);
     MakeFolder(pieces);
     SecantorProcess program(m_folder.Path());
-    SetText(program.Item(kSourcePath), L"typed source");
-    SetText(program.Item(kTargetPath), L"typed target");
+    SetText(program.Item(IDC_SOURCE_PATH), L"typed source");
+    SetText(program.Item(IDC_TARGET_PATH), L"typed target");
     std::string error;
 
-    for (int control : {kBrowseTarget, kBrowseSource}) {
+    for (int control : {IDC_BROWSE_TARGET, IDC_BROWSE_SOURCE}) {
         SCOPED_TRACE(control);
         Click(program.Item(control));
         HWND browser = WaitForChooser(program.Id(), kFolderTree);
@@ -120,34 +133,34 @@ TEST_F(PathSelection, FolderBrowserPicksTargetsAndTheSourceOfAJoinUnderOneTitle)
         ASSERT_TRUE(CancelChooser(browser));
         ExpectFields(program, L"typed source", L"typed target");
         EXPECT_FALSE(HasMessageBox(program.Id()));
-        if (control == kBrowseTarget) {
+        if (control == IDC_BROWSE_TARGET) {
             // In split mode the source button opens the open-file dialog, so join next.
-            Click(program.Item(kModeJoin));
+            Click(program.Item(IDC_MODE_JOIN));
         }
     }
 
     // The target button in join mode changes only the target.
-    Click(program.Item(kBrowseTarget));
+    Click(program.Item(IDC_BROWSE_TARGET));
     HWND browser = WaitForChooser(program.Id(), kFolderTree);
     ASSERT_NE(browser, nullptr);
     ASSERT_TRUE(ChooseFolder(browser, out, &error)) << error;
-    ASSERT_TRUE(WaitUntil([&] { return Text(program.Item(kTargetPath)) == Wide(out); }));
-    EXPECT_EQ(Text(program.Item(kSourcePath)), L"typed source");
+    ASSERT_TRUE(WaitUntil([&] { return Text(program.Item(IDC_TARGET_PATH)) == Wide(out); }));
+    EXPECT_EQ(Text(program.Item(IDC_SOURCE_PATH)), L"typed source");
 
-    Click(program.Item(kBrowseSource));
+    Click(program.Item(IDC_BROWSE_SOURCE));
     browser = WaitForChooser(program.Id(), kFolderTree);
     ASSERT_NE(browser, nullptr);
     ASSERT_TRUE(ChooseFolder(browser, pieces, &error)) << error;
-    ASSERT_TRUE(WaitUntil([&] { return Text(program.Item(kSourcePath)) == Wide(pieces); }));
-    EXPECT_EQ(Text(program.Item(kTargetPath)), Wide(pieces + "\\" + Ansi(L"謀")));
+    ASSERT_TRUE(WaitUntil([&] { return Text(program.Item(IDC_SOURCE_PATH)) == Wide(pieces); }));
+    EXPECT_EQ(Text(program.Item(IDC_TARGET_PATH)), Wide(pieces + "\\" + Ansi(L"謀")));
 
     CheckFixedPath(program);
-    Click(program.Item(kBrowseSource));
+    Click(program.Item(IDC_BROWSE_SOURCE));
     browser = WaitForChooser(program.Id(), kFolderTree);
     ASSERT_NE(browser, nullptr);
     ASSERT_TRUE(ChooseFolder(browser, out, &error)) << error;
-    ASSERT_TRUE(WaitUntil([&] { return Text(program.Item(kSourcePath)) == Wide(out); }));
-    EXPECT_EQ(Text(program.Item(kTargetPath)), kFixed);
+    ASSERT_TRUE(WaitUntil([&] { return Text(program.Item(IDC_SOURCE_PATH)) == Wide(out); }));
+    EXPECT_EQ(Text(program.Item(IDC_TARGET_PATH)), kFixed);
     CloseIdle(program);
 }
 

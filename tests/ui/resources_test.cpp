@@ -177,7 +177,7 @@ protected:
 };
 
 TEST_F(SecantorResources, MainDialogTemplateHasEveryControlOfTheLayout) {
-    const Template dialog = Dialog(101);
+    const Template dialog = Dialog(IDD_MAIN_DIALOG);
     EXPECT_EQ(dialog.style, static_cast<DWORD>(WS_POPUP | WS_VISIBLE | WS_CAPTION | WS_SYSMENU |
                                                WS_MINIMIZEBOX | DS_MODALFRAME | DS_SETFONT));
     EXPECT_EQ(dialog.exStyle, static_cast<DWORD>(WS_EX_APPWINDOW));
@@ -198,32 +198,33 @@ TEST_F(SecantorResources, MainDialogTemplateHasEveryControlOfTheLayout) {
     const DWORD radio = kChild | BS_AUTORADIOBUTTON;
     const DWORD check = kChild | WS_TABSTOP | BS_AUTOCHECKBOX;
     ExpectControls(
-        dialog, {
-                    {1013, L"Static", label, 0, 10, 13, 124, 10, L"请选择要分割的文件："},
-                    {1002, L"Edit", edit, 0, 10, 27, 178, 12, L""},
-                    {1003, L"Button", push, 0, 195, 26, 37, 14, L"选择..."},
-                    {1014, L"Static", label, 0, 10, 50, 167, 10, L"请选择分割后保存文件夹："},
-                    {1004, L"Edit", edit, 0, 11, 65, 178, 13, L""},
-                    {1006, L"Button", radio, 0, 17, 102, 78, 13, L"分隔为(单位M/个):"},
-                    {1007, L"ComboBox", kChild | CBS_DROPDOWN | CBS_SORT | WS_VSCROLL | WS_TABSTOP,
-                     0, 99, 103, 28, 44, L""},
-                    {1008, L"Button", radio, 0, 138, 103, 33, 12, L"合并"},
-                    {1000, L"Static", label | SS_SUNKEN, 0, 7, 138, 225, 11, L"   状态显示："},
-                    {1010, L"msctls_progress32", kChild | PBS_SMOOTH | WS_BORDER, WS_EX_CLIENTEDGE,
-                     7, 153, 225, 11, L"Progress1"},
-                    {1011, L"Button", push, 0, 7, 169, 47, 17, L"分割"},
-                    {2, L"Button", push, 0, 127, 169, 47, 17, L"关闭"},
-                    {1015, L"Button", push, 0, 65, 169, 47, 17, L"终止"},
-                    {1009, L"Button", push, 0, 195, 65, 37, 14, L"选择..."},
-                    {-1, L"Button", kChild | BS_GROUPBOX, 0, 7, 89, 225, 46, L"选项(不支持小数)"},
-                    {1001, L"Button", check, 0, 17, 118, 60, 10, L"删除源文件?"},
-                    {1017, L"Button", push, 0, 185, 169, 47, 17, L"关于"},
-                    {1022, L"Button", check, 0, 99, 118, 64, 10, L"输出路径固定"},
-                });
+        dialog,
+        {
+            {IDC_SOURCE_LABEL, L"Static", label, 0, 10, 13, 124, 10, L"请选择要分割的文件："},
+            {IDC_SOURCE_PATH, L"Edit", edit, 0, 10, 27, 178, 12, L""},
+            {IDC_BROWSE_SOURCE, L"Button", push, 0, 195, 26, 37, 14, L"选择..."},
+            {IDC_TARGET_LABEL, L"Static", label, 0, 10, 50, 167, 10, L"请选择分割后保存文件夹："},
+            {IDC_TARGET_PATH, L"Edit", edit, 0, 11, 65, 178, 13, L""},
+            {IDC_MODE_SPLIT, L"Button", radio, 0, 17, 102, 78, 13, L"分隔为(单位M/个):"},
+            {IDC_PIECE_SIZE, L"ComboBox",
+             kChild | CBS_DROPDOWN | CBS_SORT | WS_VSCROLL | WS_TABSTOP, 0, 99, 103, 28, 44, L""},
+            {IDC_MODE_JOIN, L"Button", radio, 0, 138, 103, 33, 12, L"合并"},
+            {IDC_STATUS, L"Static", label | SS_SUNKEN, 0, 7, 138, 225, 11, L"   状态显示："},
+            {IDC_PROGRESS, L"msctls_progress32", kChild | PBS_SMOOTH | WS_BORDER, WS_EX_CLIENTEDGE,
+             7, 153, 225, 11, L"Progress1"},
+            {IDC_START, L"Button", push, 0, 7, 169, 47, 17, L"分割"},
+            {2, L"Button", push, 0, 127, 169, 47, 17, L"关闭"},
+            {IDC_ABORT, L"Button", push, 0, 65, 169, 47, 17, L"终止"},
+            {IDC_BROWSE_TARGET, L"Button", push, 0, 195, 65, 37, 14, L"选择..."},
+            {-1, L"Button", kChild | BS_GROUPBOX, 0, 7, 89, 225, 46, L"选项(不支持小数)"},
+            {IDC_DELETE_SOURCE, L"Button", check, 0, 17, 118, 60, 10, L"删除源文件?"},
+            {IDC_ABOUT, L"Button", push, 0, 185, 169, 47, 17, L"关于"},
+            {IDC_FIXED_PATH, L"Button", check, 0, 99, 118, 64, 10, L"输出路径固定"},
+        });
 }
 
 TEST_F(SecantorResources, AboutDialogTemplateHasItsFourControls) {
-    const Template dialog = Dialog(104);
+    const Template dialog = Dialog(IDD_ABOUT_DIALOG);
     EXPECT_EQ(dialog.style, 0x80c800c0u);
     EXPECT_EQ(dialog.exStyle, 0u);
     EXPECT_EQ(dialog.cx, 221);
@@ -235,15 +236,15 @@ TEST_F(SecantorResources, AboutDialogTemplateHasItsFourControls) {
     const std::wstring label = dialog.controls[3].text;
     EXPECT_FALSE(label.empty());
     ExpectControls(dialog, {
-                               {1019, L"Button", 0x50000007, 0, 7, 7, 207, 138, L""},
-                               {1018, L"Button", 0x50010000, 0, 159, 127, 50, 14, L"确定"},
-                               {1020, L"Edit", 0x50a10084, 0, 13, 17, 195, 105, L""},
+                               {IDC_ABOUT_FRAME, L"Button", 0x50000007, 0, 7, 7, 207, 138, L""},
+                               {IDC_ABOUT_OK, L"Button", 0x50010000, 0, 159, 127, 50, 14, L"确定"},
+                               {IDC_ABOUT_TEXT, L"Edit", 0x50a10084, 0, 13, 17, 195, 105, L""},
                                {-1, L"Static", 0x50020000, 0, 114, 129, 41, 10, label},
                            });
 }
 
 TEST_F(SecantorResources, IconManifestAndVersionBlock) {
-    const std::vector<BYTE> group = Resource(RT_GROUP_ICON, 102, kChinese);
+    const std::vector<BYTE> group = Resource(RT_GROUP_ICON, IDI_APP, kChinese);
     ASSERT_EQ(group.size(), 6u + 14u) << "one image";
     EXPECT_EQ(group[6], 32);  // width
     EXPECT_EQ(group[7], 32);  // height

@@ -63,7 +63,6 @@ HWND Find(DWORD pid, const std::wstring* caption) {
 }
 
 // A box without an icon still has its icon control, only with no image in it.
-// A box without an icon still has its icon control, only with no image in it.
 BOOL CALLBACK FindIcon(HWND child, LPARAM param) {
     if (!IsWindowVisible(child) || ClassName(child) != L"Static" ||
         (GetWindowLongW(child, GWL_STYLE) & SS_TYPEMASK) != SS_ICON) {
@@ -179,6 +178,17 @@ bool IsChecked(HWND button) {
 void PressKey(HWND window, WORD key) {
     PostMessageW(window, WM_KEYDOWN, key, 1);
     PostMessageW(window, WM_KEYUP, key, 1 | (1u << 30) | (1u << 31));
+}
+
+bool WaitForInputHandled(HWND field) {
+    const std::wstring text = Text(field);
+    // Posted, not sent, so that both come after the input in question; the marker replaces
+    // the whole text, whatever the caret's place.
+    PostMessageW(field, EM_SETSEL, 0, -1);
+    PostMessageW(field, WM_CHAR, L'x', 1);
+    const bool arrived = WaitUntil([&] { return Text(field) == L"x"; });
+    SetText(field, text);
+    return arrived;
 }
 
 int ProgressPos(HWND bar) {

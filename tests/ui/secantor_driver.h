@@ -8,27 +8,8 @@
 #include <string>
 #include <vector>
 
-// Control ids of the main dialog and of the About dialog, as a person finds them.
-enum : int {
-    kStatus = 1000,
-    kDeleteSource = 1001,
-    kSourcePath = 1002,
-    kBrowseSource = 1003,
-    kTargetPath = 1004,
-    kModeSplit = 1006,
-    kPieceSize = 1007,
-    kModeJoin = 1008,
-    kBrowseTarget = 1009,
-    kProgress = 1010,
-    kStart = 1011,
-    kSourceLabel = 1013,
-    kTargetLabel = 1014,
-    kAbort = 1015,
-    kAbout = 1017,
-    kAboutOk = 1018,
-    kAboutText = 1020,
-    kFixedPath = 1022,
-};
+// The dialogs' control ids, as the tests find the controls.
+#include "resources/resource.h"
 
 constexpr DWORD kDefaultWaitMs = 15000;
 
@@ -73,6 +54,10 @@ void Click(HWND button);
 bool IsChecked(HWND button);
 // Posts a key press, as typed while `window` has the focus.
 void PressKey(HWND window, WORD key);
+// Types a marker into the edit field `field` behind all input posted so far and waits until
+// it arrives: the program has then handled that input, and a box raised by it is up. The
+// field gets its text back. False when the marker never arrived.
+bool WaitForInputHandled(HWND field);
 
 int ProgressPos(HWND bar);
 int ProgressHigh(HWND bar);

@@ -7,30 +7,24 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <cwchar>
+#include <iterator>
 #include <string>
 #include <vector>
 
+#include "engine/job_notifications.h"
 #include "tests/support/test_files.h"
 #include "tests/ui/secantor_driver.h"
+#include "ui/dialog_texts.h"
 
 namespace {
 
-constexpr unsigned kWmJobRange = WM_USER + 100;
-constexpr unsigned kWmJobDone = WM_USER + 101;
-constexpr unsigned kWmJobProgress = WM_USER + 102;
-
 constexpr std::size_t kMiB = 1u << 20;
 
-const std::wstring kIdle = L"    状态显示：";
-const std::wstring kSplitSource = L"请选择要分割的文件：";
-const std::wstring kSplitTarget = L"请选择分割后保存到的文件夹：";
-const std::wstring kJoinSource = L"请选择待合并文件的文件夹：";
-const std::wstring kJoinTarget = L"请选择合并后保存到的文件夹：";
-const std::wstring kEmptyField = L"文件或路径名称不能为空";
-const std::wstring kBadSize = L"分割大小必须是1到4095之间的整数（单位M）";
-
 std::wstring Finished(int pieces) {
-    return L" 完成" + std::to_wstring(pieces) + L"个文件";
+    wchar_t status[64];
+    std::swprintf(status, sizeof status / sizeof status[0], kFinishedStatus, pieces);
+    return status;
 }
 
 class Secantor : public ::testing::Test {
@@ -65,12 +59,14 @@ protected:
     }
 
     static void ExpectIdleTexts(const SecantorProcess& program, bool split) {
-        EXPECT_EQ(Text(program.Item(kStart)), split ? L"分割" : L"合并");
-        EXPECT_EQ(Text(program.Item(kSourceLabel)), split ? kSplitSource : kJoinSource);
-        EXPECT_EQ(Text(program.Item(kTargetLabel)), split ? kSplitTarget : kJoinTarget);
-        EXPECT_EQ(IsWindowEnabled(program.Item(kPieceSize)) != 0, split);
-        EXPECT_EQ(Text(program.Item(kStatus)), kIdle);
-        EXPECT_EQ(ProgressPos(program.Item(kProgress)), 0);
+        EXPECT_EQ(Text(program.Item(IDC_START)), split ? kSplitStart : kJoinStart);
+        EXPECT_EQ(Text(program.Item(IDC_SOURCE_LABEL)),
+                  split ? kSplitSourceLabel : kJoinSourceLabel);
+        EXPECT_EQ(Text(program.Item(IDC_TARGET_LABEL)),
+                  split ? kSplitTargetLabel : kJoinTargetLabel);
+        EXPECT_EQ(IsWindowEnabled(program.Item(IDC_PIECE_SIZE)) != 0, split);
+        EXPECT_EQ(Text(program.Item(IDC_STATUS)), kIdleStatus);
+        EXPECT_EQ(ProgressPos(program.Item(IDC_PROGRESS)), 0);
     }
 
     // Closes an idle program with its close button: no question, and the process ends.
@@ -83,15 +79,16 @@ protected:
 
     // Starts a job and checks its success box and the idle refresh after it.
     static void RunToSuccess(const SecantorProcess& program, int pieces, bool split) {
-        Click(program.Item(kStart));
-        MessageBoxView box = ExpectBox(program, L"成功", L"操作成功完成", nullptr, true, {IDOK});
-        EXPECT_EQ(Text(program.Item(kStatus)), Finished(pieces));
-        EXPECT_EQ(ProgressPos(program.Item(kProgress)), pieces);
-        EXPECT_EQ(ProgressHigh(program.Item(kProgress)), pieces);
+        Click(program.Item(IDC_START));
+        MessageBoxView box =
+            ExpectBox(program, kSuccessCaption, kSuccessText, nullptr, true, {IDOK});
+        EXPECT_EQ(Text(program.Item(IDC_STATUS)), Finished(pieces));
+        EXPECT_EQ(ProgressPos(program.Item(IDC_PROGRESS)), pieces);
+        EXPECT_EQ(ProgressHigh(program.Item(IDC_PROGRESS)), pieces);
         ASSERT_TRUE(Answer(box, IDOK));
-        ASSERT_TRUE(WaitUntil([&] { return Text(program.Item(kStatus)) == kIdle; }));
+        ASSERT_TRUE(WaitUntil([&] { return Text(program.Item(IDC_STATUS)) == kIdleStatus; }));
         ExpectIdleTexts(program, split);
-        EXPECT_EQ(ProgressHigh(program.Item(kProgress)), pieces) << "the range stays";
+        EXPECT_EQ(ProgressHigh(program.Item(IDC_PROGRESS)), pieces) << "the range stays";
     }
 
     TempFolder m_folder;
@@ -101,18 +98,18 @@ TEST_F(Secantor, FirstStartWithoutSettingsComesUpInSplitModeAndEnterIsIgnored) {
     SecantorProcess program(m_folder.Path());
     std::printf("seconds from start to a visible dialog: %.2f\n", program.SecondsToDialog());
 
-    EXPECT_TRUE(IsChecked(program.Item(kModeSplit)));
-    EXPECT_FALSE(IsChecked(program.Item(kModeJoin)));
+    EXPECT_TRUE(IsChecked(program.Item(IDC_MODE_SPLIT)));
+    EXPECT_FALSE(IsChecked(program.Item(IDC_MODE_JOIN)));
     ExpectIdleTexts(program, true);
-    EXPECT_EQ(ProgressLow(program.Item(kProgress)), 0);
-    EXPECT_EQ(ProgressHigh(program.Item(kProgress)), 100);
-    EXPECT_FALSE(IsChecked(program.Item(kDeleteSource)));
-    EXPECT_FALSE(IsChecked(program.Item(kFixedPath)));
-    EXPECT_EQ(Text(program.Item(kSourcePath)), L"");
-    EXPECT_EQ(Text(program.Item(kTargetPath)), L"");
+    EXPECT_EQ(ProgressLow(program.Item(IDC_PROGRESS)), 0);
+    EXPECT_EQ(ProgressHigh(program.Item(IDC_PROGRESS)), 100);
+    EXPECT_FALSE(IsChecked(program.Item(IDC_DELETE_SOURCE)));
+    EXPECT_FALSE(IsChecked(program.Item(IDC_FIXED_PATH)));
+    EXPECT_EQ(Text(program.Item(IDC_SOURCE_PATH)), L"");
+    EXPECT_EQ(Text(program.Item(IDC_TARGET_PATH)), L"");
 
-    HWND size = program.Item(kPieceSize);
-    EXPECT_EQ(Text(size), L"1");
+    HWND size = program.Item(IDC_PIECE_SIZE);
+    EXPECT_EQ(Text(size), kPieceSizeChoices[0]);
     std::vector<std::wstring> list;
     DWORD_PTR count = 0;
     SendMessageTimeoutW(size, CB_GETCOUNT, 0, 0, SMTO_ABORTIFHUNG, 5000, &count);
@@ -123,19 +120,18 @@ TEST_F(Secantor, FirstStartWithoutSettingsComesUpInSplitModeAndEnterIsIgnored) {
                             5000, &ignored);
         list.push_back(item);
     }
-    EXPECT_EQ(list, (std::vector<std::wstring>{L"1", L"30", L"60"}));
+    EXPECT_EQ(list, std::vector<std::wstring>(std::begin(kPieceSizeChoices),
+                                              std::end(kPieceSizeChoices)));
 
     GUITHREADINFO gui = {};
     gui.cbSize = sizeof gui;
     ASSERT_TRUE(GetGUIThreadInfo(GetWindowThreadProcessId(program.Dialog(), nullptr), &gui));
-    EXPECT_EQ(gui.hwndFocus, program.Item(kSourcePath));
+    EXPECT_EQ(gui.hwndFocus, program.Item(IDC_SOURCE_PATH));
 
-    // Enter in a field reaches the dialog as IDOK. The typed 'x' behind it shows that the
-    // key has been handled by the time the dialog is looked at.
-    HWND source = program.Item(kSourcePath);
+    // Enter in a field reaches the dialog as IDOK.
+    HWND source = program.Item(IDC_SOURCE_PATH);
     PressKey(source, VK_RETURN);
-    PostMessageW(source, WM_CHAR, L'x', 1);
-    ASSERT_TRUE(WaitUntil([&] { return Text(source) == L"x"; }));
+    ASSERT_TRUE(WaitForInputHandled(source));
     EXPECT_TRUE(IsWindowVisible(program.Dialog()));
     EXPECT_FALSE(HasMessageBox(program.Id()));
 
@@ -152,14 +148,14 @@ TEST_F(Secantor, StoredOptionsComeUpCheckedAndEachClickStoresTheBox) {
     Store("PathCheck", "1");
     {
         SecantorProcess program(m_folder.Path());
-        EXPECT_TRUE(IsChecked(program.Item(kDeleteSource)));
-        EXPECT_TRUE(IsChecked(program.Item(kFixedPath)));
-        EXPECT_EQ(Text(program.Item(kTargetPath)), L"") << "no Path stored";
+        EXPECT_TRUE(IsChecked(program.Item(IDC_DELETE_SOURCE)));
+        EXPECT_TRUE(IsChecked(program.Item(IDC_FIXED_PATH)));
+        EXPECT_EQ(Text(program.Item(IDC_TARGET_PATH)), L"") << "no Path stored";
 
-        Click(program.Item(kDeleteSource));
+        Click(program.Item(IDC_DELETE_SOURCE));
         ASSERT_TRUE(WaitUntil([&] { return Stored("D") == "0"; }));
-        EXPECT_FALSE(IsChecked(program.Item(kDeleteSource)));
-        Click(program.Item(kDeleteSource));
+        EXPECT_FALSE(IsChecked(program.Item(IDC_DELETE_SOURCE)));
+        Click(program.Item(IDC_DELETE_SOURCE));
         ASSERT_TRUE(WaitUntil([&] { return Stored("D") == "1"; }));
         EXPECT_EQ(Stored("Path"), "<missing>") << "the delete box writes only D";
         CloseIdle(program);
@@ -167,8 +163,8 @@ TEST_F(Secantor, StoredOptionsComeUpCheckedAndEachClickStoresTheBox) {
     Store("D", "yes");
     Store("PathCheck", "0");
     SecantorProcess program(m_folder.Path());
-    EXPECT_FALSE(IsChecked(program.Item(kDeleteSource))) << "a value without digits is off";
-    EXPECT_FALSE(IsChecked(program.Item(kFixedPath)));
+    EXPECT_FALSE(IsChecked(program.Item(IDC_DELETE_SOURCE))) << "a value without digits is off";
+    EXPECT_FALSE(IsChecked(program.Item(IDC_FIXED_PATH)));
     // The title bar's close box takes the close path too.
     PostMessageW(program.Dialog(), WM_SYSCOMMAND, SC_CLOSE, 0);
     DWORD exitCode = 1;
@@ -183,44 +179,47 @@ TEST_F(Secantor, StartRefusesEmptyFieldsAndPieceSizesOutsideOneTo4095) {
     SecantorProcess program(m_folder.Path());
     HWND dialog = program.Dialog();
 
-    Click(program.Item(kStart));
-    MessageBoxView box = ExpectBox(program, L"信息", kEmptyField, nullptr, true, {IDOK});
+    Click(program.Item(IDC_START));
+    MessageBoxView box = ExpectBox(program, kInfoCaption, kEmptyFieldText, nullptr, true, {IDOK});
     EXPECT_TRUE(IsWindowEnabled(dialog)) << "an ownerless box leaves the dialog usable";
     ASSERT_TRUE(Answer(box, IDOK));
 
-    SetText(program.Item(kSourcePath), Wide(source));
-    Click(program.Item(kStart));
-    ASSERT_TRUE(Answer(ExpectBox(program, L"信息", kEmptyField, nullptr, true, {IDOK}), IDOK));
+    SetText(program.Item(IDC_SOURCE_PATH), Wide(source));
+    Click(program.Item(IDC_START));
+    ASSERT_TRUE(
+        Answer(ExpectBox(program, kInfoCaption, kEmptyFieldText, nullptr, true, {IDOK}), IDOK));
 
-    SetText(program.Item(kTargetPath), Wide(pieces));
+    SetText(program.Item(IDC_TARGET_PATH), Wide(pieces));
     for (const wchar_t* size : {L"", L"0", L"abc", L"-1", L"4097"}) {
         SCOPED_TRACE(Ansi(size));
-        SetText(program.Item(kPieceSize), size);
-        Click(program.Item(kStart));
-        ASSERT_TRUE(Answer(ExpectBox(program, L"信息", kBadSize, nullptr, true, {IDOK}), IDOK));
+        SetText(program.Item(IDC_PIECE_SIZE), size);
+        Click(program.Item(IDC_START));
+        ASSERT_TRUE(Answer(
+            ExpectBox(program, kInfoCaption, kBadPieceSizeText, nullptr, true, {IDOK}), IDOK));
         EXPECT_FALSE(Exists(pieces)) << "no job was started";
-        EXPECT_EQ(Text(program.Item(kStatus)), kIdle);
+        EXPECT_EQ(Text(program.Item(IDC_STATUS)), kIdleStatus);
     }
 
     // Leading blanks are skipped as atoi skips them: 60 MB pieces, so one piece.
-    SetText(program.Item(kPieceSize), L" 60");
+    SetText(program.Item(IDC_PIECE_SIZE), L" 60");
     RunToSuccess(program, 1, true);
     EXPECT_EQ(ListNames(pieces), std::vector<std::string>{"1__a.bin"});
     EXPECT_EQ(ReadWholeFile(pieces + "\\1__a.bin"), Pattern(300000));
 
     // Blanks are a name like any other: the job runs and cannot open the source.
-    SetText(program.Item(kSourcePath), L"  ");
-    SetText(program.Item(kTargetPath), L" ");
-    Click(program.Item(kStart));
-    ASSERT_TRUE(Answer(ExpectBox(program, L"失败", L"源文件出错", dialog, false, {IDOK}), IDOK));
+    SetText(program.Item(IDC_SOURCE_PATH), L"  ");
+    SetText(program.Item(IDC_TARGET_PATH), L" ");
+    Click(program.Item(IDC_START));
+    ASSERT_TRUE(
+        Answer(ExpectBox(program, kFailureCaption, kSourceErrorText, dialog, false, {IDOK}), IDOK));
 
     // Abort asks even with no job, and Yes then has nothing to stop.
-    Click(program.Item(kAbort));
-    ASSERT_TRUE(Answer(
-        ExpectBox(program, L"Secantor", L"确实要终止吗？", dialog, true, {IDYES, IDNO}), IDYES));
-    Sleep(300);
+    Click(program.Item(IDC_ABORT));
+    ASSERT_TRUE(Answer(ExpectBox(program, L"Secantor", kAbortQuestion, dialog, true, {IDYES, IDNO}),
+                       IDYES));
+    ASSERT_TRUE(WaitForInputHandled(program.Item(IDC_SOURCE_PATH)));
     EXPECT_FALSE(HasMessageBox(program.Id()));
-    EXPECT_EQ(Text(program.Item(kStatus)), kIdle);
+    EXPECT_EQ(Text(program.Item(IDC_STATUS)), kIdleStatus);
     CloseIdle(program);
 }
 
@@ -234,24 +233,24 @@ TEST_F(Secantor, SplitAndJoinRoundTripWithChineseNames) {
     const std::string joined = m_folder / Ansi(L"合并结果");
 
     SecantorProcess program(m_folder.Path());
-    SetText(program.Item(kSourcePath), Wide(source));
-    SetText(program.Item(kTargetPath), Wide(pieces));
-    SetText(program.Item(kPieceSize), L"1.5");  // fractions are cut: 1 MB pieces
+    SetText(program.Item(IDC_SOURCE_PATH), Wide(source));
+    SetText(program.Item(IDC_TARGET_PATH), Wide(pieces));
+    SetText(program.Item(IDC_PIECE_SIZE), L"1.5");  // fractions are cut: 1 MB pieces
     RunToSuccess(program, 3, true);
     ASSERT_EQ(ListNames(pieces),
               (std::vector<std::string>{"1__" + name, "2__" + name, "3__" + name}));
     EXPECT_EQ(ReadWholeFile(pieces + "\\2__" + name), content.substr(kMiB, kMiB));
     EXPECT_EQ(ReadWholeFile(pieces + "\\3__" + name).size(), kMiB / 2 + 5);
 
-    Click(program.Item(kModeJoin));
-    ASSERT_TRUE(WaitUntil([&] { return Text(program.Item(kStart)) == L"合并"; }));
+    Click(program.Item(IDC_MODE_JOIN));
+    ASSERT_TRUE(WaitUntil([&] { return Text(program.Item(IDC_START)) == kJoinStart; }));
     ExpectIdleTexts(program, false);
-    Click(program.Item(kDeleteSource));
+    Click(program.Item(IDC_DELETE_SOURCE));
     ASSERT_TRUE(WaitUntil([&] { return Stored("D") == "1"; }));
 
-    SetText(program.Item(kPieceSize), L"abc");  // not read in join mode
-    SetText(program.Item(kSourcePath), Wide(pieces));
-    SetText(program.Item(kTargetPath), Wide(joined));
+    SetText(program.Item(IDC_PIECE_SIZE), L"abc");  // not read in join mode
+    SetText(program.Item(IDC_SOURCE_PATH), Wide(pieces));
+    SetText(program.Item(IDC_TARGET_PATH), Wide(joined));
     RunToSuccess(program, 3, false);
     EXPECT_EQ(ReadWholeFile(joined + "\\" + name), content);
     EXPECT_TRUE(ListNames(pieces).empty()) << "the pieces were deleted after use";
@@ -268,18 +267,20 @@ TEST_F(Secantor, FailedJobsShowTheirBoxOwnedByTheDialog) {
 
     SecantorProcess program(m_folder.Path());
     HWND dialog = program.Dialog();
-    SetText(program.Item(kSourcePath), Wide(source));
-    SetText(program.Item(kTargetPath), Wide(m_folder / "blocker/sub"));
-    Click(program.Item(kStart));
-    ASSERT_TRUE(Answer(ExpectBox(program, L"失败", L"目标文件出错", dialog, false, {IDOK}), IDOK));
-    ASSERT_TRUE(WaitUntil([&] { return Text(program.Item(kStatus)) == kIdle; }));
+    SetText(program.Item(IDC_SOURCE_PATH), Wide(source));
+    SetText(program.Item(IDC_TARGET_PATH), Wide(m_folder / "blocker/sub"));
+    Click(program.Item(IDC_START));
+    ASSERT_TRUE(
+        Answer(ExpectBox(program, kFailureCaption, kTargetErrorText, dialog, false, {IDOK}), IDOK));
+    ASSERT_TRUE(WaitUntil([&] { return Text(program.Item(IDC_STATUS)) == kIdleStatus; }));
 
-    Click(program.Item(kModeJoin));
-    ASSERT_TRUE(WaitUntil([&] { return Text(program.Item(kStart)) == L"合并"; }));
-    SetText(program.Item(kSourcePath), Wide(m_folder / "plain"));
-    SetText(program.Item(kTargetPath), Wide(m_folder / "joined"));
-    Click(program.Item(kStart));
-    ASSERT_TRUE(Answer(ExpectBox(program, L"失败", L"源文件出错", dialog, false, {IDOK}), IDOK));
+    Click(program.Item(IDC_MODE_JOIN));
+    ASSERT_TRUE(WaitUntil([&] { return Text(program.Item(IDC_START)) == kJoinStart; }));
+    SetText(program.Item(IDC_SOURCE_PATH), Wide(m_folder / "plain"));
+    SetText(program.Item(IDC_TARGET_PATH), Wide(m_folder / "joined"));
+    Click(program.Item(IDC_START));
+    ASSERT_TRUE(
+        Answer(ExpectBox(program, kFailureCaption, kSourceErrorText, dialog, false, {IDOK}), IDOK));
     CloseIdle(program);
 }
 
@@ -302,11 +303,11 @@ protected:
     }
 
     void StartLongSplit(const SecantorProcess& program) const {
-        SetText(program.Item(kSourcePath), Wide(m_source));
-        SetText(program.Item(kTargetPath), Wide(m_pieces));
-        Click(program.Item(kStart));
-        ASSERT_TRUE(WaitUntil([&] { return ProgressPos(program.Item(kProgress)) >= 2; }));
-        EXPECT_EQ(ProgressHigh(program.Item(kProgress)), 65537) << "more than 16 bits";
+        SetText(program.Item(IDC_SOURCE_PATH), Wide(m_source));
+        SetText(program.Item(IDC_TARGET_PATH), Wide(m_pieces));
+        Click(program.Item(IDC_START));
+        ASSERT_TRUE(WaitUntil([&] { return ProgressPos(program.Item(IDC_PROGRESS)) >= 2; }));
+        EXPECT_EQ(ProgressHigh(program.Item(IDC_PROGRESS)), 65537) << "more than 16 bits";
     }
 
     std::string m_source;
@@ -319,22 +320,22 @@ TEST_F(SecantorLongJob, AbortHoldsTheJobWhileAskingAndStopsItOnYes) {
     StartLongSplit(program);
 
     // Switching the mode during a job changes only the radio buttons for now.
-    Click(program.Item(kModeJoin));
-    ASSERT_TRUE(WaitUntil([&] { return IsChecked(program.Item(kModeJoin)); }));
-    EXPECT_FALSE(IsChecked(program.Item(kModeSplit)));
-    EXPECT_EQ(Text(program.Item(kStart)), L"分割");
-    EXPECT_EQ(Text(program.Item(kSourceLabel)), kSplitSource);
-    EXPECT_TRUE(IsWindowEnabled(program.Item(kPieceSize)));
+    Click(program.Item(IDC_MODE_JOIN));
+    ASSERT_TRUE(WaitUntil([&] { return IsChecked(program.Item(IDC_MODE_JOIN)); }));
+    EXPECT_FALSE(IsChecked(program.Item(IDC_MODE_SPLIT)));
+    EXPECT_EQ(Text(program.Item(IDC_START)), kSplitStart);
+    EXPECT_EQ(Text(program.Item(IDC_SOURCE_LABEL)), kSplitSourceLabel);
+    EXPECT_TRUE(IsWindowEnabled(program.Item(IDC_PIECE_SIZE)));
 
     // A start during a job is refused by the controller without a word.
-    Click(program.Item(kStart));
-    Sleep(300);
+    Click(program.Item(IDC_START));
+    ASSERT_TRUE(WaitForInputHandled(program.Item(IDC_SOURCE_PATH)));
     EXPECT_FALSE(HasMessageBox(program.Id()));
-    EXPECT_EQ(ProgressHigh(program.Item(kProgress)), 65537);
+    EXPECT_EQ(ProgressHigh(program.Item(IDC_PROGRESS)), 65537);
 
-    Click(program.Item(kAbort));
+    Click(program.Item(IDC_ABORT));
     MessageBoxView question =
-        ExpectBox(program, L"Secantor", L"确实要终止吗？", dialog, true, {IDYES, IDNO});
+        ExpectBox(program, L"Secantor", kAbortQuestion, dialog, true, {IDYES, IDNO});
     // Counted on disk: the bar may still be catching up with notifications posted earlier.
     auto written = [&] { return ListNames(m_pieces).size(); };
     const std::size_t held = written();
@@ -343,18 +344,20 @@ TEST_F(SecantorLongJob, AbortHoldsTheJobWhileAskingAndStopsItOnYes) {
     const std::size_t beforeNo = written();
     ASSERT_TRUE(Answer(question, IDNO));
     EXPECT_TRUE(WaitUntil([&] { return written() >= beforeNo + 2; })) << "goes on";
-    EXPECT_EQ(Text(program.Item(kStatus)).substr(0, 3), L" 完成");
+    int shown = -1;
+    EXPECT_EQ(std::swscanf(Text(program.Item(IDC_STATUS)).c_str(), kFinishedStatus, &shown), 1);
 
-    Click(program.Item(kAbort));
-    question = ExpectBox(program, L"Secantor", L"确实要终止吗？", dialog, true, {IDYES, IDNO});
+    Click(program.Item(IDC_ABORT));
+    question = ExpectBox(program, L"Secantor", kAbortQuestion, dialog, true, {IDYES, IDNO});
     ASSERT_TRUE(Answer(question, IDYES));
-    MessageBoxView result = ExpectBox(program, L"失败", L"用户终止", dialog, false, {IDOK});
+    MessageBoxView result =
+        ExpectBox(program, kFailureCaption, kAbortedText, dialog, false, {IDOK});
     const std::size_t stopped = written();
     EXPECT_GE(stopped, 2u);
     EXPECT_LT(stopped, 65537u);
-    EXPECT_EQ(Text(program.Item(kStart)), L"分割") << "texts follow only after the box";
+    EXPECT_EQ(Text(program.Item(IDC_START)), kSplitStart) << "texts follow only after the box";
     ASSERT_TRUE(Answer(result, IDOK));
-    ASSERT_TRUE(WaitUntil([&] { return Text(program.Item(kStart)) == L"合并"; }));
+    ASSERT_TRUE(WaitUntil([&] { return Text(program.Item(IDC_START)) == kJoinStart; }));
     ExpectIdleTexts(program, false);
     EXPECT_EQ(written(), stopped) << "an aborted split removes nothing";
     CloseIdle(program);
@@ -362,21 +365,21 @@ TEST_F(SecantorLongJob, AbortHoldsTheJobWhileAskingAndStopsItOnYes) {
 
 TEST_F(SecantorLongJob, CloseDuringAJobAsksAndYesEndsTheProcessWithoutAResultBox) {
     SecantorProcess program(m_folder.Path());
-    HWND bar = program.Item(kProgress);
+    HWND bar = program.Item(IDC_PROGRESS);
     StartLongSplit(program);
 
     // The About dialog can come and go while the bar keeps moving.
-    Click(program.Item(kAbout));
+    Click(program.Item(IDC_ABOUT));
     HWND about = nullptr;
     ASSERT_TRUE(WaitUntil([&] { return (about = FindDialog(program.Id(), L"关于Secanto")); }));
     const int opened = ProgressPos(bar);
     EXPECT_TRUE(WaitUntil([&] { return ProgressPos(bar) >= opened + 2; }));
-    Click(GetDlgItem(about, kAboutOk));
+    Click(GetDlgItem(about, IDC_ABOUT_OK));
     ASSERT_TRUE(WaitUntil([&] { return IsWindowEnabled(program.Dialog()) != 0; }));
 
     Click(GetDlgItem(program.Dialog(), IDCANCEL));
-    const std::wstring question = L"工作还未完成，确实要退出吗？";
-    MessageBoxView box = ExpectBox(program, L"Secanto", question, nullptr, true, {IDYES, IDNO});
+    MessageBoxView box =
+        ExpectBox(program, kQuitCaption, kQuitQuestion, nullptr, true, {IDYES, IDNO});
     const int asked = ProgressPos(bar);
     EXPECT_TRUE(WaitUntil([&] { return ProgressPos(bar) >= asked + 2; }))
         << "the job is not held during this question";
@@ -386,7 +389,7 @@ TEST_F(SecantorLongJob, CloseDuringAJobAsksAndYesEndsTheProcessWithoutAResultBox
     EXPECT_TRUE(IsWindowVisible(program.Dialog()));
 
     Click(GetDlgItem(program.Dialog(), IDCANCEL));
-    box = ExpectBox(program, L"Secanto", question, nullptr, true, {IDYES, IDNO});
+    box = ExpectBox(program, kQuitCaption, kQuitQuestion, nullptr, true, {IDYES, IDNO});
     ASSERT_TRUE(Answer(box, IDYES));
     bool resultBox = false;
     DWORD exitCode = 1;
@@ -397,34 +400,30 @@ TEST_F(SecantorLongJob, CloseDuringAJobAsksAndYesEndsTheProcessWithoutAResultBox
     ASSERT_TRUE(ended);
     EXPECT_EQ(exitCode, 0u);
     EXPECT_FALSE(resultBox);
-    const std::size_t written = ListNames(m_pieces).size();
-    Sleep(300);
-    EXPECT_EQ(ListNames(m_pieces).size(), written) << "the worker stopped with the program";
 }
 
 TEST_F(Secantor, NotificationsDriveTheBarWithThirtyTwoBitCounts) {
     SecantorProcess program(m_folder.Path());
     HWND dialog = program.Dialog();
-    HWND bar = program.Item(kProgress);
+    HWND bar = program.Item(IDC_PROGRESS);
 
-    PostMessageW(dialog, kWmJobRange, 70000, 1);
+    PostMessageW(dialog, WM_JOB_RANGE, 70000, 1);
     ASSERT_TRUE(WaitUntil([&] { return ProgressHigh(bar) == 70000; }));
     EXPECT_EQ(ProgressLow(bar), 0);
 
-    PostMessageW(dialog, kWmJobProgress, 0, 3);
-    ASSERT_TRUE(WaitUntil([&] { return Text(program.Item(kStatus)) == Finished(3); }));
+    PostMessageW(dialog, WM_JOB_PROGRESS, 0, 3);
+    ASSERT_TRUE(WaitUntil([&] { return Text(program.Item(IDC_STATUS)) == Finished(3); }));
     EXPECT_EQ(ProgressPos(bar), 3);
-    PostMessageW(dialog, kWmJobProgress, 0, 66000);
+    PostMessageW(dialog, WM_JOB_PROGRESS, 0, 66000);
     ASSERT_TRUE(WaitUntil([&] { return ProgressPos(bar) == 66000; }));
-    EXPECT_EQ(Text(program.Item(kStatus)), Finished(66000));
+    EXPECT_EQ(Text(program.Item(IDC_STATUS)), Finished(66000));
 
-    // An unknown result shows no box but still refreshes.
-    PostMessageW(dialog, kWmJobDone, 4, 0);
-    ASSERT_TRUE(WaitUntil([&] { return Text(program.Item(kStatus)) == kIdle; }));
+    // An unknown result shows no box but still refreshes: the refresh follows the box, so it
+    // comes only once a box would have been answered.
+    PostMessageW(dialog, WM_JOB_DONE, JOB_TARGET_ERROR + 1, 0);
+    ASSERT_TRUE(WaitUntil([&] { return Text(program.Item(IDC_STATUS)) == kIdleStatus; }));
     EXPECT_EQ(ProgressPos(bar), 0);
     EXPECT_EQ(ProgressHigh(bar), 70000);
-    Sleep(300);
-    EXPECT_FALSE(HasMessageBox(program.Id()));
     CloseIdle(program);
 }
 
@@ -433,8 +432,8 @@ TEST_F(Secantor, FixedPathRoundTripsThroughTheSettingsFile) {
     const std::wstring kept = Wide(m_folder / Ansi(L"输出目录"));
     {
         SecantorProcess program(m_folder.Path());
-        HWND target = program.Item(kTargetPath);
-        HWND fixed = program.Item(kFixedPath);
+        HWND target = program.Item(IDC_TARGET_PATH);
+        HWND fixed = program.Item(IDC_FIXED_PATH);
 
         // Checking with nothing stored empties the field and stores that.
         SetText(target, typed);
@@ -445,7 +444,7 @@ TEST_F(Secantor, FixedPathRoundTripsThroughTheSettingsFile) {
 
         // While checked, a mode click puts the stored path back.
         SetText(target, typed);
-        Click(program.Item(kModeJoin));
+        Click(program.Item(IDC_MODE_JOIN));
         ASSERT_TRUE(WaitUntil([&] { return Text(target).empty(); }));
 
         // Unchecking stores what the field holds.
@@ -466,39 +465,33 @@ TEST_F(Secantor, FixedPathRoundTripsThroughTheSettingsFile) {
 
         // So does a click on the delete-source box.
         SetText(target, typed);
-        Click(program.Item(kDeleteSource));
+        Click(program.Item(IDC_DELETE_SOURCE));
         ASSERT_TRUE(WaitUntil([&] { return Text(target) == kept; }));
         CloseIdle(program);
     }
     SecantorProcess program(m_folder.Path());
-    EXPECT_TRUE(IsChecked(program.Item(kFixedPath)));
-    EXPECT_EQ(Text(program.Item(kTargetPath)), kept);
+    EXPECT_TRUE(IsChecked(program.Item(IDC_FIXED_PATH)));
+    EXPECT_EQ(Text(program.Item(IDC_TARGET_PATH)), kept);
     CloseIdle(program);
 }
 
 TEST_F(Secantor, AboutShowsItsTextAgainAfterItWasEdited) {
-    const std::wstring aboutText =
-        L"简介:\r\n"
-        L"本工具能够对比较大的文件进行分割存放，利于\r\n"
-        L"文件进行存储，而且对于某些文件来说，分割存储\r\n"
-        L"是必须的手段。\r\n"
-        L"版本:1.0";
     SecantorProcess program(m_folder.Path());
     HWND dialog = program.Dialog();
 
     for (int opening = 0; opening < 2; ++opening) {
         SCOPED_TRACE(opening);
-        Click(program.Item(kAbout));
+        Click(program.Item(IDC_ABOUT));
         HWND about = nullptr;
         ASSERT_TRUE(WaitUntil([&] { return (about = FindDialog(program.Id(), L"关于Secanto")); }));
         EXPECT_EQ(GetWindow(about, GW_OWNER), dialog);
         EXPECT_FALSE(IsWindowEnabled(dialog)) << "modal to the main dialog";
-        HWND text = GetDlgItem(about, kAboutText);
-        EXPECT_EQ(Text(text), aboutText);
+        HWND text = GetDlgItem(about, IDC_ABOUT_TEXT);
+        EXPECT_EQ(Text(text), kAboutText);
 
         SetText(text, L"edited by the user");
         if (opening == 0) {
-            Click(GetDlgItem(about, kAboutOk));
+            Click(GetDlgItem(about, IDC_ABOUT_OK));
         } else {
             PostMessageW(about, WM_CLOSE, 0, 0);  // the close box
         }
@@ -512,19 +505,19 @@ TEST_F(Secantor, ClosingWhileAResultBoxIsOpenEndsCleanly) {
     WriteWholeFile(m_folder / "a.bin", Pattern(5000));
     SecantorProcess program(m_folder.Path());
     HWND dialog = program.Dialog();
-    SetText(program.Item(kSourcePath), Wide(m_folder / "a.bin"));
-    SetText(program.Item(kTargetPath), Wide(m_folder / "out"));
-    Click(program.Item(kStart));
-    MessageBoxView box = ExpectBox(program, L"成功", L"操作成功完成", nullptr, true, {IDOK});
+    SetText(program.Item(IDC_SOURCE_PATH), Wide(m_folder / "a.bin"));
+    SetText(program.Item(IDC_TARGET_PATH), Wide(m_folder / "out"));
+    Click(program.Item(IDC_START));
+    MessageBoxView box = ExpectBox(program, kSuccessCaption, kSuccessText, nullptr, true, {IDOK});
 
     // The ownerless box leaves the close button usable; no job is busy, so no question.
     Click(GetDlgItem(dialog, IDCANCEL));
     ASSERT_TRUE(WaitUntil([&] { return !IsWindowVisible(dialog); }));
     // The controller is gone: a late notification must be ignored, not acted on.
-    PostMessageW(dialog, kWmJobProgress, 0, 9);
-    PostMessageW(dialog, kWmJobDone, 0, 9);
-    Sleep(300);
-    EXPECT_EQ(Text(program.Item(kStatus)), Finished(1));
+    PostMessageW(dialog, WM_JOB_PROGRESS, 0, 9);
+    PostMessageW(dialog, WM_JOB_DONE, JOB_OK, 9);
+    ASSERT_TRUE(WaitForInputHandled(program.Item(IDC_SOURCE_PATH)));
+    EXPECT_EQ(Text(program.Item(IDC_STATUS)), Finished(1));
     ASSERT_TRUE(Answer(box, IDOK));
     DWORD exitCode = 1;
     ASSERT_TRUE(program.WaitForExit(kDefaultWaitMs, &exitCode));
