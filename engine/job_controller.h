@@ -89,11 +89,13 @@ private:
     std::unique_ptr<std::thread> m_pWorker;
     std::atomic<JobObserver*> m_pObserver{nullptr};
     JobObserver* m_pJobObserver = nullptr;  // the running job's, worker thread only
-    // The copy loop's hooks for a job nobody watches, which lets the system copy the bytes
-    // itself, and for a watched one, whose bytes all pass the observer.
+    // The copy loop's hooks for a job nobody watches (or whose observer needs no bytes),
+    // which lets the system copy the bytes itself, and for a watched one, whose bytes all
+    // pass the observer.
     const CopyHooks m_copyHooks;
     const CopyHooks m_watchedHooks;
     const CopyHooks& Hooks() const {
-        return m_pJobObserver != nullptr ? m_watchedHooks : m_copyHooks;
+        return m_pJobObserver != nullptr && m_pJobObserver->WatchesBytes() ? m_watchedHooks
+                                                                           : m_copyHooks;
     }
 };

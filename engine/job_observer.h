@@ -34,6 +34,10 @@ public:
     // `data` is valid only during the call.
     virtual void PieceBytes(const char* data, std::size_t size) = 0;
 
+    // False while the observer needs no bytes, so that the system may copy them itself
+    // without showing them. Asked before each piece; a join asks after JoinStarts.
+    virtual bool WatchesBytes() const { return true; }
+
     // Piece `number` has been copied whole; the split has closed it, the join has not yet
     // deleted it. JOB_OK lets the job go on; another result ends the job with that result
     // before the piece is reported.

@@ -6,7 +6,7 @@
 #include <cwchar>
 
 #include "engine/job_notifications.h"
-#include "ui/target_rules.h"
+#include "engine/target_rules.h"
 #include "resources/resource.h"
 #include "ui/about_dlg.h"
 #include "ui/ansi_text.h"

@@ -9,13 +9,9 @@
 #include <functional>
 #include <mutex>
 
-namespace platform {
+#include "platform/notify.h"
 
-struct Notification {
-    unsigned message = 0;
-    std::uintptr_t wParam = 0;
-    std::intptr_t lParam = 0;
-};
+namespace platform {
 
 class NotificationQueue {
 public:

@@ -14,9 +14,9 @@
 #include <vector>
 
 #include "engine/job_paths.h"
+#include "engine/target_rules.h"
 #include "platform/win32/final_component.h"
 #include "tests/fuzz/recorded_folders.h"
-#include "ui/target_rules.h"
 
 namespace {
 

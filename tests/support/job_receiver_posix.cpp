@@ -3,6 +3,7 @@
 #include <condition_variable>
 #include <mutex>
 
+#include "platform/notification_inbox.h"
 #include "platform/posix/notification_queue.h"
 
 struct JobReceiver::Catch {
@@ -17,39 +18,41 @@ struct JobReceiver::Catch {
 
 namespace {
 
-platform::NotificationQueue* Queue(void* impl) {
-    return static_cast<platform::NotificationQueue*>(impl);
+platform::NotificationInbox* Inbox(void* impl) {
+    return static_cast<platform::NotificationInbox*>(impl);
 }
 
 }  // namespace
 
-JobReceiver::JobReceiver() : m_impl(new platform::NotificationQueue), m_catch(new Catch) {
+JobReceiver::JobReceiver() : m_impl(new platform::NotificationInbox), m_catch(new Catch) {
     Catch* c = m_catch;
-    Queue(m_impl)->SetPostHook([c](const platform::Notification& n) {
-        std::unique_lock<std::mutex> guard(c->lock);
-        if (!c->armed || n.message != c->message || n.lParam != c->lParam) {
-            return;
-        }
-        c->armed = false;
-        c->caught = true;
-        c->changed.notify_all();
-        c->changed.wait(guard, [c] { return c->released; });
-    });
+    // Here an inbox's target is a NotificationQueue, whose posts can be held.
+    static_cast<platform::NotificationQueue*>(Inbox(m_impl)->Target())
+        ->SetPostHook([c](const platform::Notification& n) {
+            std::unique_lock<std::mutex> guard(c->lock);
+            if (!c->armed || n.message != c->message || n.lParam != c->lParam) {
+                return;
+            }
+            c->armed = false;
+            c->caught = true;
+            c->changed.notify_all();
+            c->changed.wait(guard, [c] { return c->released; });
+        });
 }
 
 JobReceiver::~JobReceiver() {
     ReleaseWorker();
-    delete Queue(m_impl);
+    delete Inbox(m_impl);
     delete m_catch;
 }
 
 platform::NotifyTarget JobReceiver::Target() const {
-    return m_impl;
+    return Inbox(m_impl)->Target();
 }
 
 bool JobReceiver::Next(JobMessage* message, std::chrono::milliseconds timeout) {
     platform::Notification notification;
-    if (!Queue(m_impl)->Wait(&notification, timeout)) {
+    if (!Inbox(m_impl)->Next(&notification, timeout)) {
         return false;
     }
     *message = {notification.message, notification.wParam, notification.lParam};

@@ -1,5 +1,5 @@
 // The target folders proposed after a source was picked, in the Chinese ANSI code page.
-#include "ui/target_rules.h"
+#include "engine/target_rules.h"
 
 #include <windows.h>
 

@@ -1,6 +1,7 @@
-// The target folder proposed after a source was picked, unless the output folder is fixed.
-// Paths are byte strings in the ANSI code page; searches and trimming step over double-byte
-// characters whole, so a second byte of 0x5C is never taken for a separator.
+// The target folder proposed for a source: by the dialog after a source was picked (unless
+// the output folder is fixed), by the command line when no output folder is given. Paths are
+// byte strings in the narrow code page; searches and trimming step over multi-byte characters
+// whole, so a second byte of 0x5C is never taken for a separator.
 #pragma once
 
 #include <string>

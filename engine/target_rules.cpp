@@ -1,5 +1,5 @@
 // The proposed target folders of a split and of a join.
-#include "ui/target_rules.h"
+#include "engine/target_rules.h"
 
 #include "platform/code_page.h"
 #include "platform/file_system.h"

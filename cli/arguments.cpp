@@ -1,0 +1,247 @@
+// Options and operands of the three commands. Options may come before or after the operand,
+// as getopt_long permutes them; an option that does not belong to the command is refused.
+#include "cli/arguments.h"
+
+#include <getopt.h>
+
+#include <cstring>
+#include <vector>
+
+#include "cli/report.h"
+
+namespace cli {
+
+namespace {
+
+constexpr std::uint64_t kUnit = 4096;
+constexpr std::uint64_t kLargestPiece = std::uint64_t{4095} << 20;
+
+// Long-only options, given values past any character.
+enum : int { kDelete = 256, kNoSums, kNoVerify, kVersion };
+
+const option kOptions[] = {
+    {"size", required_argument, nullptr, 's'},
+    {"output", required_argument, nullptr, 'o'},
+    {"delete", no_argument, nullptr, kDelete},
+    {"no-sums", no_argument, nullptr, kNoSums},
+    {"no-verify", no_argument, nullptr, kNoVerify},
+    {"quiet", no_argument, nullptr, 'q'},
+    {"help", no_argument, nullptr, 'h'},
+    {"version", no_argument, nullptr, kVersion},
+    {nullptr, 0, nullptr, 0},
+};
+
+// The commands each option belongs to.
+bool Belongs(int given, Command command) {
+    switch (given) {
+        case 's':
+        case kNoSums:
+            return command == Command::kSplit;
+        case kNoVerify:
+            return command == Command::kJoin;
+        case 'o':
+        case kDelete:
+            return command == Command::kSplit || command == Command::kJoin;
+        default:
+            return true;
+    }
+}
+
+const char* OptionName(int given) {
+    for (const option& o : kOptions) {
+        if (o.val == given) {
+            return o.name;
+        }
+    }
+    return "";
+}
+
+// The option as written, without a value given with '='.
+std::string Spelling(const char* word) {
+    const char* equals = std::strchr(word, '=');
+    return equals == nullptr ? std::string(word) : std::string(word, equals);
+}
+
+}  // namespace
+
+const char kHelpText[] =
+    "Usage: secanto split FILE [-s SIZE] [-o DIR] [--delete] [--no-sums]\n"
+    "       secanto join DIR [-o DIR] [--delete] [--no-verify]\n"
+    "       secanto verify DIR\n"
+    "Cut a file into numbered pieces (1__NAME, 2__NAME, ...) and join them back.\n"
+    "\n"
+    "  split FILE       write FILE's pieces and SHA256SUMS, which lists every piece\n"
+    "                   and the whole file, into DIR (default: FILE without its\n"
+    "                   extension)\n"
+    "    -s, --size SIZE  a number with K, M or G (1K = 1024 bytes; a bare number\n"
+    "                     means M), a multiple of 4K from 4K to 4095M; default 1M\n"
+    "        --no-sums    write no SHA256SUMS\n"
+    "  join DIR         join the pieces in folder DIR (or in the folder of the piece\n"
+    "                   DIR) into a file in DIR/NAME-OF-DIR, or in the -o folder;\n"
+    "                   with a SHA256SUMS among the pieces, each piece and the whole\n"
+    "                   file are checked, and the file is named only once whole\n"
+    "        --no-verify  do not read SHA256SUMS\n"
+    "  verify DIR       check the pieces in DIR against its SHA256SUMS; prints each\n"
+    "                   bad one: NAME: FAILED, MISSING or NOT LISTED\n"
+    "\n"
+    "  -o, --output DIR   the folder to write into\n"
+    "      --delete       delete the source (split) or the pieces (join) once their\n"
+    "                     bytes are safely on disk elsewhere\n"
+    "  -q, --quiet        print errors only\n"
+    "  -h, --help         print this help\n"
+    "      --version      print the version\n"
+    "\n"
+    "Progress is shown on standard error when it is a terminal. Ctrl+C stops a job\n"
+    "cleanly, deleting nothing.\n"
+    "Exit status: 0 done, 1 bad usage, 2 source error, 3 target error,\n"
+    "4 verification failed, 130 interrupted.\n";
+
+bool ParsePieceSize(const std::string& text, std::uint32_t* size) {
+    std::uint64_t value = 0;
+    std::size_t at = 0;
+    for (; at < text.size() && text[at] >= '0' && text[at] <= '9'; ++at) {
+        value = value * 10 + static_cast<std::uint64_t>(text[at] - '0');
+        if (value > kLargestPiece) {
+            return false;
+        }
+    }
+    if (at == 0 || text.size() - at > 1) {
+        return false;
+    }
+    int shift = 20;
+    if (at < text.size()) {
+        switch (text[at]) {
+            case 'K':
+            case 'k':
+                shift = 10;
+                break;
+            case 'M':
+            case 'm':
+                shift = 20;
+                break;
+            case 'G':
+            case 'g':
+                shift = 30;
+                break;
+            default:
+                return false;
+        }
+    }
+    const std::uint64_t bytes = value << shift;
+    if (bytes < kUnit || bytes % kUnit != 0 || bytes > kLargestPiece) {
+        return false;
+    }
+    *size = static_cast<std::uint32_t>(bytes);
+    return true;
+}
+
+bool ParseArguments(int argc, char** argv, Arguments* arguments) {
+    // Errors are worded here, with the program's own name rather than argv[0].
+    opterr = 0;
+    bool help = false;
+    bool version = false;
+    std::vector<int> given;  // checked against the command once it is known
+    const char* sizeText = nullptr;
+    for (;;) {
+        const int got = getopt_long(argc, argv, ":s:o:qh", kOptions, nullptr);
+        if (got == -1) {
+            break;
+        }
+        const char* word = argv[optind - 1];
+        switch (got) {
+            case 's':
+                sizeText = optarg;
+                break;
+            case 'o':
+                if (*optarg == '\0') {
+                    UsageError("the output folder is empty");
+                    return false;
+                }
+                arguments->output = optarg;
+                break;
+            case kDelete:
+                arguments->deleteSource = true;
+                break;
+            case kNoSums:
+                arguments->writeSums = false;
+                break;
+            case kNoVerify:
+                arguments->verifyJoin = false;
+                break;
+            case 'q':
+                arguments->quiet = true;
+                break;
+            case 'h':
+                help = true;
+                break;
+            case kVersion:
+                version = true;
+                break;
+            case ':':
+                if (std::strncmp(word, "--", 2) == 0) {
+                    UsageError("option '" + Spelling(word) + "' requires an argument");
+                } else {
+                    UsageError(std::string("option requires an argument -- '") +
+                               static_cast<char>(optopt) + "'");
+                }
+                return false;
+            default:
+                if (optopt != 0) {
+                    UsageError(std::string("invalid option -- '") + static_cast<char>(optopt) +
+                               "'");
+                } else {
+                    UsageError("unrecognized option '" + Spelling(word) + "'");
+                }
+                return false;
+        }
+        given.push_back(got);
+    }
+    if (help || version) {
+        arguments->command = help ? Command::kHelp : Command::kVersion;
+        return true;
+    }
+    if (optind == argc) {
+        UsageError("missing command: split, join or verify");
+        return false;
+    }
+    const std::string command = argv[optind++];
+    if (command == "split") {
+        arguments->command = Command::kSplit;
+    } else if (command == "join") {
+        arguments->command = Command::kJoin;
+    } else if (command == "verify") {
+        arguments->command = Command::kVerify;
+    } else {
+        UsageError("unknown command '" + command + "'");
+        return false;
+    }
+    for (int option : given) {
+        if (!Belongs(option, arguments->command)) {
+            UsageError(std::string("option '--") + OptionName(option) + "' does not apply to " +
+                       command);
+            return false;
+        }
+    }
+    if (optind == argc) {
+        UsageError(command + ": missing " +
+                   (arguments->command == Command::kSplit ? "FILE" : "DIR"));
+        return false;
+    }
+    arguments->operand = argv[optind++];
+    if (optind < argc) {
+        UsageError(std::string("extra operand '") + argv[optind] + "'");
+        return false;
+    }
+    if (arguments->operand.empty()) {
+        UsageError(command + ": the name is empty");
+        return false;
+    }
+    if (sizeText != nullptr && !ParsePieceSize(sizeText, &arguments->pieceSize)) {
+        UsageError(std::string("invalid piece size '") + sizeText +
+                   "': a multiple of 4K from 4K to 4095M is needed");
+        return false;
+    }
+    return true;
+}
+
+}  // namespace cli

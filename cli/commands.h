@@ -1,0 +1,28 @@
+// The commands of secanto, each returning the exit status (cli/report.h), and what they
+// share.
+#pragma once
+
+#include <string>
+
+#include "cli/arguments.h"
+
+namespace cli {
+
+int SplitCommand(const Arguments& arguments);
+int JoinCommand(const Arguments& arguments);
+int VerifyCommand(const Arguments& arguments);
+
+// True when the progress line is wanted: standard error is a terminal and -q was not given.
+bool ShowProgress(const Arguments& arguments);
+
+// The pieces' folder that `operand` names: itself when it is a folder, the folder holding it
+// when it is a file (a piece, or SHA256SUMS). False after reporting why it names neither.
+bool PiecesFolder(const std::string& operand, std::string* folder);
+
+// `name` in `folder`, with one separator between them.
+std::string InFolder(const std::string& folder, const std::string& name);
+
+// The text after the last separator of `path`; empty when it ends with one.
+std::string LastComponent(const std::string& path);
+
+}  // namespace cli

@@ -1,0 +1,49 @@
+// One job run on the controller's worker while the command's thread, as the dialog's would,
+// takes its notifications: it draws the progress, turns an interrupt into Abort, and
+// returns with the job's result.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+
+#include "cli/progress_line.h"
+#include "engine/job_controller.h"
+#include "platform/notification_inbox.h"
+
+namespace cli {
+
+// What the progress line counts up to.
+struct JobSize {
+    std::uint64_t bytes = 0;
+    std::uint64_t pieces = 0;
+};
+
+// How a job ended, from its WM_JOB_DONE.
+struct JobEnd {
+    JobResult result = JOB_OK;
+    int pieces = 0;  // pieces finished
+};
+
+class JobRunner {
+public:
+    explicit JobRunner(ProgressLine* progress);
+
+    // The controller to set up and start the job on. Without a usable inbox it refuses
+    // every job.
+    CJobController& Controller() { return m_controller; }
+
+    // Calls `start`, which starts the job on Controller(), and waits for its end. At the
+    // job's range, `atRange` is given the pieces it announced and tells the size to count
+    // up to; it may print notes, as nothing is drawn yet. False when the job could not be
+    // started.
+    bool Run(const std::function<bool()>& start,
+             const std::function<JobSize(std::uint64_t announcedPieces)>& atRange,
+             JobEnd* end);
+
+private:
+    ProgressLine* m_progress;
+    platform::NotificationInbox m_inbox;  // made before the controller, which posts to it
+    CJobController m_controller;
+};
+
+}  // namespace cli

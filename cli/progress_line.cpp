@@ -1,0 +1,124 @@
+// The progress line: drawn with a carriage return and padded over what it replaces, so it
+// never leaves pieces of a longer line behind.
+#include "cli/progress_line.h"
+
+#include <cinttypes>
+#include <cmath>
+
+namespace cli {
+
+namespace {
+
+constexpr std::chrono::milliseconds kRedrawEvery(250);
+
+// "m:ss" or "h:mm:ss".
+std::string ClockText(double seconds) {
+    const std::uint64_t s = static_cast<std::uint64_t>(std::llround(seconds));
+    char text[32];
+    if (s >= 3600) {
+        std::snprintf(text, sizeof text, "%" PRIu64 ":%02u:%02u", s / 3600,
+                      static_cast<unsigned>(s / 60 % 60), static_cast<unsigned>(s % 60));
+    } else {
+        std::snprintf(text, sizeof text, "%u:%02u", static_cast<unsigned>(s / 60),
+                      static_cast<unsigned>(s % 60));
+    }
+    return text;
+}
+
+}  // namespace
+
+std::string FormatBytes(std::uint64_t bytes) {
+    static const char* const kUnits[] = {"KiB", "MiB", "GiB", "TiB"};
+    char text[32];
+    if (bytes < 1024) {
+        std::snprintf(text, sizeof text, "%u B", static_cast<unsigned>(bytes));
+        return text;
+    }
+    double value = static_cast<double>(bytes) / 1024;
+    int unit = 0;
+    while (value >= 1024 && unit < 3) {
+        value /= 1024;
+        ++unit;
+    }
+    std::snprintf(text, sizeof text, "%.1f %s", value, kUnits[unit]);
+    return text;
+}
+
+std::string FormatTransfer(std::uint64_t bytes, double seconds) {
+    char text[32];
+    if (seconds < 60) {
+        std::snprintf(text, sizeof text, "%.1f s", seconds);
+    } else {
+        const unsigned s = static_cast<unsigned>(std::llround(seconds));
+        std::snprintf(text, sizeof text, "%u min %u s", s / 60, s % 60);
+    }
+    const std::uint64_t rate =
+        seconds > 0 ? static_cast<std::uint64_t>(static_cast<double>(bytes) / seconds) : 0;
+    return FormatBytes(bytes) + " in " + text + " (" + FormatBytes(rate) + "/s)";
+}
+
+ProgressLine::ProgressLine(std::FILE* stream, bool enabled)
+    : m_stream(stream), m_enabled(enabled) {}
+
+void ProgressLine::Start(std::uint64_t totalBytes, std::uint64_t totalPieces) {
+    m_totalBytes = totalBytes;
+    m_totalPieces = totalPieces;
+    m_start = Clock::now();
+}
+
+double ProgressLine::Elapsed() const {
+    return std::chrono::duration<double>(Clock::now() - m_start).count();
+}
+
+void ProgressLine::Update(std::uint64_t bytes, std::uint64_t pieces) {
+    const Clock::time_point now = Clock::now();
+    if (!m_enabled || (m_everDrawn && now - m_drawn < kRedrawEvery)) {
+        return;
+    }
+    m_drawn = now;
+    m_everDrawn = true;
+    const double elapsed = Elapsed();
+    const double rate = elapsed > 0 ? static_cast<double>(bytes) / elapsed : 0;
+    const unsigned percent =
+        m_totalBytes == 0 ? 0 : static_cast<unsigned>(bytes * 100 / m_totalBytes);
+    // The rate of the first moments says little; the time left waits for a second of it.
+    const std::string left =
+        elapsed >= 1 && rate > 0 && bytes <= m_totalBytes
+            ? ClockText(static_cast<double>(m_totalBytes - bytes) / rate) + " left"
+            : "--:-- left";
+    char text[200];
+    std::snprintf(text, sizeof text, "%3u%%  %s of %s  %s/s  %s  %" PRIu64 "/%" PRIu64 " pieces",
+                  percent, FormatBytes(bytes).c_str(), FormatBytes(m_totalBytes).c_str(),
+                  FormatBytes(static_cast<std::uint64_t>(rate)).c_str(), left.c_str(), pieces,
+                  m_totalPieces);
+    std::string line = text;
+    const std::size_t width = line.size();
+    if (width < m_width) {
+        line.append(m_width - width, ' ');
+    }
+    m_width = width;
+    line = "\r" + line;
+    std::fputs(line.c_str(), m_stream);
+    std::fflush(m_stream);
+}
+
+void ProgressLine::Clear() {
+    if (!m_enabled || m_width == 0) {
+        return;
+    }
+    const std::string blank = "\r" + std::string(m_width, ' ') + "\r";
+    std::fputs(blank.c_str(), m_stream);
+    std::fflush(m_stream);
+    m_width = 0;
+}
+
+void ProgressLine::Finish(const std::string& summary) {
+    if (!m_enabled) {
+        return;
+    }
+    Clear();
+    const std::string line = summary + "\n";
+    std::fputs(line.c_str(), m_stream);
+}
+
+}  // namespace cli

@@ -1,0 +1,50 @@
+// A job's progress as one line on a terminal, redrawn in place a few times a second: percent,
+// bytes done of the total, rate, time left and pieces done; then one summary line.
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <cstdio>
+#include <string>
+
+namespace cli {
+
+class ProgressLine {
+public:
+    // Draws on `stream` only when `enabled`: when it is a terminal and -q was not given.
+    ProgressLine(std::FILE* stream, bool enabled);
+
+    bool Enabled() const { return m_enabled; }
+
+    // Starts the clock; the counts run up to these totals.
+    void Start(std::uint64_t totalBytes, std::uint64_t totalPieces);
+    // Redraws the line with these counts, unless it was drawn less than a quarter second ago.
+    void Update(std::uint64_t bytes, std::uint64_t pieces);
+    // Wipes the line, so that other text starts on an empty line.
+    void Clear();
+    // Wipes the line and prints `summary` on a line of its own.
+    void Finish(const std::string& summary);
+
+    // Seconds since Start.
+    double Elapsed() const;
+
+private:
+    using Clock = std::chrono::steady_clock;
+
+    std::FILE* m_stream;
+    bool m_enabled;
+    std::uint64_t m_totalBytes = 0;
+    std::uint64_t m_totalPieces = 0;
+    Clock::time_point m_start = Clock::now();
+    Clock::time_point m_drawn{};
+    bool m_everDrawn = false;
+    std::size_t m_width = 0;  // of the line on screen now
+};
+
+// "1.5 GiB", "300.0 MiB", "12 B": binary units, as the piece sizes are given.
+std::string FormatBytes(std::uint64_t bytes);
+
+// "300.0 MiB in 2.5 s (120.0 MiB/s)", for a summary.
+std::string FormatTransfer(std::uint64_t bytes, double seconds);
+
+}  // namespace cli

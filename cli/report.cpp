@@ -1,0 +1,24 @@
+// Messages on standard error. Each goes out in one write, so that lines of two programs
+// sharing a terminal or a log do not mix.
+#include "cli/report.h"
+
+#include <cstdio>
+
+namespace cli {
+
+void ReportLine(const std::string& text) {
+    const std::string line = "secanto: " + text + "\n";
+    std::fputs(line.c_str(), stderr);
+}
+
+void ReportError(const std::string& path, const std::string& reason) {
+    ReportLine(path + ": " + reason);
+}
+
+int UsageError(const std::string& text) {
+    ReportLine(text);
+    std::fputs("Try 'secanto --help'.\n", stderr);
+    return kExitUsage;
+}
+
+}  // namespace cli
