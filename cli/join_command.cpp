@@ -1,6 +1,5 @@
 // secanto join DIR: the engine's join, staged under a hidden name and checked against the
 // pieces' SHA256SUMS when there is one.
-#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <string>
@@ -12,6 +11,7 @@
 #include "cli/progress_line.h"
 #include "cli/report.h"
 #include "engine/job_paths.h"
+#include "engine/piece_set.h"
 #include "engine/target_rules.h"
 #include "platform/file.h"
 #include "platform/file_system.h"
@@ -43,22 +43,13 @@ void ReportSourceError(const std::string& folder) {
         ReportError(folder, "no pieces (1__NAME, 2__NAME, ...) found");
         return;
     }
-    std::vector<int> numbers;
-    for (const std::string& name : names) {
-        int number = 0;
-        if (ParsePieceNumber(name, fileName, &number)) {
-            numbers.push_back(number);
-        }
+    const std::vector<int> numbers = PieceNumbers(names, fileName);
+    if (const int missing = FirstMissingPiece(numbers)) {
+        ReportError(InFolder(folder, PieceName(missing, fileName)), "missing");
+        return;
     }
-    std::sort(numbers.begin(), numbers.end());
-    for (int number = 1; number <= (numbers.empty() ? 1 : numbers.back()); ++number) {
-        if (!std::binary_search(numbers.begin(), numbers.end(), number)) {
-            ReportError(InFolder(folder, PieceName(number, fileName)), "missing");
-            return;
-        }
-    }
-    std::uint64_t first = 0;
-    for (int number = 1; number <= numbers.back(); ++number) {
+    std::vector<std::uint64_t> lengths;
+    for (int number : numbers) {
         const std::string path = InFolder(folder, PieceName(number, fileName));
         platform::File piece;
         std::uint64_t length = 0;
@@ -68,14 +59,12 @@ void ReportSourceError(const std::string& folder) {
             return;
         }
         piece.Close();
-        if (number == 1) {
-            first = length;
-        } else if (number < numbers.back() ? length != first : length > first) {
-            ReportError(path,
-                        "its length does not fit the other pieces (cut short, or from "
-                        "another split)");
-            return;
-        }
+        lengths.push_back(length);
+    }
+    if (const int misfit = FirstMisfit(lengths)) {
+        ReportError(InFolder(folder, PieceName(misfit, fileName)),
+                    "its length does not fit the other pieces (cut short, or from another split)");
+        return;
     }
     ReportError(folder, "the pieces could not be read");
 }

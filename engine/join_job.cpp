@@ -1,5 +1,4 @@
 // The join job: the numbered pieces in a folder appended, in number order, to one file.
-#include <algorithm>
 #include <chrono>
 #include <cstdint>
 #include <functional>
@@ -11,6 +10,7 @@
 #include "engine/job_controller.h"
 #include "engine/job_observer.h"
 #include "engine/job_paths.h"
+#include "engine/piece_set.h"
 #include "platform/file_system.h"
 #include "platform/folder_listing.h"
 
@@ -49,40 +49,9 @@ Listing ListMatches(const std::string& folder) {
 
 // The highest piece number of `fileName` among `names` when the numbers found are exactly
 // 1 to that number, else 0.
-int CompletePieceCount(const std::vector<std::string>& names, const std::string& fileName) {
-    std::vector<int> numbers;
-    for (const std::string& name : names) {
-        int number = 0;
-        if (ParsePieceNumber(name, fileName, &number)) {
-            numbers.push_back(number);
-        }
-    }
-    std::sort(numbers.begin(), numbers.end());
-    numbers.erase(std::unique(numbers.begin(), numbers.end()), numbers.end());
-    if (numbers.empty() || numbers.front() != 1 ||
-        numbers.back() != static_cast<int>(numbers.size())) {
-        return 0;
-    }
-    return numbers.back();
-}
-
-// True when pieces of these lengths, in number order, can come from one split: every piece
-// but the last as long as the first, which is not empty, and the last no longer than that.
-// Stale pieces of an earlier split, a piece cut short or pieces of another file break it.
-bool LengthsFitOneSplit(const std::vector<std::uint64_t>& lengths) {
-    if (lengths.size() < 2) {
-        return true;
-    }
-    const std::uint64_t size = lengths.front();
-    if (size == 0 || lengths.back() > size) {
-        return false;
-    }
-    for (std::size_t i = 1; i + 1 < lengths.size(); ++i) {
-        if (lengths[i] != size) {
-            return false;
-        }
-    }
-    return true;
+int CompleteSet(const std::vector<std::string>& names, const std::string& fileName) {
+    const std::vector<int> numbers = PieceNumbers(names, fileName);
+    return FirstMissingPiece(numbers) == 0 ? numbers.back() : 0;
 }
 
 // Copies a piece that must still hold exactly the `length` bytes it held when the set was
@@ -138,7 +107,7 @@ void CJobController::RunJoin() {
     // pieces or name the wrong file, so it is refused too.
     const int highest =
         listing.complete && listing.matches > 0 && NameAfterMarker(listing.lastMatch, &outputName)
-            ? CompletePieceCount(listing.fileNames, outputName)
+            ? CompleteSet(listing.fileNames, outputName)
             : 0;
     if (highest == 0) {
         Post(WM_JOB_DONE, JOB_SOURCE_ERROR, 0);
@@ -162,7 +131,7 @@ void CJobController::RunJoin() {
             piece.Close();
         }
     }
-    if (!LengthsFitOneSplit(lengths)) {
+    if (FirstMisfit(lengths) != 0) {
         piece.Close();
         Post(WM_JOB_DONE, JOB_SOURCE_ERROR, 0);
         return;

@@ -3,6 +3,8 @@
 
 #include <windows.h>
 
+#include "platform/win32/wide_text.h"
+
 namespace platform {
 
 std::string LastSystemError() {
@@ -27,17 +29,8 @@ std::string LastSystemError() {
     if (length == 0) {
         return fallback;
     }
-    const int size = static_cast<int>(length);
-    const int bytes = ::WideCharToMultiByte(CP_ACP, 0, buffer, size, nullptr, 0, nullptr, nullptr);
-    if (bytes <= 0) {
-        return fallback;
-    }
-    std::string text(static_cast<std::size_t>(bytes), '\0');
-    if (::WideCharToMultiByte(CP_ACP, 0, buffer, size, &text[0], bytes, nullptr, nullptr) !=
-        bytes) {
-        return fallback;
-    }
-    return text;
+    std::string text;
+    return FromWide(CP_ACP, std::wstring(buffer, length), &text) ? text : fallback;
 }
 
 bool LastErrorIsNotFound() {
