@@ -19,6 +19,15 @@
 
 int g_bFixedPath = 0;
 
+namespace {
+
+// Progress is drawn at most this often: a job may report a piece every millisecond, and
+// each drawing of the bar and the status line costs more than that under Wine's X11 driver.
+constexpr UINT kProgressRefreshMs = 50;
+constexpr UINT_PTR kProgressTimerId = 1;
+
+}  // namespace
+
 CSplitterDlg::CSplitterDlg() : CDialog(IDD_MAIN_DIALOG, nullptr) {}
 
 CSplitterDlg::~CSplitterDlg() = default;
@@ -37,6 +46,7 @@ const CDialog::MessageMap* CSplitterDlg::GetMessageMap() const {
         OnMessage(WM_JOB_RANGE, &CSplitterDlg::OnJobRange),
         OnMessage(WM_JOB_PROGRESS, &CSplitterDlg::OnJobProgress),
         OnMessage(WM_JOB_DONE, &CSplitterDlg::OnJobDone),
+        OnMessage(WM_TIMER, &CSplitterDlg::OnTimer),
     };
     static const MessageMap map = {CDialog::GetMessageMap(), entries,
                                    sizeof entries / sizeof entries[0]};
@@ -220,17 +230,55 @@ LRESULT CSplitterDlg::OnJobProgress(WPARAM, LPARAM finished) {
     if (m_pController == nullptr) {
         return 0;
     }
-    m_wndProgress.SetPos(static_cast<int>(finished));
-    wchar_t status[64];
-    std::swprintf(status, sizeof status / sizeof status[0], kFinishedStatus,
-                  static_cast<int>(finished));
-    SetDlgItemTextW(m_hWnd, IDC_STATUS, status);
+    m_nReportedPieces = static_cast<int>(finished);
+    // The time is checked here as well as by the timer: the system makes the timer's
+    // message only when the queue is empty, which a steady stream of notifications prevents.
+    const ULONGLONG since = GetTickCount64() - m_nLastRefreshTick;
+    if (since >= kProgressRefreshMs) {
+        ShowProgress();
+    } else if (!m_bRefreshPending) {
+        m_bRefreshPending = SetTimer(m_hWnd, kProgressTimerId,
+                                     static_cast<UINT>(kProgressRefreshMs - since), nullptr) != 0;
+        if (!m_bRefreshPending) {
+            ShowProgress();
+        }
+    }
     return 0;
+}
+
+LRESULT CSplitterDlg::OnTimer(WPARAM timerId, LPARAM) {
+    // A timer message may still come after ShowProgress has stopped the timer.
+    if (timerId != kProgressTimerId || !m_bRefreshPending) {
+        return 0;
+    }
+    if (m_pController == nullptr) {
+        KillTimer(m_hWnd, kProgressTimerId);
+        m_bRefreshPending = false;
+        return 0;
+    }
+    ShowProgress();
+    return 0;
+}
+
+void CSplitterDlg::ShowProgress() {
+    if (m_bRefreshPending) {
+        KillTimer(m_hWnd, kProgressTimerId);
+        m_bRefreshPending = false;
+    }
+    m_wndProgress.SetPos(m_nReportedPieces);
+    wchar_t status[64];
+    std::swprintf(status, sizeof status / sizeof status[0], kFinishedStatus, m_nReportedPieces);
+    SetDlgItemTextW(m_hWnd, IDC_STATUS, status);
+    m_nLastRefreshTick = GetTickCount64();
 }
 
 LRESULT CSplitterDlg::OnJobDone(WPARAM result, LPARAM) {
     if (m_pController == nullptr) {
         return 0;
+    }
+    // The result box shows over the last count reported, not an older one.
+    if (m_bRefreshPending) {
+        ShowProgress();
     }
     switch (result) {
         case JOB_OK:

@@ -51,12 +51,22 @@ private:
     LRESULT OnJobRange(WPARAM pieces, LPARAM kind);
     LRESULT OnJobProgress(WPARAM unused, LPARAM finished);
     LRESULT OnJobDone(WPARAM result, LPARAM finished);
+    LRESULT OnTimer(WPARAM timerId, LPARAM);
+
+    // Draws the last count reported on the bar and the status line, and stops the timer.
+    // Counts are drawn at most every kProgressRefreshMs: one that comes sooner waits for the
+    // timer, and later ones replace it meanwhile. So the last count reported is drawn within
+    // that time, and before the result box.
+    void ShowProgress();
 
     bool IsChecked(int controlId) const;
     // The control's text in the ANSI code page, as the jobs take paths.
     std::string GetItemTextA(int controlId) const;
 
     CProgressCtrl m_wndProgress;
+    int m_nReportedPieces = 0;         // the last count a job reported
+    bool m_bRefreshPending = false;    // the timer runs; the count waits for it
+    ULONGLONG m_nLastRefreshTick = 0;  // when a count was last drawn
     // Created in OnInitDialog, destroyed in OnCancel; null afterwards, when notifications
     // still queued for the window are ignored.
     std::unique_ptr<CJobController> m_pController;
