@@ -4,6 +4,7 @@
 
 #include <chrono>
 
+#include "cli/report.h"
 #include "platform/interrupt.h"
 
 namespace cli {
@@ -14,13 +15,17 @@ constexpr std::chrono::milliseconds kPoll(100);
 
 }  // namespace
 
-JobRunner::JobRunner(ProgressLine* progress)
-    : m_progress(progress), m_controller(m_inbox.Target()) {}
+JobRunner::JobRunner(ProgressLine* progress, bool deleteSource, JobObserver* observer)
+    : m_progress(progress), m_controller(m_inbox.Target()) {
+    m_controller.m_bDeleteSource = deleteSource;
+    m_controller.SetObserver(observer);
+}
 
 bool JobRunner::Run(const std::function<bool()>& start,
                     const std::function<JobSize(std::uint64_t)>& atRange,
                     JobEnd* end) {
     if (m_inbox.Target() == nullptr || !start()) {
+        ReportLine("the job could not be started");
         return false;
     }
     bool aborted = false;
@@ -46,6 +51,7 @@ bool JobRunner::Run(const std::function<bool()>& start,
                 case WM_JOB_DONE:
                     end->result = static_cast<JobResult>(notification.wParam);
                     end->pieces = static_cast<int>(notification.lParam);
+                    m_progress->Clear();
                     return true;
                 default:
                     break;

@@ -26,16 +26,17 @@ struct JobEnd {
 
 class JobRunner {
 public:
-    explicit JobRunner(ProgressLine* progress);
+    // A controller with the delete-after-use option and `observer` (null: none), which
+    // must outlive the runner.
+    JobRunner(ProgressLine* progress, bool deleteSource, JobObserver* observer);
 
-    // The controller to set up and start the job on. Without a usable inbox it refuses
-    // every job.
+    // The controller to start the job on. Without a usable inbox it refuses every job.
     CJobController& Controller() { return m_controller; }
 
-    // Calls `start`, which starts the job on Controller(), and waits for its end. At the
-    // job's range, `atRange` is given the pieces it announced and tells the size to count
-    // up to; it may print notes, as nothing is drawn yet. False when the job could not be
-    // started.
+    // Calls `start`, which starts the job on Controller(), and waits for its end, then
+    // clears the progress line. At the job's range, `atRange` is given the pieces it
+    // announced and tells the size to count up to; it may print notes, as nothing is drawn
+    // yet. False, said on stderr, when the job could not be started.
     bool Run(const std::function<bool()>& start,
              const std::function<JobSize(std::uint64_t announcedPieces)>& atRange,
              JobEnd* end);

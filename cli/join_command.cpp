@@ -121,10 +121,8 @@ int JoinCommand(const Arguments& arguments) {
         return kExitTarget;
     }
     ProgressLine progress(stderr, ShowProgress(arguments));
-    JobRunner runner(&progress);
+    JobRunner runner(&progress, arguments.deleteSource, &checker);
     CJobController& controller = runner.Controller();
-    controller.m_bDeleteSource = arguments.deleteSource;
-    controller.SetObserver(&checker);
     JobEnd end;
     const bool ran =
         runner.Run([&] { return controller.StartJoin(target.c_str(), folder.c_str()); },
@@ -137,9 +135,7 @@ int JoinCommand(const Arguments& arguments) {
                        return JobSize{checker.TotalBytes(), checker.PieceCount()};
                    },
                    &end);
-    progress.Clear();
     if (!ran) {
-        ReportLine("the job could not be started");
         return kExitTarget;
     }
     const std::string output = InFolder(target, checker.OutputName());

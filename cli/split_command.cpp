@@ -61,12 +61,8 @@ int SplitCommand(const Arguments& arguments) {
         return kExitTarget;
     }
     ProgressLine progress(stderr, ShowProgress(arguments));
-    JobRunner runner(&progress);
+    JobRunner runner(&progress, arguments.deleteSource, arguments.writeSums ? &sums : nullptr);
     CJobController& controller = runner.Controller();
-    controller.m_bDeleteSource = arguments.deleteSource;
-    if (arguments.writeSums) {
-        controller.SetObserver(&sums);
-    }
     JobEnd end;
     const bool ran = runner.Run(
         [&] { return controller.StartSplit(target.c_str(), file.c_str(), arguments.pieceSize); },
@@ -74,9 +70,7 @@ int SplitCommand(const Arguments& arguments) {
             return JobSize{length, pieces};
         },
         &end);
-    progress.Clear();
     if (!ran) {
-        ReportLine("the job could not be started");
         return kExitTarget;
     }
     switch (end.result) {
