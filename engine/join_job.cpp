@@ -227,10 +227,11 @@ void CJobController::RunJoin() {
             }
         }
         if (m_bDeleteSource && !deleteFailed) {
-            // A piece is data until its bytes are safely in the output.
+            // A piece is data until its bytes are safely in the output. They start on their
+            // way now, so that the batch's flush finds most of them written already.
             deleting = true;
             pending.Add(piecePath, length);
-            if (pending.Due() && !settle()) {
+            if (!output.StartFlush() || (pending.Due() && !settle())) {
                 return end(false, JOB_TARGET_ERROR);
             }
             continue;

@@ -69,7 +69,10 @@ void CJobController::RunSplit() {
                  lastFinished);
             return;
         }
-        if (!piece.Close()) {
+        // Pieces that will be flushed before the source goes start on their way to the disk
+        // as each is finished, so that the flush at the end finds most of them written.
+        // Whether the source goes is decided only at the end; this just follows the box.
+        if ((m_bDeleteSource && !piece.StartFlush()) || !piece.Close()) {
             reader.Close();
             Post(WM_JOB_DONE, JOB_TARGET_ERROR, lastFinished);
             return;

@@ -70,6 +70,14 @@ bool BufferedWriter::Flush() {
     return true;
 }
 
+bool BufferedWriter::StartFlush() {
+    if (!Drain()) {
+        return false;
+    }
+    m_file.StartFlush();
+    return true;
+}
+
 bool BufferedWriter::Close() {
     if (!m_file.IsOpen()) {
         return true;

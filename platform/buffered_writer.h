@@ -26,6 +26,9 @@ public:
     std::int64_t CopyFrom(File& source, std::size_t size);
     // Writes out the buffer and forces the file's contents down to the medium.
     bool Flush();
+    // Writes out the buffer and starts the file's contents on their way to the medium
+    // (File::StartFlush); false only when writing out the buffer failed.
+    bool StartFlush();
     // Drops what is buffered and cuts the file back to its first `size` bytes.
     bool Truncate(std::uint64_t size);
     // Writes out the buffer and closes the file; the file is closed even on failure.

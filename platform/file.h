@@ -39,6 +39,10 @@ public:
     std::int64_t CopyFrom(File& source, std::size_t size);
     // Forces what was written down to the medium.
     bool Flush();
+    // Starts writing what was written down to the medium without waiting for it, so that a
+    // Flush that follows has less left to wait for. Only Flush says the bytes are down, and
+    // reports what went wrong; where the system cannot start early this does nothing.
+    void StartFlush();
     // Cuts the file back to its first `size` bytes.
     bool Truncate(std::uint64_t size);
     bool Length(std::uint64_t* length) const;

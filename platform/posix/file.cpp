@@ -100,6 +100,10 @@ bool File::Flush() {
     return ::fsync(static_cast<int>(m_handle)) == 0;
 }
 
+void File::StartFlush() {
+    ::sync_file_range(static_cast<int>(m_handle), 0, 0, SYNC_FILE_RANGE_WRITE);
+}
+
 bool File::Length(std::uint64_t* length) const {
     struct stat info;
     if (::fstat(static_cast<int>(m_handle), &info) != 0) {

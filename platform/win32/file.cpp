@@ -102,6 +102,9 @@ bool File::Flush() {
     return ::FlushFileBuffers(AsHandle(m_handle)) != 0;
 }
 
+// FlushFileBuffers is the only way down, and it waits.
+void File::StartFlush() {}
+
 bool File::Length(std::uint64_t* length) const {
     LARGE_INTEGER size;
     if (!::GetFileSizeEx(AsHandle(m_handle), &size)) {
