@@ -4,8 +4,10 @@
 #include <algorithm>
 #include <memory>
 #include <thread>
+#include <vector>
 
 #include "engine/job_controller.h"
+#include "platform/notification_inbox.h"
 #include "tests/support/job_outcome.h"
 #include "tests/support/test_files.h"
 
@@ -213,6 +215,29 @@ TEST_F(JobControl, JoinLeavesThePieceSizeReset) {
     EXPECT_EQ(join.result, JOB_OK);
     EXPECT_EQ(join.rangeKind, 0);
     EXPECT_EQ(ReadWholeFile(dir / "joined/a.bin"), Pattern(10000));
+}
+
+// Progress comes in bursts, and the receiver may be spared a wake-up for some of them; yet
+// each must reach a reader asleep with a long timeout, the last one too, after which the
+// job may post nothing for a long time.
+TEST(Notifications, EveryOneOfABurstReachesASleepingReader) {
+    platform::NotificationInbox inbox;
+    ASSERT_NE(inbox.Target(), nullptr);
+    std::thread poster([&inbox] {
+        for (std::intptr_t count = 1; count <= 3; ++count) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(60));
+            platform::PostNotification(inbox.Target(), WM_JOB_PROGRESS, 0, count);
+        }
+    });
+    const auto start = std::chrono::steady_clock::now();
+    std::vector<std::intptr_t> counts;
+    platform::Notification notification;
+    while (counts.size() < 3 && inbox.Next(&notification, seconds(120))) {
+        counts.push_back(notification.lParam);
+    }
+    EXPECT_EQ(counts, (std::vector<std::intptr_t>{1, 2, 3}));
+    EXPECT_LT(std::chrono::steady_clock::now() - start, seconds(60));
+    poster.join();
 }
 
 }  // namespace
