@@ -12,10 +12,6 @@
 // The unit of the stop test and of the piece-completion rule.
 constexpr std::size_t kBlockSize = 4096;
 
-// The read-ahead and write-behind buffers under the blocks: large enough to make system
-// calls rare, small enough that the bytes are still in the processor's cache when written.
-constexpr std::size_t kFileBufferSize = std::size_t{128} << 10;
-
 enum class CopyEnd {
     kLimitReached,  // the output has received `limit` bytes or more
     kSourceEnd,     // a read returned 0 bytes

@@ -118,7 +118,7 @@ void CJobController::RunJoin() {
     // created, so that a join that cannot give back the original (a piece held by another
     // program, stale pieces of an earlier split, a piece cut short) leaves a file of the
     // output's name and the pieces alone. Piece 1 stays open for the copy.
-    platform::BufferedReader piece(kFileBufferSize);
+    platform::BufferedReader piece(platform::kFileBufferSize);
     std::vector<std::uint64_t> lengths(static_cast<std::size_t>(highest));
     for (int number = highest; number >= 1; --number) {
         if (!piece.Open(source + PieceName(number, outputName)) ||
@@ -153,7 +153,7 @@ void CJobController::RunJoin() {
     const std::string outputPath = target + outputName;
     const std::string writtenPath = target + writtenName;
     const bool staged = writtenPath != outputPath;
-    platform::BufferedWriter output(kFileBufferSize);
+    platform::BufferedWriter output(platform::kFileBufferSize);
     if (!output.Create(writtenPath)) {
         piece.Close();
         Post(WM_JOB_DONE, JOB_TARGET_ERROR, 0);

@@ -32,7 +32,7 @@ void CJobController::RunSplit() {
     std::string target = m_strTarget;
     const std::uint32_t pieceSize = m_nPieceSize;
 
-    platform::BufferedReader reader(kFileBufferSize);
+    platform::BufferedReader reader(platform::kFileBufferSize);
     std::uint64_t length = 0;
     if (!reader.Open(source) || !reader.Length(&length)) {
         reader.Close();
@@ -44,7 +44,7 @@ void CJobController::RunSplit() {
     Post(WM_JOB_RANGE, static_cast<std::uintptr_t>(length / pieceSize + 1), 1);
 
     const std::string fileName = reader.FileName();
-    platform::BufferedWriter piece(kFileBufferSize);
+    platform::BufferedWriter piece(platform::kFileBufferSize);
     char block[kBlockSize];
     int lastFinished = 0;
     for (int number = 1;; ++number) {

@@ -8,6 +8,10 @@
 
 namespace platform {
 
+// The size of the read-ahead and write-behind buffers that files are read and written
+// through: large enough to make system calls rare. Where each call costs more, it is larger.
+extern const std::size_t kFileBufferSize;
+
 class File {
 public:
     enum class Access {

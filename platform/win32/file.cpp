@@ -7,6 +7,10 @@
 
 namespace platform {
 
+// Each ReadFile and WriteFile costs far more than a system call does elsewhere (under Wine,
+// a 1 GiB split takes 8 % less with transfers of 1 MiB than of 128 KiB).
+const std::size_t kFileBufferSize = std::size_t{1} << 20;
+
 namespace {
 
 HANDLE AsHandle(std::intptr_t handle) {

@@ -30,7 +30,8 @@ using faults::Persistence;
 
 // Sizes that make every file take several reads or writes of the jobs' file buffers,
 // whatever their size, so the faults also land in the middle of files.
-constexpr std::uint32_t kPieceSize = kFileBufferSize / 2 * 3;
+using platform::kFileBufferSize;
+const std::uint32_t kPieceSize = static_cast<std::uint32_t>(kFileBufferSize / 2 * 3);
 const std::size_t kSourceLength = 2 * kFileBufferSize + 1234;
 const std::vector<std::size_t> kPieceLengths = {kFileBufferSize + 100, kFileBufferSize + 100, 0};
 
