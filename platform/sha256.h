@@ -30,6 +30,8 @@ private:
 
     // Starts a stream unless one is under way.
     bool Begin();
+    // The finished digest's bytes as lower-case hex digits.
+    static std::string ToHex(const unsigned char* digest, std::size_t length);
 
     std::unique_ptr<State> m_state;
     bool m_streaming = false;  // Update or Finish started a stream not yet finished

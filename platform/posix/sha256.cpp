@@ -81,12 +81,7 @@ bool Sha256::Finish(std::string* hex) {
         errno = EIO;
         return false;
     }
-    static const char kDigits[] = "0123456789abcdef";
-    hex->resize(std::size_t{2} * length);
-    for (std::size_t i = 0; i < length; ++i) {
-        (*hex)[2 * i] = kDigits[digest[i] >> 4];
-        (*hex)[2 * i + 1] = kDigits[digest[i] & 15];
-    }
+    *hex = ToHex(digest, length);
     return true;
 }
 

@@ -123,12 +123,7 @@ bool Sha256::Finish(std::string* hex) {
     if (!hashed) {
         return false;
     }
-    static const char kDigits[] = "0123456789abcdef";
-    hex->resize(2 * kDigestLength);
-    for (ULONG i = 0; i < kDigestLength; ++i) {
-        (*hex)[2 * i] = kDigits[digest[i] >> 4];
-        (*hex)[2 * i + 1] = kDigits[digest[i] & 15];
-    }
+    *hex = ToHex(digest, kDigestLength);
     return true;
 }
 
