@@ -4,7 +4,6 @@
 #include <cstdint>
 
 #include "engine/job_paths.h"
-#include "platform/code_page.h"
 #include "platform/file.h"
 #include "platform/file_names.h"
 #include "platform/file_system.h"
@@ -62,21 +61,6 @@ bool Unescape(std::string* name) {
         }
     }
     return true;
-}
-
-// The folder holding `path`, for FlushFolder: empty for the current folder.
-std::string FolderOf(const std::string& path) {
-    const char* text = path.c_str();
-    std::size_t last = std::string::npos;
-    for (std::size_t i = 0; i < path.size(); i += platform::CharLength(text + i)) {
-        if (path[i] == platform::kPathSeparator || path[i] == '/') {
-            last = i;
-        }
-    }
-    if (last == std::string::npos) {
-        return std::string();
-    }
-    return path.substr(0, last == 0 ? 1 : last);
 }
 
 bool Failed(std::string* reason) {

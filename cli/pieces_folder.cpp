@@ -3,7 +3,6 @@
 
 #include "cli/report.h"
 #include "engine/job_paths.h"
-#include "platform/code_page.h"
 #include "platform/file.h"
 #include "platform/file_system.h"
 #include "platform/folder_listing.h"
@@ -11,33 +10,6 @@
 #include "platform/terminal.h"
 
 namespace cli {
-
-namespace {
-
-// Where the last separator of `path` starts, or npos. Characters are stepped over whole, so
-// the second byte of a double-byte character is never taken for one.
-std::size_t LastSeparator(const std::string& path) {
-    const char* text = path.c_str();
-    std::size_t last = std::string::npos;
-    for (std::size_t i = 0; i < path.size(); i += platform::CharLength(text + i)) {
-        if (path[i] == platform::kPathSeparator || path[i] == '/') {
-            last = i;
-        }
-    }
-    return last;
-}
-
-// The folder holding the file `path`: "." for a bare name; a root keeps its separator.
-std::string FolderOf(const std::string& path) {
-    const std::size_t last = LastSeparator(path);
-    if (last == std::string::npos) {
-        return ".";
-    }
-    const bool root = last == 0 || path[last - 1] == ':';
-    return path.substr(0, root ? last + 1 : last);
-}
-
-}  // namespace
 
 bool ShowProgress(const Arguments& arguments) {
     return !arguments.quiet && platform::ErrorStreamIsTerminal();

@@ -39,6 +39,26 @@ void AppendSeparator(std::string* path) {
     }
 }
 
+std::size_t LastSeparator(const std::string& path) {
+    const char* text = path.c_str();
+    std::size_t last = std::string::npos;
+    for (std::size_t i = 0; i < path.size(); i += platform::CharLength(text + i)) {
+        if (path[i] == platform::kPathSeparator || path[i] == '/') {
+            last = i;
+        }
+    }
+    return last;
+}
+
+std::string FolderOf(const std::string& path) {
+    const std::size_t last = LastSeparator(path);
+    if (last == std::string::npos) {
+        return ".";
+    }
+    const bool root = last == 0 || path[last - 1] == ':';
+    return path.substr(0, root ? last + 1 : last);
+}
+
 std::vector<std::string> CreateFolderChain(const std::string& folder) {
     const std::string separator(1, platform::kPathSeparator);
     std::vector<std::string> grown;

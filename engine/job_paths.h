@@ -17,6 +17,12 @@ bool EndsWithSeparator(const std::string& path);
 // Appends the path separator unless the path ends with one already.
 void AppendSeparator(std::string* path);
 
+// Where the last separator of `path` starts ('/' counts as one too), or std::string::npos.
+std::size_t LastSeparator(const std::string& path);
+
+// The folder holding the file `path`: "." for a bare name; a root keeps its separator.
+std::string FolderOf(const std::string& path);
+
 // Creates `folder` and every folder above it, outermost first: each prefix that ends just
 // before a separator, then the whole path. Failures are left to show later, when a file
 // in the folder cannot be created. Returns the folders that gained an entry (the one
