@@ -7,11 +7,7 @@
 
 #include "platform/notify.h"
 
-struct JobMessage {
-    unsigned message = 0;
-    std::uintptr_t wParam = 0;
-    std::intptr_t lParam = 0;
-};
+using JobMessage = platform::Notification;
 
 class JobReceiver {
 public:

@@ -51,12 +51,7 @@ platform::NotifyTarget JobReceiver::Target() const {
 }
 
 bool JobReceiver::Next(JobMessage* message, std::chrono::milliseconds timeout) {
-    platform::Notification notification;
-    if (!Inbox(m_impl)->Next(&notification, timeout)) {
-        return false;
-    }
-    *message = {notification.message, notification.wParam, notification.lParam};
-    return true;
+    return Inbox(m_impl)->Next(message, timeout);
 }
 
 bool JobReceiver::CatchWorkerAt(unsigned message, std::intptr_t lParam) {
