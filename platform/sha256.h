@@ -1,22 +1,20 @@
-// SHA-256 over a stream of bytes, through the system's own cryptography, for the checksum
-// lines a split writes beside its pieces.
+// SHA-256 over a stream of bytes, as hex digits, for the checksum lines a split writes beside
+// its pieces: the system's hash (platform/hash.h) with the stream's own bookkeeping.
 #pragma once
 
 #include <cstddef>
-#include <memory>
 #include <string>
+
+#include "platform/hash.h"
 
 namespace platform {
 
 // One hasher serves any number of streams in turn: Update as often as the data comes, then
-// Finish, and the next Update starts the next stream. The system's hashing is set up once
-// per object, not per stream or per update. One object must not be shared by threads.
+// Finish, and the next Update starts the next stream. One object must not be shared by
+// threads.
 class Sha256 {
 public:
-    Sha256();
-    Sha256(const Sha256&) = delete;
-    Sha256& operator=(const Sha256&) = delete;
-    ~Sha256();
+    Sha256() : m_hash(HashAlgorithm::kSha256) {}
 
     // Adds `size` bytes to the current stream. After a failure the stream is lost: Finish
     // reports it, and the stream after that starts afresh.
@@ -26,16 +24,12 @@ public:
     bool Finish(std::string* hex);
 
 private:
-    struct State;  // the system's objects, made on first use and kept for later streams
-
-    // Starts a stream unless one is under way.
-    bool Begin();
-    // The finished digest's bytes as lower-case hex digits.
-    static std::string ToHex(const unsigned char* digest, std::size_t length);
-
-    std::unique_ptr<State> m_state;
+    Hash m_hash;
     bool m_streaming = false;  // Update or Finish started a stream not yet finished
     bool m_failed = false;     // an update of the current stream failed
 };
+
+// Bytes as lower-case hex digits.
+std::string ToHex(const unsigned char* bytes, std::size_t length);
 
 }  // namespace platform

@@ -44,6 +44,26 @@ TEST(Sha256, PublishedDigestsFromOneHasherInUnevenUpdates) {
     }
 }
 
+TEST(Md5, PublishedDigestsFromOneHasher) {
+    const struct {
+        std::string input;
+        const char* digest;
+    } kCases[] = {
+        {"", "d41d8cd98f00b204e9800998ecf8427e"},
+        {"abc", "900150983cd24fb0d6963f7d28e17f72"},
+        {"12345678901234567890123456789012345678901234567890123456789012345678901234567890",
+         "57edf4a22be3c955ac49da2e2107b67a"},
+    };
+    platform::Hash md5(platform::HashAlgorithm::kMd5);
+    for (const auto& c : kCases) {
+        unsigned char digest[16];
+        ASSERT_TRUE(md5.Begin());
+        ASSERT_TRUE(md5.Update(c.input.data(), c.input.size()));
+        ASSERT_TRUE(md5.End(digest));
+        EXPECT_EQ(platform::ToHex(digest, sizeof digest), c.digest);
+    }
+}
+
 const std::string kAbc = "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad";
 
 TEST(ChecksumList, ReadsLinesAsSha256sumDoes) {

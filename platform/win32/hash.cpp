@@ -1,6 +1,6 @@
-// SHA-256 through CNG (bcrypt.dll). Its NTSTATUS results become the thread's last error, so
+// Hashing through CNG (bcrypt.dll). Its NTSTATUS results become the thread's last error, so
 // callers read the reason the same way as for any other Win32 call.
-#include "platform/sha256.h"
+#include "platform/hash.h"
 
 #include <windows.h>
 #include <bcrypt.h>
@@ -15,7 +15,6 @@ namespace {
 
 // The most handed to one BCryptHashData, whose count is a ULONG.
 constexpr std::size_t kMaxChunk = 1u << 30;
-constexpr ULONG kDigestLength = 32;
 
 bool Succeeded(NTSTATUS status) {
     if (status >= 0) {
@@ -27,7 +26,7 @@ bool Succeeded(NTSTATUS status) {
 
 }  // namespace
 
-struct Sha256::State {
+struct Hash::State {
     ~State() {
         if (hash != nullptr) {
             ::BCryptDestroyHash(hash);
@@ -43,21 +42,23 @@ struct Sha256::State {
     BCRYPT_HASH_HANDLE hash = nullptr;
 };
 
-Sha256::Sha256() = default;
-Sha256::~Sha256() = default;
+Hash::Hash(HashAlgorithm algorithm) : m_algorithm(algorithm) {}
+Hash::~Hash() = default;
 
-bool Sha256::Begin() {
-    if (m_streaming) {
-        return true;
-    }
+std::size_t Hash::DigestLength() const {
+    return m_algorithm == HashAlgorithm::kSha256 ? 32 : 16;
+}
+
+bool Hash::Begin() {
     if (!m_state) {
         std::unique_ptr<State> state(new (std::nothrow) State);
         if (!state) {
             ::SetLastError(ERROR_NOT_ENOUGH_MEMORY);
             return false;
         }
-        if (!Succeeded(::BCryptOpenAlgorithmProvider(&state->algorithm, BCRYPT_SHA256_ALGORITHM,
-                                                     nullptr, 0))) {
+        const wchar_t* name =
+            m_algorithm == HashAlgorithm::kSha256 ? BCRYPT_SHA256_ALGORITHM : BCRYPT_MD5_ALGORITHM;
+        if (!Succeeded(::BCryptOpenAlgorithmProvider(&state->algorithm, name, nullptr, 0))) {
             state->algorithm = nullptr;
             return false;
         }
@@ -76,26 +77,27 @@ bool Sha256::Begin() {
         }
         m_state = std::move(state);
     }
+    if (m_state->hash != nullptr) {
+        ::BCryptDestroyHash(m_state->hash);
+        m_state->hash = nullptr;
+    }
     if (!Succeeded(::BCryptCreateHash(m_state->algorithm, &m_state->hash, m_state->object.data(),
                                       static_cast<ULONG>(m_state->object.size()), nullptr, 0, 0))) {
         m_state->hash = nullptr;
         return false;
     }
-    m_streaming = true;
-    m_failed = false;
     return true;
 }
 
-bool Sha256::Update(const void* data, std::size_t size) {
-    if (m_failed || !Begin()) {
-        m_failed = true;
+bool Hash::Update(const void* data, std::size_t size) {
+    if (!m_state || m_state->hash == nullptr) {
+        ::SetLastError(ERROR_INVALID_HANDLE);
         return false;
     }
     PUCHAR bytes = static_cast<PUCHAR>(const_cast<void*>(data));
     while (size > 0) {
         const ULONG chunk = static_cast<ULONG>(size < kMaxChunk ? size : kMaxChunk);
         if (!Succeeded(::BCryptHashData(m_state->hash, bytes, chunk, 0))) {
-            m_failed = true;
             return false;
         }
         bytes += chunk;
@@ -104,27 +106,16 @@ bool Sha256::Update(const void* data, std::size_t size) {
     return true;
 }
 
-bool Sha256::Finish(std::string* hex) {
-    if (!m_failed && !Begin()) {
+bool Hash::End(unsigned char* digest) {
+    if (!m_state || m_state->hash == nullptr) {
+        ::SetLastError(ERROR_INVALID_HANDLE);
         return false;
     }
-    UCHAR digest[kDigestLength];
-    const bool hashed =
-        !m_failed && Succeeded(::BCryptFinishHash(m_state->hash, digest, kDigestLength, 0));
-    if (m_failed) {
-        ::SetLastError(ERROR_INVALID_DATA);
-    }
-    if (m_state && m_state->hash != nullptr) {
-        ::BCryptDestroyHash(m_state->hash);
-        m_state->hash = nullptr;
-    }
-    m_streaming = false;
-    m_failed = false;
-    if (!hashed) {
-        return false;
-    }
-    *hex = ToHex(digest, kDigestLength);
-    return true;
+    const bool ended =
+        Succeeded(::BCryptFinishHash(m_state->hash, digest, static_cast<ULONG>(DigestLength()), 0));
+    ::BCryptDestroyHash(m_state->hash);
+    m_state->hash = nullptr;
+    return ended;
 }
 
 }  // namespace platform

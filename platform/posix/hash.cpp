@@ -1,6 +1,6 @@
-// SHA-256 through OpenSSL's libcrypto. OpenSSL sets no errno, so its failures are told as
+// Hashing through OpenSSL's libcrypto. OpenSSL sets no errno, so its failures are told as
 // ENOMEM when an object could not be made and EIO otherwise.
-#include "platform/sha256.h"
+#include "platform/hash.h"
 
 #include <cerrno>
 #include <new>
@@ -9,7 +9,7 @@
 
 namespace platform {
 
-struct Sha256::State {
+struct Hash::State {
     ~State() {
         EVP_MD_CTX_free(context);
         EVP_MD_free(digest);
@@ -20,20 +20,22 @@ struct Sha256::State {
     EVP_MD_CTX* context = nullptr;
 };
 
-Sha256::Sha256() = default;
-Sha256::~Sha256() = default;
+Hash::Hash(HashAlgorithm algorithm) : m_algorithm(algorithm) {}
+Hash::~Hash() = default;
 
-bool Sha256::Begin() {
-    if (m_streaming) {
-        return true;
-    }
+std::size_t Hash::DigestLength() const {
+    return m_algorithm == HashAlgorithm::kSha256 ? 32 : 16;
+}
+
+bool Hash::Begin() {
     if (!m_state) {
         std::unique_ptr<State> state(new (std::nothrow) State);
         if (!state) {
             errno = ENOMEM;
             return false;
         }
-        state->digest = EVP_MD_fetch(nullptr, "SHA256", nullptr);
+        state->digest = EVP_MD_fetch(
+            nullptr, m_algorithm == HashAlgorithm::kSha256 ? "SHA256" : "MD5", nullptr);
         state->context = EVP_MD_CTX_new();
         if (state->digest == nullptr || state->context == nullptr) {
             errno = ENOMEM;
@@ -45,43 +47,24 @@ bool Sha256::Begin() {
         errno = EIO;
         return false;
     }
-    m_streaming = true;
-    m_failed = false;
     return true;
 }
 
-bool Sha256::Update(const void* data, std::size_t size) {
-    if (m_failed || !Begin()) {
-        m_failed = true;
-        return false;
-    }
-    if (EVP_DigestUpdate(m_state->context, data, size) != 1) {
+bool Hash::Update(const void* data, std::size_t size) {
+    if (!m_state || EVP_DigestUpdate(m_state->context, data, size) != 1) {
         errno = EIO;
-        m_failed = true;
         return false;
     }
     return true;
 }
 
-bool Sha256::Finish(std::string* hex) {
-    const bool failed = m_failed;
-    m_failed = false;
-    if (failed) {
-        m_streaming = false;
-        errno = EIO;
-        return false;
-    }
-    if (!Begin()) {
-        return false;
-    }
-    m_streaming = false;
-    unsigned char digest[EVP_MAX_MD_SIZE];
+bool Hash::End(unsigned char* digest) {
     unsigned int length = 0;
-    if (EVP_DigestFinal_ex(m_state->context, digest, &length) != 1 || length != 32) {
+    if (!m_state || EVP_DigestFinal_ex(m_state->context, digest, &length) != 1 ||
+        length != DigestLength()) {
         errno = EIO;
         return false;
     }
-    *hex = ToHex(digest, length);
     return true;
 }
 
