@@ -15,8 +15,8 @@ class BufferedReader {
 public:
     explicit BufferedReader(std::size_t bufferSize);
 
-    bool Open(const std::string& path) {
-        return Reset(m_file.Open(path, File::Access::kReadShareDenyWrite));
+    bool Open(const std::string& path, File::Access access = File::Access::kReadShareDenyWrite) {
+        return Reset(m_file.Open(path, access));
     }
     // Reads `size` bytes, fewer only at the end of the file: the count read, 0 at the end,
     // -1 on error. Short reads of the system are filled up, so blocks stay whole.
@@ -30,6 +30,11 @@ public:
     // empty and no read has failed, else null.
     File* Unbuffered() { return m_begin == m_end && !m_failed ? &m_file : nullptr; }
     bool Length(std::uint64_t* length) const { return m_file.Length(length); }
+    bool Stamp(FileStamp* stamp) const { return m_file.Stamp(stamp); }
+    // File::RemoveOpened: deletes the file, which `path` must still name, and closes it.
+    bool RemoveOpened(const std::string& path, const FileStamp& stamp) {
+        return m_file.RemoveOpened(path, stamp);
+    }
     std::string FileName() const { return m_file.FileName(); }
     bool Close() { return m_file.Close(); }
 

@@ -11,13 +11,13 @@ BufferedWriter::~BufferedWriter() {
     Close();
 }
 
-bool BufferedWriter::Create(const std::string& path) {
+bool BufferedWriter::Create(const std::string& path, File::Access access) {
     if (m_file.IsOpen() && !Close()) {
         return false;
     }
     m_used = 0;
     m_failed = false;
-    return m_file.Open(path, File::Access::kCreateWrite);
+    return m_file.Open(path, access);
 }
 
 bool BufferedWriter::Drain() {

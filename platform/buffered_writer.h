@@ -17,13 +17,16 @@ public:
     // about the result close it themselves.
     ~BufferedWriter();
 
-    // Creates the file, or empties it if it exists.
-    bool Create(const std::string& path);
+    // Creates the file in one of the ways File::Access names for creating (by default
+    // created, or emptied if it exists).
+    bool Create(const std::string& path, File::Access access = File::Access::kCreateWrite);
     bool Write(const void* data, std::size_t size);
     // Writes out the buffer, then copies up to `size` bytes from `source` inside the system
     // (File::CopyFrom). Once the system has refused, every later call of this writer
     // returns -1 at once, and the caller copies through buffers.
     std::int64_t CopyFrom(File& source, std::size_t size);
+    // Copies through buffers from now on: the system's copy proved unreliable here.
+    void RefuseCopy() { m_copyRefused = true; }
     // Writes out the buffer and forces the file's contents down to the medium.
     bool Flush();
     // Writes out the buffer and starts the file's contents on their way to the medium
@@ -34,6 +37,8 @@ public:
     // Writes out the buffer and closes the file; the file is closed even on failure.
     bool Close();
     bool IsOpen() const { return m_file.IsOpen(); }
+    // True when `path` still names the file being written (File::IsAt).
+    bool IsAt(const std::string& path) const { return m_file.IsAt(path); }
 
 private:
     bool Drain();

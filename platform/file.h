@@ -8,6 +8,27 @@
 
 namespace platform {
 
+// What tells a file apart from every other and tells whether it changed: the identity of
+// the file itself (not of a name for it), its length and the time it was last written.
+struct FileStamp {
+    std::uint64_t volume = 0;
+    std::uint64_t index = 0;
+    std::uint64_t length = 0;
+    std::int64_t modified = 0;  // in the system's own units
+    bool regular = true;        // a file on a disk, not a pipe or a device
+
+    bool SameFile(const FileStamp& other) const {
+        return volume == other.volume && index == other.index;
+    }
+    // The same file, neither written nor cut since.
+    bool Unchanged(const FileStamp& other) const {
+        return SameFile(other) && length == other.length && modified == other.modified;
+    }
+};
+
+// The stamp of the file or folder at `path`, without opening it for reading or writing.
+bool StampOf(const std::string& path, FileStamp* stamp);
+
 // The size of the read-ahead and write-behind buffers that files are read and written
 // through: large enough to make system calls rare. Where each call costs more, it is larger.
 extern const std::size_t kFileBufferSize;
@@ -21,6 +42,18 @@ public:
         kCreateWrite,
         // Write, no sharing; the file must exist and keeps its contents (used to flush it).
         kWriteExisting,
+        // As kReadShareDenyWrite, for a source deleted after use: kept from writers until
+        // RemoveOpened deletes it.
+        kReadDeletable,
+        // Read; other programs may read the file, and may replace or delete it meanwhile:
+        // for a file that others update by renaming a new one over it.
+        kReadReplaceable,
+        // Write, no sharing; the file must not exist yet and is created here, so that no
+        // other program's file of that name is ever taken over.
+        kCreateNew,
+        // As kCreateWrite, for a file of the program's own that a folder view should not
+        // show: hidden where the system hides files by an attribute (Windows).
+        kCreateHidden,
     };
 
     File() = default;
@@ -50,6 +83,13 @@ public:
     // Cuts the file back to its first `size` bytes.
     bool Truncate(std::uint64_t size);
     bool Length(std::uint64_t* length) const;
+    bool Stamp(FileStamp* stamp) const;
+    // True when `path` still names this open file: it was neither removed nor replaced.
+    bool IsAt(const std::string& path) const;
+    // Deletes the open file, whose stamp was just taken as `stamp` and which `path` must
+    // still name, and closes it. False, with the system's error set, when it could not be
+    // deleted; the file is closed either way.
+    bool RemoveOpened(const std::string& path, const FileStamp& stamp);
     // Closes the file; false when the system reports an error, which may be the first sign
     // of a failed write. The file is closed either way.
     bool Close();

@@ -23,6 +23,13 @@ bool RenameFile(const std::string& from, const std::string& to);
 // True when `path` names an existing file or folder.
 bool PathExists(const std::string& path);
 
+// Shows a file that kCreateHidden made hidden, before it takes its final name.
+bool Unhide(const std::string& path);
+
+// True when a file named `name` can be made in `folder` (made later if it does not exist
+// yet): the name is no longer than the file system there allows.
+bool NameFits(const std::string& folder, const std::string& name);
+
 // Makes the entries of a folder (created and removed names) durable where the system
 // needs that separately from the files' own data.
 bool FlushFolder(const std::string& folder);

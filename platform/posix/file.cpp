@@ -3,6 +3,7 @@
 #include "platform/file.h"
 
 #include <cerrno>
+#include <climits>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -25,10 +26,16 @@ bool File::Open(const std::string& path, Access access) {
     int flags = O_CLOEXEC;
     switch (access) {
         case Access::kReadShareDenyWrite:
+        case Access::kReadDeletable:
+        case Access::kReadReplaceable:
             flags |= O_RDONLY;
             break;
         case Access::kCreateWrite:
+        case Access::kCreateHidden:
             flags |= O_WRONLY | O_CREAT | O_TRUNC;
+            break;
+        case Access::kCreateNew:
+            flags |= O_WRONLY | O_CREAT | O_EXCL;
             break;
         case Access::kWriteExisting:
             flags |= O_WRONLY;
@@ -47,7 +54,7 @@ bool File::Open(const std::string& path, Access access) {
         errno = EISDIR;
         return false;
     }
-    if (access == Access::kReadShareDenyWrite) {
+    if (access == Access::kReadShareDenyWrite || access == Access::kReadDeletable) {
         ::posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
     }
     m_handle = fd;
@@ -114,6 +121,69 @@ bool File::Length(std::uint64_t* length) const {
     }
     *length = static_cast<std::uint64_t>(info.st_size);
     return true;
+}
+
+namespace {
+
+void ToStamp(const struct stat& info, FileStamp* stamp) {
+    stamp->volume = static_cast<std::uint64_t>(info.st_dev);
+    stamp->index = static_cast<std::uint64_t>(info.st_ino);
+    stamp->length = static_cast<std::uint64_t>(info.st_size);
+    stamp->modified =
+        static_cast<std::int64_t>(info.st_mtim.tv_sec) * 1000000000 + info.st_mtim.tv_nsec;
+    stamp->regular = S_ISREG(info.st_mode);
+}
+
+}  // namespace
+
+bool StampOf(const std::string& path, FileStamp* stamp) {
+    struct stat info;
+    if (::stat(path.c_str(), &info) != 0) {
+        return false;
+    }
+    ToStamp(info, stamp);
+    return true;
+}
+
+bool File::Stamp(FileStamp* stamp) const {
+    struct stat info;
+    if (::fstat(static_cast<int>(m_handle), &info) != 0) {
+        return false;
+    }
+    ToStamp(info, stamp);
+    return true;
+}
+
+bool File::IsAt(const std::string& path) const {
+    struct stat mine;
+    struct stat named;
+    if (::fstat(static_cast<int>(m_handle), &mine) != 0) {
+        return false;
+    }
+    if (mine.st_nlink == 0 || ::stat(path.c_str(), &named) != 0 || named.st_dev != mine.st_dev ||
+        named.st_ino != mine.st_ino) {
+        errno = ENOENT;
+        return false;
+    }
+    return true;
+}
+
+bool File::RemoveOpened(const std::string& path, const FileStamp& stamp) {
+    // The name is checked against the open file, so that a file put in its place meanwhile
+    // is never the one deleted.
+    FileStamp named;
+    bool removed = false;
+    if (StampOf(path, &named)) {
+        if (named.SameFile(stamp)) {
+            removed = ::unlink(path.c_str()) == 0;
+        } else {
+            errno = ENOENT;
+        }
+    }
+    const int error = errno;
+    Close();
+    errno = error;
+    return removed;
 }
 
 bool File::Close() {

@@ -1,6 +1,8 @@
 // Folder and file-name operations over POSIX calls; paths are UTF-8 with '/' as separator.
 #include "platform/file_system.h"
 
+#include <cerrno>
+#include <climits>
 #include <cstdio>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -25,6 +27,35 @@ bool RenameFile(const std::string& from, const std::string& to) {
 bool PathExists(const std::string& path) {
     struct stat info;
     return ::lstat(path.c_str(), &info) == 0;
+}
+
+bool Unhide(const std::string&) {
+    // A leading dot hides a file here, and the final name has none.
+    return true;
+}
+
+bool NameFits(const std::string& folder, const std::string& name) {
+    // The limit is the file system's; a folder not made yet will lie on the file system of
+    // the nearest folder above it that exists.
+    std::string existing = folder.empty() ? "." : folder;
+    long limit = -1;
+    for (;;) {
+        errno = 0;
+        limit = ::pathconf(existing.c_str(), _PC_NAME_MAX);
+        if (limit >= 0 || errno != ENOENT || existing == "." || existing == "/") {
+            break;
+        }
+        const std::string::size_type slash = existing.find_last_of('/', existing.size() - 2);
+        existing = slash == std::string::npos ? "." : slash == 0 ? "/" : existing.substr(0, slash);
+    }
+    if (limit < 0) {
+        limit = NAME_MAX;
+    }
+    if (name.size() > static_cast<std::size_t>(limit)) {
+        errno = ENAMETOOLONG;
+        return false;
+    }
+    return true;
 }
 
 bool FlushFolder(const std::string& folder) {

@@ -42,8 +42,27 @@ bool File::Open(const std::string& path, Access access) {
             share = FILE_SHARE_READ;
             flags |= FILE_FLAG_SEQUENTIAL_SCAN;
             break;
+        case Access::kReadDeletable:
+            // Sharing the right to delete lets this program take it later (RemoveOpened)
+            // while no one may write; programs that only read are let in as ever.
+            desired = GENERIC_READ;
+            share = FILE_SHARE_READ | FILE_SHARE_DELETE;
+            flags |= FILE_FLAG_SEQUENTIAL_SCAN;
+            break;
+        case Access::kReadReplaceable:
+            desired = GENERIC_READ;
+            share = FILE_SHARE_READ | FILE_SHARE_DELETE;
+            break;
         case Access::kCreateWrite:
             disposition = CREATE_ALWAYS;
+            break;
+        case Access::kCreateNew:
+            disposition = CREATE_NEW;
+            break;
+        case Access::kCreateHidden:
+            // Replacing a hidden file takes the hidden attribute in the request.
+            disposition = CREATE_ALWAYS;
+            flags = FILE_ATTRIBUTE_HIDDEN;
             break;
         case Access::kWriteExisting:
             break;
@@ -116,6 +135,84 @@ bool File::Length(std::uint64_t* length) const {
     }
     *length = static_cast<std::uint64_t>(size.QuadPart);
     return true;
+}
+
+namespace {
+
+bool StampOfHandle(HANDLE handle, FileStamp* stamp) {
+    BY_HANDLE_FILE_INFORMATION info;
+    if (!::GetFileInformationByHandle(handle, &info)) {
+        return false;
+    }
+    stamp->volume = info.dwVolumeSerialNumber;
+    stamp->index = (std::uint64_t{info.nFileIndexHigh} << 32) | info.nFileIndexLow;
+    stamp->length = (std::uint64_t{info.nFileSizeHigh} << 32) | info.nFileSizeLow;
+    stamp->modified =
+        static_cast<std::int64_t>((std::uint64_t{info.ftLastWriteTime.dwHighDateTime} << 32) |
+                                  info.ftLastWriteTime.dwLowDateTime);
+    stamp->regular = ::GetFileType(handle) == FILE_TYPE_DISK &&
+                     (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
+    return true;
+}
+
+}  // namespace
+
+bool StampOf(const std::string& path, FileStamp* stamp) {
+    // Opened for no access at all, which no sharing mode of another program refuses.
+    HANDLE handle =
+        ::CreateFileA(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                      nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) {
+        return false;
+    }
+    const bool stamped = StampOfHandle(handle, stamp);
+    const DWORD error = ::GetLastError();
+    ::CloseHandle(handle);
+    ::SetLastError(error);
+    return stamped;
+}
+
+bool File::Stamp(FileStamp* stamp) const {
+    return StampOfHandle(AsHandle(m_handle), stamp);
+}
+
+bool File::IsAt(const std::string& path) const {
+    FileStamp mine;
+    FileStamp named;
+    if (!Stamp(&mine) || !StampOf(path, &named)) {
+        return false;
+    }
+    if (!mine.SameFile(named)) {
+        ::SetLastError(ERROR_FILE_NOT_FOUND);
+        return false;
+    }
+    return true;
+}
+
+bool File::RemoveOpened(const std::string& path, const FileStamp& stamp) {
+    // A second handle, for deleting, keeps writers out as the first did; the name is
+    // checked against the open file through it, so that a file put in its place meanwhile
+    // is never the one deleted. The file leaves when the last handle closes.
+    HANDLE deleter = ::CreateFileA(path.c_str(), DELETE, FILE_SHARE_READ | FILE_SHARE_DELETE,
+                                   nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    bool removed = false;
+    DWORD error = ::GetLastError();
+    if (deleter != INVALID_HANDLE_VALUE) {
+        FileStamp named;
+        if (!StampOfHandle(deleter, &named)) {
+            error = ::GetLastError();
+        } else if (!named.SameFile(stamp)) {
+            error = ERROR_FILE_NOT_FOUND;
+        } else {
+            Close();
+            removed = ::DeleteFileA(path.c_str()) != 0;
+            error = ::GetLastError();
+        }
+        ::CloseHandle(deleter);
+    }
+    Close();
+    ::SetLastError(error);
+    return removed;
 }
 
 bool File::Close() {

@@ -3,6 +3,8 @@
 
 #include <windows.h>
 
+#include "platform/win32/wide_text.h"
+
 namespace platform {
 
 const char kPathSeparator = '\\';
@@ -22,6 +24,32 @@ bool RenameFile(const std::string& from, const std::string& to) {
 
 bool PathExists(const std::string& path) {
     return ::GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+bool Unhide(const std::string& path) {
+    const DWORD attributes = ::GetFileAttributesA(path.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES) {
+        return false;
+    }
+    if ((attributes & FILE_ATTRIBUTE_HIDDEN) == 0) {
+        return true;
+    }
+    const DWORD shown = attributes & ~DWORD{FILE_ATTRIBUTE_HIDDEN};
+    return ::SetFileAttributesA(path.c_str(), shown != 0 ? shown : FILE_ATTRIBUTE_NORMAL) != 0;
+}
+
+bool NameFits(const std::string&, const std::string& name) {
+    // Every Windows file system with long names allows 255 UTF-16 units in one name.
+    constexpr std::size_t kMaxNameUnits = 255;
+    std::wstring wide;
+    if (!ToWide(CP_ACP, name, &wide)) {
+        return false;
+    }
+    if (wide.size() > kMaxNameUnits) {
+        ::SetLastError(ERROR_FILENAME_EXCED_RANGE);
+        return false;
+    }
+    return true;
 }
 
 bool FlushFolder(const std::string&) {

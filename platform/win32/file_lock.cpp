@@ -1,0 +1,38 @@
+// The lock through LockFileEx on the lock file's first byte; the system releases it when the
+// handle closes, also when the program ends.
+#include "platform/file_lock.h"
+
+#include <windows.h>
+
+namespace platform {
+
+bool FileLock::Acquire(const std::string& path) {
+    Release();
+    HANDLE handle = ::CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE,
+                                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                  OPEN_ALWAYS, FILE_ATTRIBUTE_HIDDEN, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) {
+        return false;
+    }
+    OVERLAPPED at = {};
+    if (!::LockFileEx(handle, LOCKFILE_EXCLUSIVE_LOCK, 0, 1, 0, &at)) {
+        const DWORD error = ::GetLastError();
+        ::CloseHandle(handle);
+        ::SetLastError(error);
+        return false;
+    }
+    m_handle = reinterpret_cast<std::intptr_t>(handle);
+    return true;
+}
+
+void FileLock::Release() {
+    if (m_handle != -1) {
+        HANDLE handle = reinterpret_cast<HANDLE>(m_handle);
+        OVERLAPPED at = {};
+        ::UnlockFileEx(handle, 0, 1, 0, &at);
+        ::CloseHandle(handle);
+        m_handle = -1;
+    }
+}
+
+}  // namespace platform
