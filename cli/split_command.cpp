@@ -3,32 +3,30 @@
 #include <cstdio>
 #include <string>
 
-#include "cli/checksum_watcher.h"
 #include "cli/commands.h"
+#include "cli/job_messages.h"
 #include "cli/job_runner.h"
 #include "cli/progress_line.h"
 #include "cli/report.h"
+#include "engine/job_paths.h"
 #include "engine/target_rules.h"
 #include "platform/file.h"
-#include "platform/folder_listing.h"
-#include "platform/system_error.h"
+#include "sums/checksum_line.h"
+#include "sums/split_sums_writer.h"
+#include "sums/sums_file.h"
 
 namespace cli {
 
 namespace {
 
-// The engine keeps no reason for a failed write. A target folder that cannot be listed
-// (not made, or a file in the way) gives the system's; otherwise the likely causes are
-// named.
-void ReportTargetError(const std::string& target) {
-    std::string withSeparator = InFolder(target, "");
-    platform::FolderListing listing;
-    if (!listing.Start(withSeparator)) {
-        ReportError(target, platform::LastSystemError());
-        return;
-    }
-    listing.Close();
-    ReportError(target, "the pieces could not be written (disk full, or no permission?)");
+// The list of the folder the pieces go to, its lock or its temporary file would be changed
+// by the split that reads it.
+bool IsListOfTarget(const std::string& file, const std::string& target) {
+    platform::FileStamp folder;
+    platform::FileStamp targetFolder;
+    return sums::IsSumsFileName(LastComponent(file)) &&
+           platform::StampOf(FolderOf(file), &folder) && platform::StampOf(target, &targetFolder) &&
+           folder.SameFile(targetFolder);
 }
 
 }  // namespace
@@ -41,57 +39,53 @@ int SplitCommand(const Arguments& arguments) {
                           ": its name has no extension, so no folder is proposed for the "
                           "pieces; give one with -o DIR");
     }
-    // Opened here as well as by the job, so that a missing or unreadable file is named with
-    // the system's reason, and its length is known for the progress.
-    std::uint64_t length = 0;
-    {
-        platform::File source;
-        if (!source.Open(file, platform::File::Access::kReadShareDenyWrite) ||
-            !source.Length(&length)) {
-            ReportError(file, platform::LastSystemError());
-            return kExitSource;
-        }
-        source.Close();
+    if (IsListOfTarget(file, target)) {
+        return UsageError(sums::PrintableName(file) +
+                          ": is the checksum list of the folder the pieces go to; split a "
+                          "copy, or into another folder");
     }
 
-    SplitSumsWriter sums;  // outlives the runner, whose worker calls it
+    sums::SplitSumsWriter sums(arguments.writeSums);  // outlives the runner's worker
     std::string reason;
-    if (arguments.writeSums && !sums.Start(&reason)) {
+    if (!sums.Start(&reason)) {
         ReportError(target, "cannot start hashing: " + reason);
         return kExitTarget;
     }
     ProgressLine progress(stderr, ShowProgress(arguments));
-    JobRunner runner(&progress, arguments.deleteSource, arguments.writeSums ? &sums : nullptr);
+    JobRunner runner(&progress, arguments.deleteSource, &sums);
     CJobController& controller = runner.Controller();
     JobEnd end;
     const bool ran = runner.Run(
         [&] { return controller.StartSplit(target.c_str(), file.c_str(), arguments.pieceSize); },
         [&](std::uint64_t pieces) {
-            return JobSize{length, pieces};
+            return JobSize{controller.m_nBytesExpected.load(), pieces};
         },
         &end);
     if (!ran) {
         return kExitTarget;
     }
+    const JobReport& report = controller.LastReport();
+    const std::uint64_t length = controller.m_nBytesCopied.load();
     switch (end.result) {
         case JOB_OK:
             progress.Finish("split " + file + " into " + std::to_string(end.pieces) +
                             " pieces in " + target + ": " +
                             FormatTransfer(length, progress.Elapsed()) +
                             (arguments.writeSums ? ", with SHA256SUMS" : ""));
-            return kExitOk;
+            return ReportNotDeleted(report) ? kExitSource : kExitOk;
         case JOB_ABORTED:
-            ReportLine("interrupted: " + file + " is unchanged; " + std::to_string(end.pieces) +
-                       " of its pieces were finished in " + target);
+            ReportError(sums::PrintableName(file), "interrupted: it is unchanged; " +
+                                                       std::to_string(end.pieces) +
+                                                       " of its pieces were finished in " + target);
             return kExitInterrupted;
         case JOB_SOURCE_ERROR:
-            ReportError(file, "could not be read to its end");
+            ReportProblem(report);
             return kExitSource;
         default:
             if (!sums.FailedPath().empty()) {
-                ReportError(sums.FailedPath(), sums.FailureReason());
+                ReportError(sums::PrintableName(sums.FailedPath()), sums.FailureReason());
             } else {
-                ReportTargetError(target);
+                ReportProblem(report);
             }
             return kExitTarget;
     }

@@ -7,10 +7,6 @@ CopyEnd CopyBlocks(platform::BufferedReader& from,
                    const CopyHooks& hooks,
                    std::uint64_t* copied) {
     *copied = 0;
-    // The output ends where the block that reaches the limit ends, as it does block by block.
-    const std::uint64_t end = limit > UINT64_MAX - (kBlockSize - 1)
-                                  ? UINT64_MAX
-                                  : (limit + kBlockSize - 1) / kBlockSize * kBlockSize;
     const auto count = [&hooks, copied](std::size_t size) {
         *copied += size;
         if (hooks.counter != nullptr) {
@@ -21,14 +17,38 @@ CopyEnd CopyBlocks(platform::BufferedReader& from,
         if (!hooks.keepGoing()) {
             return CopyEnd::kStopped;
         }
-        const std::uint64_t room = end - *copied;
+        const std::uint64_t room = limit - *copied;
+        if (room == 0) {
+            return CopyEnd::kLimitReached;
+        }
         platform::File* source = hooks.written ? nullptr : from.Unbuffered();
         if (source != nullptr) {
             const std::int64_t got =
                 to.CopyFrom(*source, room < kSystemCopyChunk ? static_cast<std::size_t>(room)
                                                              : kSystemCopyChunk);
+            // Some kernels and file systems copy nothing before the end, so an end the
+            // system's copy reports is confirmed by a read below; where the read finds
+            // bytes, the system's copy is not used again.
             if (got == 0) {
-                return CopyEnd::kSourceEnd;
+                const std::int64_t read = from.Read(block, 1);
+                if (read == 0) {
+                    return CopyEnd::kSourceEnd;
+                }
+                to.RefuseCopy();
+                if (read < 0) {
+                    return CopyEnd::kReadFailed;
+                }
+                if (!to.Write(block, 1)) {
+                    return CopyEnd::kWriteFailed;
+                }
+                if (hooks.written) {
+                    hooks.written(block, 1);
+                }
+                count(1);
+                if (*copied >= limit) {
+                    return CopyEnd::kLimitReached;
+                }
+                continue;
             }
             if (got > 0) {
                 count(static_cast<std::size_t>(got));

@@ -13,7 +13,7 @@
 constexpr std::size_t kBlockSize = 4096;
 
 enum class CopyEnd {
-    kLimitReached,  // the output has received `limit` bytes or more
+    kLimitReached,  // the output has received `limit` bytes
     kSourceEnd,     // a read returned 0 bytes
     kStopped,       // the stop test said no
     kReadFailed,
@@ -35,9 +35,9 @@ struct CopyHooks {
     std::atomic<std::uint64_t>* counter = nullptr;
 };
 
-// Copies blocks from `from` to `to` until one of the ends above. Each read asks for a whole
-// block, so the output may run past `limit` to the end of the block that reaches it.
-// `block` holds kBlockSize bytes. `copied` receives the bytes written by this call.
+// Copies blocks from `from` to `to` until one of the ends above, never more than `limit`
+// bytes (a whole block at a time until the last, which may be shorter). `block` holds
+// kBlockSize bytes. `copied` receives the bytes written by this call.
 // Where the system can copy between the two files and nobody watches the bytes, it copies
 // them in chunks of up to kSystemCopyChunk with the same ends, a stop test before each;
 // where it cannot, or fails, the copy goes on through the buffers.

@@ -28,6 +28,7 @@ void CJobController::ResetJob() {
     m_strTarget.clear();
     m_nPieceSize = 0;
     m_bSplit = true;
+    m_joinOptions = JoinOptions();
     m_bContinue = true;
     m_bBusy = false;
 }
@@ -62,13 +63,15 @@ bool CJobController::StartSplit(const char* target, const char* source, std::uin
         m_nPieceSize = pieceSize;
         m_bSplit = true;
         m_nBytesCopied = 0;
+        m_nBytesExpected = 0;
+        m_report = JobReport();
         m_bBusy = true;
     }
     m_hWakeEvent.Signal();
     return true;
 }
 
-bool CJobController::StartJoin(const char* target, const char* source) {
+bool CJobController::StartJoin(const char* target, const char* source, const JoinOptions& options) {
     if (!m_pWorker) {
         return false;
     }
@@ -80,7 +83,10 @@ bool CJobController::StartJoin(const char* target, const char* source) {
         m_strSource = source;
         m_strTarget = target;
         m_bSplit = false;
+        m_joinOptions = options;
         m_nBytesCopied = 0;
+        m_nBytesExpected = 0;
+        m_report = JobReport();
         m_bBusy = true;
     }
     m_hWakeEvent.Signal();
@@ -146,6 +152,19 @@ void CJobController::PostStopped(int lastFinished) {
     if (!m_bShutdown) {
         Post(WM_JOB_DONE, JOB_ABORTED, lastFinished);
     }
+}
+
+void CJobController::Fail(JobResult result,
+                          int lastFinished,
+                          JobReport::Problem problem,
+                          const std::string& path,
+                          const std::string& reason,
+                          int piece) {
+    m_report.problem = problem;
+    m_report.path = path;
+    m_report.reason = reason;
+    m_report.piece = piece;
+    Post(WM_JOB_DONE, result, lastFinished);
 }
 
 void CJobController::Post(unsigned message, std::uintptr_t wParam, std::intptr_t lParam) {

@@ -16,11 +16,21 @@
 #include <thread>
 
 #include "engine/block_copy.h"
+#include "engine/deletion_batch.h"
 #include "engine/hold_gate.h"
 #include "engine/job_notifications.h"
 #include "engine/job_observer.h"
+#include "engine/job_report.h"
 #include "platform/notify.h"
 #include "platform/wake_event.h"
+
+// How a join writes its output, beyond the paths.
+struct JoinOptions {
+    // Under a hidden name beside the output (StagingName), renamed to the output's name only
+    // once it is whole, flushed and accepted by the observer; a failure that deleted no
+    // piece removes it.
+    bool staged = false;
+};
 
 class CJobController {
 public:
@@ -35,7 +45,9 @@ public:
     // Queues a job unless one is pending or running. The paths are copied. A piece size of
     // 0 is refused, and so is every job when the worker could not be started.
     bool StartSplit(const char* target, const char* source, std::uint32_t pieceSize);
-    bool StartJoin(const char* target, const char* source);
+    bool StartJoin(const char* target,
+                   const char* source,
+                   const JoinOptions& options = JoinOptions());
 
     // Holds the job at its next stop test; true when a job is pending or running.
     bool Pause();
@@ -52,6 +64,14 @@ public:
     // is pending or running; the observer must outlive those jobs.
     void SetObserver(JobObserver* observer) { m_pObserver = observer; }
 
+    // The time as the jobs tell it, for the age of a batch of pieces waiting for deletion
+    // (steady_clock unless set). Called while no job is pending or running.
+    void SetClock(DeletionBatch::Clock clock) { m_clock = std::move(clock); }
+
+    // What the last job found beyond its result code. Read once its WM_JOB_DONE has
+    // arrived, until the next start command.
+    const JobReport& LastReport() const { return m_report; }
+
     // A job is pending or running. Read by the owner at any time.
     std::atomic<bool> m_bBusy{false};
     // Delete-after-use option, written by the owner at any time; a job reads it at the
@@ -60,6 +80,11 @@ public:
     // Bytes the current or last job has copied so far, for a display of its progress within
     // a piece. Cleared when a job is accepted.
     std::atomic<std::uint64_t> m_nBytesCopied{0};
+    // Bytes the current job will copy, known when it posts WM_JOB_RANGE: the source's
+    // length for a split (kUnknownLength for a source that is no file on a disk, such as a
+    // pipe, read to its end), the pieces' lengths for a join.
+    std::atomic<std::uint64_t> m_nBytesExpected{0};
+    static constexpr std::uint64_t kUnknownLength = ~std::uint64_t{0};
 
 private:
     void ResetJob();
@@ -72,12 +97,20 @@ private:
     // Posts WM_JOB_DONE for a job that was asked to stop, unless the controller is being
     // torn down.
     void PostStopped(int lastFinished);
+    // Posts WM_JOB_DONE with `result`, having noted in the report what went wrong.
+    void Fail(JobResult result,
+              int lastFinished,
+              JobReport::Problem problem,
+              const std::string& path,
+              const std::string& reason = std::string(),
+              int piece = 0);
     void Post(unsigned message, std::uintptr_t wParam, std::intptr_t lParam);
 
     std::string m_strSource;
     std::string m_strTarget;
     std::uint32_t m_nPieceSize = 0;
     bool m_bSplit = true;
+    JoinOptions m_joinOptions;
     std::atomic<bool> m_bContinue{true};
     std::atomic<bool> m_bShutdown{false};
     bool m_bHeld = false;  // user-interface thread only
@@ -89,6 +122,8 @@ private:
     std::unique_ptr<std::thread> m_pWorker;
     std::atomic<JobObserver*> m_pObserver{nullptr};
     JobObserver* m_pJobObserver = nullptr;  // the running job's, worker thread only
+    JobReport m_report;  // written by the running job, read by the owner after its end
+    DeletionBatch::Clock m_clock = std::chrono::steady_clock::now;
     // The copy loop's hooks for a job nobody watches (or whose observer needs no bytes),
     // which lets the system copy the bytes itself, and for a watched one, whose bytes all
     // pass the observer.

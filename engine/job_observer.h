@@ -1,8 +1,8 @@
 // What a front end may watch of a job beyond its notifications: the bytes it copies, and the
-// moments before it reports a piece, deletes anything or names its output. The command line
-// checks checksums here; the dialog watches nothing. Every call comes from the worker
-// thread, which waits for it, so an observer can hold the job back until its own work on
-// the bytes has caught up.
+// moments before it reports a piece, deletes anything or names its output. Checksums are
+// written and checked here; an observer watches and vetoes, it never names files. Every call comes
+// from the worker thread, which waits for it, so an observer can hold the job back until its own
+// work on the bytes has caught up.
 #pragma once
 
 #include <cstddef>
@@ -18,15 +18,11 @@ public:
 
     // The join has found and checked pieces of these lengths, 1 to N, for `outputName`,
     // and has made nothing yet. JOB_OK lets it go on; another result ends the job with that
-    // result. `stagingName` holds `outputName`; set to another name, the output is written
-    // under it in the target folder until it is complete, flushed and accepted by Finished,
-    // and only then renamed to `outputName`.
+    // result.
     virtual JobResult JoinStarts(const std::string& outputName,
-                                 const std::vector<std::uint64_t>& pieceLengths,
-                                 std::string* stagingName) {
+                                 const std::vector<std::uint64_t>& pieceLengths) {
         (void)outputName;
         (void)pieceLengths;
-        (void)stagingName;
         return JOB_OK;
     }
 
@@ -44,10 +40,10 @@ public:
     virtual JobResult PieceDone(int number) = 0;
 
     // Every piece has been copied into `folder` (split: the pieces, closed, and flushed when
-    // the source is to be deleted; join: the staged output, flushed and closed). `fileName`
-    // is the source's name (split) or the output's name (join). Called before the source is
-    // deleted or the output renamed; a result other than JOB_OK ends the job with it and
-    // nothing more is deleted.
+    // the source is to be deleted; join: the output, flushed when staged, and closed).
+    // `fileName` is the source's name (split) or the output's name (join). Called before
+    // the source is deleted or a staged output renamed; a result other than JOB_OK ends the
+    // job with it and nothing more is deleted.
     virtual JobResult Finished(const std::string& folder,
                                const std::string& fileName,
                                int pieces) = 0;

@@ -1,6 +1,7 @@
 #include "engine/job_paths.h"
 
 #include <climits>
+#include <cstdint>
 #include <cstring>
 
 #include "platform/code_page.h"
@@ -88,6 +89,20 @@ std::vector<std::string> CreateFolderChain(const std::string& folder) {
 
 std::string PieceName(int number, const std::string& fileName) {
     return std::to_string(number) + kMarker + fileName;
+}
+
+std::string StagingName(const std::string& outputName) {
+    // FNV-1a: stable between runs and builds, which a later join relies on.
+    std::uint64_t hash = 0xcbf29ce484222325u;
+    for (unsigned char c : outputName) {
+        hash = (hash ^ c) * 0x100000001b3u;
+    }
+    static const char kDigits[] = "0123456789abcdef";
+    std::string name = ".secanto-";
+    for (int shift = 60; shift >= 0; shift -= 4) {
+        name.push_back(kDigits[(hash >> shift) & 15]);
+    }
+    return name + ".part";
 }
 
 bool NameAfterMarker(const std::string& pieceName, std::string* fileName) {

@@ -36,6 +36,11 @@ std::string PieceName(int number, const std::string& fileName);
 // name holds no "__".
 bool NameAfterMarker(const std::string& pieceName, std::string* fileName);
 
+// The name a join writes its output under until the output is whole, in the output's
+// folder: short whatever the output's name (a fixed prefix and a hash of that name), so
+// that it always fits, and the same for the same name, so that a later join finds it.
+std::string StagingName(const std::string& outputName);
+
 // Parses a name made by PieceName for `fileName`, matched as the file system matches names;
 // false for any other name, numbers with a sign or leading zeros included.
 bool ParsePieceNumber(const std::string& name, const std::string& fileName, int* number);

@@ -1,11 +1,9 @@
 // The join job: the numbered pieces in a folder appended, in number order, to one file.
-#include <chrono>
 #include <cstdint>
-#include <functional>
-#include <utility>
 #include <vector>
 
 #include "engine/block_copy.h"
+#include "engine/deletion_batch.h"
 #include "engine/folder_flush.h"
 #include "engine/job_controller.h"
 #include "engine/job_observer.h"
@@ -13,11 +11,15 @@
 #include "engine/piece_set.h"
 #include "platform/file_system.h"
 #include "platform/folder_listing.h"
+#include "platform/system_error.h"
+
+using Problem = JobReport::Problem;
 
 namespace {
 
 struct Listing {
     bool complete = false;               // read to its end without error
+    std::string reason;                  // why not, in the system's words
     int matches = 0;                     // entries whose name contains "__"
     std::string lastMatch;               // the last of them, in listing order
     std::vector<std::string> fileNames;  // the matches that are files, not folders
@@ -27,6 +29,7 @@ Listing ListMatches(const std::string& folder) {
     Listing result;
     platform::FolderListing listing;
     if (!listing.Start(folder)) {
+        result.reason = platform::LastSystemError();
         return result;
     }
     platform::FolderListing::Entry entry;
@@ -43,76 +46,68 @@ Listing ListMatches(const std::string& folder) {
         }
     }
     result.complete = !listing.Failed();
+    if (!result.complete) {
+        result.reason = platform::LastSystemError();
+    }
     listing.Close();
     return result;
 }
 
-// The highest piece number of `fileName` among `names` when the numbers found are exactly
-// 1 to that number, else 0.
-int CompleteSet(const std::vector<std::string>& names, const std::string& fileName) {
-    const std::vector<int> numbers = PieceNumbers(names, fileName);
-    return FirstMissingPiece(numbers) == 0 ? numbers.back() : 0;
-}
+enum class PieceCopy { kCopied, kStopped, kReadFailed, kWriteFailed, kChanged };
 
 // Copies a piece that must still hold exactly the `length` bytes it held when the set was
-// checked: kSourceEnd when it did, kReadFailed when it has grown or shrunk since.
-CopyEnd CopyPiece(platform::BufferedReader& piece,
-                  platform::BufferedWriter& output,
-                  std::uint64_t length,
-                  char* block,
-                  const CopyHooks& hooks) {
+// checked.
+PieceCopy CopyPiece(platform::BufferedReader& piece,
+                    platform::BufferedWriter& output,
+                    std::uint64_t length,
+                    char* block,
+                    const CopyHooks& hooks) {
     std::uint64_t copied = 0;
-    const CopyEnd end = CopyBlocks(piece, output, length, block, hooks, &copied);
-    if (end != CopyEnd::kLimitReached && end != CopyEnd::kSourceEnd) {
-        return end;
+    switch (CopyBlocks(piece, output, length, block, hooks, &copied)) {
+        case CopyEnd::kStopped:
+            return PieceCopy::kStopped;
+        case CopyEnd::kReadFailed:
+            return PieceCopy::kReadFailed;
+        case CopyEnd::kWriteFailed:
+            return PieceCopy::kWriteFailed;
+        case CopyEnd::kSourceEnd:
+        case CopyEnd::kLimitReached:
+            break;
     }
     char probe;
-    return copied == length && piece.Read(&probe, 1) == 0 ? CopyEnd::kSourceEnd
-                                                          : CopyEnd::kReadFailed;
+    const std::int64_t more = piece.Read(&probe, 1);
+    return more < 0                        ? PieceCopy::kReadFailed
+           : copied == length && more == 0 ? PieceCopy::kCopied
+                                           : PieceCopy::kChanged;
 }
-
-// With delete-after-use, joined pieces wait for one flush of the output to cover a batch of
-// them before they go: every 64 MiB or half a second of joining, not after every piece.
-constexpr std::uint64_t kBatchBytes = std::uint64_t{64} << 20;
-constexpr std::chrono::milliseconds kBatchAge{500};
-
-struct PendingPieces {
-    std::vector<std::pair<std::string, std::uint64_t>> pieces;  // paths and lengths
-    std::uint64_t bytes = 0;
-    std::chrono::steady_clock::time_point since;
-
-    void Add(const std::string& path, std::uint64_t length) {
-        if (pieces.empty()) {
-            since = std::chrono::steady_clock::now();
-        }
-        pieces.emplace_back(path, length);
-        bytes += length;
-    }
-    bool Due() const {
-        return bytes >= kBatchBytes || std::chrono::steady_clock::now() - since >= kBatchAge;
-    }
-};
 
 }  // namespace
 
 void CJobController::RunJoin() {
     std::string source = m_strSource;
     std::string target = m_strTarget;
+    const bool staged = m_joinOptions.staged;
     AppendSeparator(&source);
 
-    const Listing listing = ListMatches(source);
-    std::string outputName;
     // Refuse a set with a gap or without piece 1 before anything is created, rather than
     // join a short file and call it a success. A listing cut short by an error could hide
     // pieces or name the wrong file, so it is refused too.
-    const int highest =
-        listing.complete && listing.matches > 0 && NameAfterMarker(listing.lastMatch, &outputName)
-            ? CompleteSet(listing.fileNames, outputName)
-            : 0;
-    if (highest == 0) {
-        Post(WM_JOB_DONE, JOB_SOURCE_ERROR, 0);
-        return;
+    const Listing listing = ListMatches(source);
+    std::string outputName;
+    if (!listing.complete || listing.matches == 0 ||
+        !NameAfterMarker(listing.lastMatch, &outputName)) {
+        return Fail(JOB_SOURCE_ERROR, 0, Problem::kNoPieces, m_strSource, listing.reason);
     }
+    // No file can have these names; the output would be the target folder itself.
+    if (outputName.empty() || outputName == "." || outputName == "..") {
+        return Fail(JOB_TARGET_ERROR, 0, Problem::kBadName, source + listing.lastMatch);
+    }
+    const std::vector<int> numbers = PieceNumbers(listing.fileNames, outputName);
+    if (const int missing = FirstMissingPiece(numbers)) {
+        return Fail(JOB_SOURCE_ERROR, 0, Problem::kMissingPiece,
+                    source + PieceName(missing, outputName), std::string(), missing);
+    }
+    const int highest = numbers.back();
 
     // Every piece must open, and the pieces must fit together, before the output is
     // created, so that a join that cannot give back the original (a piece held by another
@@ -120,30 +115,31 @@ void CJobController::RunJoin() {
     // output's name and the pieces alone. Piece 1 stays open for the copy.
     platform::BufferedReader piece(platform::kFileBufferSize);
     std::vector<std::uint64_t> lengths(static_cast<std::size_t>(highest));
+    std::uint64_t total = 0;
     for (int number = highest; number >= 1; --number) {
-        if (!piece.Open(source + PieceName(number, outputName)) ||
-            !piece.Length(&lengths[static_cast<std::size_t>(number - 1)])) {
+        const std::string path = source + PieceName(number, outputName);
+        std::uint64_t& length = lengths[static_cast<std::size_t>(number - 1)];
+        if (!piece.Open(path) || !piece.Length(&length)) {
+            const std::string reason = platform::LastSystemError();
             piece.Close();
-            Post(WM_JOB_DONE, JOB_SOURCE_ERROR, 0);
-            return;
+            return Fail(JOB_SOURCE_ERROR, 0, Problem::kUnreadable, path, reason);
         }
+        total += length;
         if (number > 1) {
             piece.Close();
         }
     }
-    if (FirstMisfit(lengths) != 0) {
+    if (const int misfit = FirstMisfit(lengths)) {
         piece.Close();
-        Post(WM_JOB_DONE, JOB_SOURCE_ERROR, 0);
-        return;
+        return Fail(JOB_SOURCE_ERROR, 0, Problem::kMisfit, source + PieceName(misfit, outputName),
+                    std::string(), misfit);
     }
     JobObserver* const observer = m_pJobObserver;
-    std::string writtenName = outputName;
     if (observer != nullptr) {
-        const JobResult verdict = observer->JoinStarts(outputName, lengths, &writtenName);
+        const JobResult verdict = observer->JoinStarts(outputName, lengths);
         if (verdict != JOB_OK) {
             piece.Close();
-            Post(WM_JOB_DONE, verdict, 0);
-            return;
+            return Fail(verdict, 0, Problem::kVetoed, source);
         }
     }
     // The folders are made from the target as given, as the split makes them, so that a
@@ -151,116 +147,164 @@ void CJobController::RunJoin() {
     const std::vector<std::string> grown = CreateFolderChain(target);
     AppendSeparator(&target);
     const std::string outputPath = target + outputName;
-    const std::string writtenPath = target + writtenName;
-    const bool staged = writtenPath != outputPath;
+    const std::string writtenPath = staged ? target + StagingName(outputName) : outputPath;
     platform::BufferedWriter output(platform::kFileBufferSize);
-    if (!output.Create(writtenPath)) {
+    if (!output.Create(writtenPath, staged ? platform::File::Access::kCreateHidden
+                                           : platform::File::Access::kCreateWrite)) {
+        const std::string reason = platform::LastSystemError();
         piece.Close();
-        Post(WM_JOB_DONE, JOB_TARGET_ERROR, 0);
-        return;
+        return Fail(JOB_TARGET_ERROR, 0, Problem::kUnwritable, writtenPath, reason);
     }
+    m_nBytesExpected = total;
     Post(WM_JOB_RANGE, static_cast<std::uintptr_t>(listing.matches), 0);
 
     char block[kBlockSize];
     int lastFinished = 0;
-    std::uint64_t durable = 0;  // bytes of the pieces deleted, flushed in the output
-    bool deleting = false;      // pieces have been set aside for deletion
-    bool deletedAny = false;
-    bool deleteFailed = false;
-    PendingPieces pending;
-    // Makes the output durable, then deletes and reports the pieces it now holds. After a
-    // deletion fails no further piece is deleted, so that the pieces left are always the
-    // last ones, which the output's durable bytes precede.
-    auto settle = [&]() {
-        if (pending.pieces.empty()) {
-            return true;
-        }
-        if (!output.Flush() || !(deletedAny || FlushFolders(target, grown))) {
-            return false;
-        }
-        for (const auto& [path, length] : pending.pieces) {
-            if (!deleteFailed && platform::RemoveFile(path)) {
-                deletedAny = true;
-                durable += length;
-            } else {
-                deleteFailed = true;
-            }
-            ++lastFinished;
-            Post(WM_JOB_PROGRESS, 0, lastFinished);
-        }
-        pending = PendingPieces();
-        return true;
+    std::uint64_t written = 0;  // bytes of the pieces joined
+    bool foldersFlushed = false;
+    DeletionBatch batch(m_clock);
+    const auto report = [&](int number) {
+        lastFinished = number;
+        Post(WM_JOB_PROGRESS, 0, number);
     };
-    // Every early end closes the output. Once pieces are being deleted, the output is cut
-    // back to the pieces gone, so that it and the pieces left give the original exactly;
-    // otherwise it keeps what it holds. (Closed, it holds every piece already.) A staged
-    // output goes too, unless it holds the only copy of pieces already deleted.
-    auto end = [&](bool stopped, JobResult result) {
-        const bool cut = !deleting || !output.IsOpen() || output.Truncate(durable);
+    // Every early end closes the output. Once pieces have been queued for deletion it is
+    // cut back to the end of the last piece deleted (DeletionBatch), so that it keeps every
+    // deleted piece's bytes and, while the pieces deleted are the first ones, it and the
+    // pieces left give the original exactly. (Closed, it holds every piece already.) A
+    // staged output goes too, unless it holds the only copy of a piece deleted.
+    const auto end = [&](bool stopped, JobResult result, Problem problem, const std::string& path,
+                         const std::string& reason) {
+        piece.Close();
+        const bool cut = !batch.Engaged() || !output.IsOpen() || output.Truncate(batch.KeepEnd());
+        const std::string cutReason = cut ? std::string() : platform::LastSystemError();
         output.Close();
-        if (staged && !deletedAny) {
+        if (staged && !batch.DeletedAny()) {
             platform::RemoveFile(writtenPath);
         }
-        if (stopped) {
-            PostStopped(lastFinished);
-        } else {
-            Post(WM_JOB_DONE, cut ? result : JOB_TARGET_ERROR, lastFinished);
+        if (stopped && m_bShutdown) {
+            return;
         }
+        if (!cut) {
+            return Fail(JOB_TARGET_ERROR, lastFinished, Problem::kUnwritable, writtenPath,
+                        cutReason);
+        }
+        if (stopped) {
+            return PostStopped(lastFinished);
+        }
+        Fail(result, lastFinished, problem, path, reason);
     };
+    // Deletes the pieces waiting, once the output is durable past them and still where it
+    // was written, or lets them go undeleted when the option was turned off meanwhile.
+    // False after it ended the job.
+    const auto settle = [&]() {
+        if (batch.Empty()) {
+            return true;
+        }
+        if (!m_bDeleteSource) {
+            batch.Keep(report);
+            return true;
+        }
+        if (!KeepGoing()) {
+            end(true, JOB_ABORTED, Problem::kNone, std::string(), std::string());
+            return false;
+        }
+        if (!output.Flush() || (!foldersFlushed && !FlushFolders(target, grown))) {
+            end(false, JOB_TARGET_ERROR, Problem::kUnwritable, writtenPath,
+                platform::LastSystemError());
+            return false;
+        }
+        foldersFlushed = true;
+        if (!output.IsAt(writtenPath)) {
+            end(false, JOB_TARGET_ERROR, Problem::kOutputMoved, writtenPath,
+                platform::LastSystemError());
+            return false;
+        }
+        batch.Delete(report);
+        if (batch.Stopped() && m_report.notDeleted.empty()) {
+            m_report.notDeleted = batch.FailedPath();
+            m_report.notDeletedReason = batch.FailureReason();
+        }
+        return true;
+    };
+
     for (int number = 1; number <= highest; ++number) {
         const std::string piecePath = source + PieceName(number, outputName);
         if (number > 1 && !piece.Open(piecePath)) {
             // A piece the listing found has gone missing since.
-            return end(false, JOB_SOURCE_ERROR);
+            return end(false, JOB_SOURCE_ERROR, Problem::kUnreadable, piecePath,
+                       platform::LastSystemError());
         }
         const std::uint64_t length = lengths[static_cast<std::size_t>(number - 1)];
-        const CopyEnd copy = CopyPiece(piece, output, length, block, Hooks());
-        piece.Close();
-        if (copy != CopyEnd::kSourceEnd) {
-            return end(copy == CopyEnd::kStopped,
-                       copy == CopyEnd::kReadFailed ? JOB_SOURCE_ERROR : JOB_TARGET_ERROR);
+        const PieceCopy copy = CopyPiece(piece, output, length, block, Hooks());
+        switch (copy) {
+            case PieceCopy::kCopied:
+                break;
+            case PieceCopy::kStopped:
+                return end(true, JOB_ABORTED, Problem::kNone, std::string(), std::string());
+            case PieceCopy::kReadFailed:
+                return end(false, JOB_SOURCE_ERROR, Problem::kUnreadable, piecePath,
+                           platform::LastSystemError());
+            case PieceCopy::kChanged:
+                return end(false, JOB_SOURCE_ERROR, Problem::kChanged, piecePath, std::string());
+            case PieceCopy::kWriteFailed:
+                return end(false, JOB_TARGET_ERROR, Problem::kUnwritable, writtenPath,
+                           platform::LastSystemError());
         }
+        piece.Close();
+        written += length;
         if (observer != nullptr) {
             const JobResult verdict = observer->PieceDone(number);
             if (verdict != JOB_OK) {
-                return end(false, verdict);
+                return end(false, verdict, Problem::kVetoed, piecePath, std::string());
             }
         }
-        if (m_bDeleteSource && !deleteFailed) {
+        if (m_bDeleteSource && !batch.Stopped()) {
             // A piece is data until its bytes are safely in the output. They start on their
             // way now, so that the batch's flush finds most of them written already.
-            deleting = true;
-            pending.Add(piecePath, length);
-            if (!output.StartFlush() || (pending.Due() && !settle())) {
-                return end(false, JOB_TARGET_ERROR);
+            batch.Add(number, piecePath, length, written);
+            if (!output.StartFlush()) {
+                return end(false, JOB_TARGET_ERROR, Problem::kUnwritable, writtenPath,
+                           platform::LastSystemError());
+            }
+            if (batch.Due() && !settle()) {
+                return;
             }
             continue;
         }
         // Pieces still waiting for deletion are reported first, in number order.
         if (!settle()) {
-            return end(false, JOB_TARGET_ERROR);
+            return;
         }
-        lastFinished = number;
-        Post(WM_JOB_PROGRESS, 0, number);
+        report(number);
     }
     if (!settle()) {
-        return end(false, JOB_TARGET_ERROR);
+        return;
     }
 
     // A staged output takes the output's name only once its bytes are durable and accepted,
     // so that the name never holds a file that is not whole.
     if ((staged && !output.Flush()) || !output.Close()) {
-        return end(false, JOB_TARGET_ERROR);
+        return end(false, JOB_TARGET_ERROR, Problem::kUnwritable, writtenPath,
+                   platform::LastSystemError());
     }
     if (observer != nullptr) {
         const JobResult verdict = observer->Finished(target, outputName, lastFinished);
         if (verdict != JOB_OK) {
-            return end(false, verdict);
+            return end(false, verdict, Problem::kVetoed, outputPath, std::string());
         }
     }
-    if (staged &&
-        (!platform::RenameFile(writtenPath, outputPath) || !FlushFolders(target, grown))) {
-        return end(false, JOB_TARGET_ERROR);
+    if (staged) {
+        if (!platform::Unhide(writtenPath) || !platform::RenameFile(writtenPath, outputPath)) {
+            return end(false, JOB_TARGET_ERROR, Problem::kUnwritable, outputPath,
+                       platform::LastSystemError());
+        }
+        // The file is whole under its name now; only its folder entry may not be durable.
+        if (!FlushFolders(target, grown)) {
+            return Fail(JOB_TARGET_ERROR, lastFinished, Problem::kNotDurable, outputPath,
+                        platform::LastSystemError());
+        }
     }
+    // No result while the user is being asked whether to stop.
+    m_hold.Pass();
     Post(WM_JOB_DONE, JOB_OK, lastFinished);
 }

@@ -1,169 +1,55 @@
-// Lines of a SHA256SUMS file, read and written as GNU sha256sum 9.1 reads and writes them.
-#include "cli/checksum_list.h"
+// The lines of a SHA256SUMS file, as GNU sha256sum 9.1 reads them.
+#include "sums/checksum_list.h"
 
+#include <cerrno>
 #include <cstdint>
 
 #include "engine/job_paths.h"
 #include "platform/file.h"
 #include "platform/file_names.h"
-#include "platform/file_system.h"
 #include "platform/system_error.h"
-#include "platform/text_encoding.h"
 
-namespace cli {
+namespace sums {
 
 namespace {
 
-constexpr std::size_t kDigestLength = 64;
-
-int HexValue(char c) {
-    if (c >= '0' && c <= '9') {
-        return c - '0';
-    }
-    if (c >= 'a' && c <= 'f') {
-        return c - 'a' + 10;
-    }
-    if (c >= 'A' && c <= 'F') {
-        return c - 'A' + 10;
-    }
-    return -1;
-}
-
-bool IsBlank(char c) {
-    return c == ' ' || c == '\t';
-}
-
-// Undoes the escapes of an escaped line's name; sha256sum -c refuses any escape but these
-// three.
-bool Unescape(std::string* name) {
-    const std::string text = *name;
-    name->clear();
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        if (text[i] != '\\') {
-            name->push_back(text[i]);
-            continue;
-        }
-        if (++i == text.size()) {
-            return false;
-        }
-        switch (text[i]) {
-            case '\\':
-                name->push_back('\\');
-                break;
-            case 'n':
-                name->push_back('\n');
-                break;
-            case 'r':
-                name->push_back('\r');
-                break;
-            default:
-                return false;
-        }
-    }
-    return true;
-}
-
-bool Failed(std::string* reason) {
-    *reason = platform::LastSystemError();
-    return false;
-}
+// Far more than the lines of the most pieces a split makes; a larger file is no list of ours
+// and is not read into memory.
+constexpr std::uint64_t kMaxListBytes = std::uint64_t{256} << 20;
 
 }  // namespace
 
-bool FormatChecksumLine(const Checksum& checksum, std::string* line) {
-    std::string name;
-    if (!platform::NarrowToUtf8(checksum.name, &name)) {
-        return false;
-    }
-    std::string escaped;
-    for (char c : name) {
-        switch (c) {
-            case '\\':
-                escaped += "\\\\";
-                break;
-            case '\n':
-                escaped += "\\n";
-                break;
-            case '\r':
-                escaped += "\\r";
-                break;
-            default:
-                escaped.push_back(c);
-        }
-    }
-    const bool escape = escaped.size() != name.size();
-    *line = (escape ? "\\" : "") + checksum.digest + "  " + escaped;
-    return true;
-}
-
-bool ParseChecksumLine(const std::string& line, Checksum* checksum) {
-    // sha256sum -c drops a carriage return before the line end, so files with Windows line
-    // ends check too.
-    std::size_t end = line.size();
-    if (end > 0 && line[end - 1] == '\r') {
-        --end;
-    }
-    std::size_t at = 0;
-    while (at < end && IsBlank(line[at])) {
-        ++at;
-    }
-    const bool escaped = at < end && line[at] == '\\';
-    if (escaped) {
-        ++at;
-    }
-    // The digest, one blank, the mode (a blank for text, '*' for binary), at least one
-    // character of name.
-    if (end - at < kDigestLength + 3) {
-        return false;
-    }
-    std::string digest(kDigestLength, '\0');
-    for (std::size_t i = 0; i < kDigestLength; ++i) {
-        const int value = HexValue(line[at + i]);
-        if (value < 0) {
-            return false;
-        }
-        digest[i] = "0123456789abcdef"[value];
-    }
-    at += kDigestLength;
-    if (!IsBlank(line[at]) || (line[at + 1] != ' ' && line[at + 1] != '*')) {
-        return false;
-    }
-    std::string name = line.substr(at + 2, end - at - 2);
-    if (escaped && !Unescape(&name)) {
-        return false;
-    }
-    if (name.find('\0') != std::string::npos || !platform::Utf8ToNarrow(name, &checksum->name)) {
-        return false;
-    }
-    checksum->digest = digest;
-    return true;
-}
-
 ChecksumList::ReadResult ChecksumList::Read(const std::string& path, std::string* reason) {
     m_lines.clear();
+    m_malformed.clear();
     platform::File file;
-    if (!file.Open(path, platform::File::Access::kReadShareDenyWrite)) {
+    // Others may rename a new list over this one meanwhile: the one opened is read whole.
+    if (!file.Open(path, platform::File::Access::kReadReplaceable)) {
         const bool missing = platform::LastErrorIsNotFound();
         *reason = platform::LastSystemError();
         return missing ? ReadResult::kMissing : ReadResult::kFailed;
     }
     std::string text;
-    char buffer[16384];
+    char buffer[65536];
     for (;;) {
         const std::int64_t got = file.Read(buffer, sizeof buffer);
         if (got < 0) {
-            Failed(reason);
+            *reason = platform::LastSystemError();
             return ReadResult::kFailed;
         }
         if (got == 0) {
             break;
         }
+        if (text.size() + static_cast<std::uint64_t>(got) > kMaxListBytes) {
+            *reason = "too large for a list of checksums";
+            return ReadResult::kFailed;
+        }
         text.append(buffer, static_cast<std::size_t>(got));
     }
-    if (!file.Close()) {
-        Failed(reason);
-        return ReadResult::kFailed;
-    }
+    // Only read: closing it loses nothing.
+    file.Close();
+    LineStyle style = LineStyle::kUndecided;
+    int number = 0;
     for (std::size_t begin = 0; begin < text.size();) {
         std::size_t end = text.find('\n', begin);
         if (end == std::string::npos) {
@@ -171,37 +57,22 @@ ChecksumList::ReadResult ChecksumList::Read(const std::string& path, std::string
         }
         Line line;
         line.text = text.substr(begin, end - begin);
-        line.isChecksum = ParseChecksumLine(line.text, &line.checksum);
+        line.kind = ParseChecksumLine(line.text, &style, &line.checksum);
+        ++number;
+        if (line.kind == LineKind::kMalformed) {
+            m_malformed.push_back(number);
+        }
         m_lines.push_back(std::move(line));
         begin = end + 1;
     }
     return ReadResult::kRead;
 }
 
-bool ChecksumList::Write(const std::string& path, std::string* reason) const {
-    std::string text;
-    for (const Line& line : m_lines) {
-        text += line.text;
-        text += '\n';
-    }
-    const std::string temporary = path + ".tmp";
-    platform::File file;
-    if (!file.Open(temporary, platform::File::Access::kCreateWrite)) {
-        return Failed(reason);
-    }
-    // The reason is taken before the clean-up, whose calls would replace it.
-    if (!file.Write(text.data(), text.size()) || !file.Flush()) {
-        Failed(reason);
-        file.Close();
-        platform::RemoveFile(temporary);
-        return false;
-    }
-    if (!file.Close() || !platform::RenameFile(temporary, path)) {
-        Failed(reason);
-        platform::RemoveFile(temporary);
-        return false;
-    }
-    return platform::FlushFolder(FolderOf(path)) || Failed(reason);
+bool ChecksumList::OfSplit(const Line& line, const std::string& fileName) {
+    int number = 0;
+    return line.kind == LineKind::kChecksum &&
+           (platform::SameFileName(line.checksum.name, fileName) ||
+            ParsePieceNumber(line.checksum.name, fileName, &number));
 }
 
 bool ChecksumList::ReplaceSplit(const std::string& fileName,
@@ -210,7 +81,7 @@ bool ChecksumList::ReplaceSplit(const std::string& fileName,
     std::vector<Line> fresh(pieceDigests.size() + 1);
     for (std::size_t k = 0; k < fresh.size(); ++k) {
         Line& line = fresh[k];
-        line.isChecksum = true;
+        line.kind = LineKind::kChecksum;
         line.checksum.digest = k < pieceDigests.size() ? pieceDigests[k] : fileDigest;
         line.checksum.name =
             k < pieceDigests.size() ? PieceName(static_cast<int>(k + 1), fileName) : fileName;
@@ -218,33 +89,44 @@ bool ChecksumList::ReplaceSplit(const std::string& fileName,
             return false;
         }
     }
+    RemoveSplit(fileName);
+    for (Line& line : fresh) {
+        m_lines.push_back(std::move(line));
+    }
+    return true;
+}
+
+bool ChecksumList::RemoveSplit(const std::string& fileName) {
     std::vector<Line> kept;
     for (Line& line : m_lines) {
-        int number = 0;
-        if (line.isChecksum && (platform::SameFileName(line.checksum.name, fileName) ||
-                                ParsePieceNumber(line.checksum.name, fileName, &number))) {
-            continue;
+        if (!OfSplit(line, fileName)) {
+            kept.push_back(std::move(line));
         }
-        kept.push_back(std::move(line));
     }
-    for (Line& line : fresh) {
-        kept.push_back(std::move(line));
-    }
+    const bool removed = kept.size() != m_lines.size();
     m_lines = std::move(kept);
-    return true;
+    return removed;
 }
 
 SplitChecksums ChecksumList::Find(const std::string& fileName) const {
     SplitChecksums found;
+    // Lines for one name that disagree leave no digest to trust for it; sha256sum -c would
+    // fail one of them.
+    const auto take = [&found](std::string* slot, const Checksum& checksum) {
+        if (!slot->empty() && *slot != checksum.digest) {
+            found.conflicts.push_back(checksum.name);
+        }
+        *slot = checksum.digest;
+    };
     for (const Line& line : m_lines) {
         int number = 0;
-        if (!line.isChecksum) {
+        if (line.kind != LineKind::kChecksum) {
             continue;
         }
         if (platform::SameFileName(line.checksum.name, fileName)) {
-            found.file = line.checksum.digest;
+            take(&found.file, line.checksum);
         } else if (ParsePieceNumber(line.checksum.name, fileName, &number)) {
-            found.pieces[number] = line.checksum.digest;
+            take(&found.pieces[number], line.checksum);
         }
     }
     return found;
@@ -253,11 +135,20 @@ SplitChecksums ChecksumList::Find(const std::string& fileName) const {
 std::vector<Checksum> ChecksumList::Checksums() const {
     std::vector<Checksum> checksums;
     for (const Line& line : m_lines) {
-        if (line.isChecksum) {
+        if (line.kind == LineKind::kChecksum) {
             checksums.push_back(line.checksum);
         }
     }
     return checksums;
 }
 
-}  // namespace cli
+std::string ChecksumList::Text() const {
+    std::string text;
+    for (const Line& line : m_lines) {
+        text += line.text;
+        text += '\n';
+    }
+    return text;
+}
+
+}  // namespace sums

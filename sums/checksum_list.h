@@ -8,30 +8,18 @@
 #include <string>
 #include <vector>
 
-namespace cli {
+#include "sums/checksum_line.h"
 
-// A digest and the name it is for, as one line of the file says.
-struct Checksum {
-    std::string digest;  // 64 lower-case hex digits
-    std::string name;
-};
+namespace sums {
 
 // What the file says about one split: a file and its pieces.
 struct SplitChecksums {
-    std::map<int, std::string> pieces;  // digests by piece number
-    std::string file;                   // the file's digest; empty without a line for it
+    std::map<int, std::string> pieces;   // digests by piece number
+    std::string file;                    // the file's digest; empty without a line for it
+    std::vector<std::string> conflicts;  // names with lines that disagree on the digest
+
+    bool Lists() const { return !pieces.empty() || !file.empty() || !conflicts.empty(); }
 };
-
-// The line sha256sum writes for `checksum`: the digest, two blanks, the name in UTF-8; a
-// name holding a backslash, a newline or a carriage return has those escaped and a
-// backslash in front of the line. False, with the system's error set, when the name has
-// no UTF-8 form.
-bool FormatChecksumLine(const Checksum& checksum, std::string* line);
-
-// Reads one line of the file (without its line end) as `sha256sum -c` does, binary-mode
-// lines ("<digest> *NAME") included. False for a line that is no checksum here, which is
-// also the case when the name has no form in the narrow code page.
-bool ParseChecksumLine(const std::string& line, Checksum* checksum);
 
 class ChecksumList {
 public:
@@ -41,10 +29,8 @@ public:
     // when there is no such file; kFailed gives the system's reason.
     ReadResult Read(const std::string& path, std::string* reason);
 
-    // Writes the list to `path` so that a crash leaves either the old file or the new one
-    // whole: into "PATH.tmp", flushed and closed, renamed over `path`, then the folder
-    // flushed. False with the system's reason.
-    bool Write(const std::string& path, std::string* reason) const;
+    // The numbers (from 1) of the lines that no sha256sum could read as checksums.
+    const std::vector<int>& MalformedLines() const { return m_malformed; }
 
     // Drops the lines of the file `fileName` and of its pieces (as the join would match
     // them: "1__NAME", "2__NAME", …) and appends fresh lines: the pieces in number order,
@@ -54,22 +40,30 @@ public:
     bool ReplaceSplit(const std::string& fileName,
                       const std::vector<std::string>& pieceDigests,
                       const std::string& fileDigest);
+    // Drops the lines of `fileName` and of its pieces; true when there were any.
+    bool RemoveSplit(const std::string& fileName);
 
-    // The digests listed for `fileName` and its pieces; of several lines for one name the
-    // last counts.
+    // The digests listed for `fileName` and its pieces.
     SplitChecksums Find(const std::string& fileName) const;
 
-    // Every checksum line, in the file's order; lines that are none are left out.
+    // Every checksum line, in the file's order.
     std::vector<Checksum> Checksums() const;
+
+    // The file's text: every line as read or made, each ended by a line feed.
+    std::string Text() const;
 
 private:
     struct Line {
         std::string text;  // as in the file: UTF-8, without the line end
-        bool isChecksum = false;
+        LineKind kind = LineKind::kMalformed;
         Checksum checksum;
     };
 
+    // True when the line is one of `fileName` or of its pieces.
+    static bool OfSplit(const Line& line, const std::string& fileName);
+
     std::vector<Line> m_lines;
+    std::vector<int> m_malformed;
 };
 
-}  // namespace cli
+}  // namespace sums

@@ -1,7 +1,7 @@
 // The chunk pool between the supplier and the two hashers. Each chunk is handed over under
 // the lock and then read or written without it: the supplier fills only chunks that both
 // hashers are past, the hashers read only chunks already published.
-#include "cli/digest_streams.h"
+#include "sums/digest_streams.h"
 
 #include <algorithm>
 #include <cstring>
@@ -10,7 +10,7 @@
 #include "platform/sha256.h"
 #include "platform/system_error.h"
 
-namespace cli {
+namespace sums {
 
 namespace {
 
@@ -193,4 +193,4 @@ std::string DigestStreams::Failure() {
     return m_failure.empty() ? "hashing stopped" : m_failure;
 }
 
-}  // namespace cli
+}  // namespace sums

@@ -14,7 +14,7 @@
 #include <thread>
 #include <vector>
 
-namespace cli {
+namespace sums {
 
 class DigestStreams {
 public:
@@ -78,4 +78,4 @@ private:
     std::vector<std::thread> m_threads;
 };
 
-}  // namespace cli
+}  // namespace sums

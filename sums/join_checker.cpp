@@ -1,100 +1,89 @@
-// SHA256SUMS written in a split's Finished and checked in a join's JoinStarts, PieceDone and
-// Finished: the moments before the engine deletes or names anything.
-#include "cli/checksum_watcher.h"
-
-#include <vector>
+// SHA256SUMS checked in a join's JoinStarts, PieceDone and Finished: the moments before the
+// engine makes, deletes or names anything.
+#include "sums/join_checker.h"
 
 #include "engine/job_paths.h"
-#include "platform/system_error.h"
+#include "platform/file_system.h"
+#include "sums/sums_file.h"
 
-namespace cli {
+namespace sums {
 
-const char kSumsName[] = "SHA256SUMS";
-
-JobResult SplitSumsWriter::Fail(const std::string& path, const std::string& reason) {
-    m_failedPath = path;
-    m_reason = reason;
-    return JOB_TARGET_ERROR;
-}
-
-JobResult SplitSumsWriter::PieceDone(int) {
-    m_streams.EndPiece();
-    return JOB_OK;
-}
-
-JobResult SplitSumsWriter::Finished(const std::string& folder,
-                                    const std::string& fileName,
-                                    int pieces) {
-    const std::string path = folder + kSumsName;
-    const int whole = m_streams.EndWhole();
-    std::vector<std::string> digests(static_cast<std::size_t>(pieces));
-    std::string fileDigest;
-    for (int number = 1; number <= pieces; ++number) {
-        if (!m_streams.PieceDigest(number, &digests[static_cast<std::size_t>(number - 1)])) {
-            return Fail(path, m_streams.Failure());
-        }
+void JoinChecker::ReadList(const std::string& piecesFolder) {
+    std::string folder = piecesFolder;
+    AppendSeparator(&folder);
+    m_listPath = folder + kSumsName;
+    switch (m_list.Read(m_listPath, &m_listReason)) {
+        case ChecksumList::ReadResult::kRead:
+            m_listState = ListState::kRead;
+            break;
+        case ChecksumList::ReadResult::kMissing:
+            m_listState = ListState::kNone;
+            break;
+        case ChecksumList::ReadResult::kFailed:
+            m_listState = ListState::kUnreadable;
+            break;
     }
-    if (!m_streams.WholeDigest(whole, &fileDigest)) {
-        return Fail(path, m_streams.Failure());
-    }
-    // The lines of other files in the folder stay; an earlier split of this name is replaced.
-    ChecksumList list;
-    std::string reason;
-    if (list.Read(path, &reason) == ChecksumList::ReadResult::kFailed) {
-        return Fail(path, reason);
-    }
-    if (!list.ReplaceSplit(fileName, digests, fileDigest)) {
-        return Fail(path, platform::LastSystemError());
-    }
-    if (!list.Write(path, &reason)) {
-        return Fail(path, reason);
-    }
-    return JOB_OK;
 }
 
 bool JoinChecker::Start(std::string* reason) {
-    return m_sums == nullptr || m_streams.Start(reason);
+    return m_listState != ListState::kRead || m_streams.Start(reason);
 }
 
-JobResult JoinChecker::Fail(const std::string& name, const std::string& problem) {
-    m_badName = name;
-    m_problem = problem;
+JobResult JoinChecker::Fail(Finding finding) {
+    m_failed = true;
+    m_failure = std::move(finding);
     return JOB_SOURCE_ERROR;
 }
 
+JobResult JoinChecker::Fail(Finding::Kind kind, const std::string& name, int piece) {
+    Finding finding;
+    finding.kind = kind;
+    finding.name = name;
+    finding.piece = piece;
+    return Fail(finding);
+}
+
 JobResult JoinChecker::JoinStarts(const std::string& outputName,
-                                  const std::vector<std::uint64_t>& pieceLengths,
-                                  std::string* stagingName) {
+                                  const std::vector<std::uint64_t>& pieceLengths) {
     m_outputName = outputName;
     m_pieceCount = pieceLengths.size();
     for (std::uint64_t length : pieceLengths) {
         m_totalBytes += length;
     }
-    // A hidden name beside the output, so that the folder shows no half-made file.
-    m_stagingName = "." + outputName + ".secanto-part";
-    *stagingName = m_stagingName;
-    if (m_sums == nullptr) {
+    if (m_listState == ListState::kUnreadable) {
+        Finding finding;
+        finding.kind = Finding::Kind::kListUnreadable;
+        finding.name = kSumsName;
+        finding.reason = m_listReason;
+        return Fail(finding);
+    }
+    if (m_listState == ListState::kNone) {
         return JOB_OK;
     }
-    m_listed = m_sums->Find(outputName);
-    m_verifying = !m_listed.pieces.empty() || !m_listed.file.empty();
+    // A line no one can read may be the one for this file.
+    if (!m_list.MalformedLines().empty()) {
+        Finding finding;
+        finding.kind = Finding::Kind::kMalformed;
+        finding.name = kSumsName;
+        finding.line = m_list.MalformedLines().front();
+        return Fail(finding);
+    }
+    m_listed = m_list.Find(outputName);
+    if (!m_listed.conflicts.empty()) {
+        return Fail(Finding::Kind::kConflict, m_listed.conflicts.front(), 0);
+    }
+    m_verifying = m_listed.Lists();
     if (m_listed.pieces.empty()) {
         return JOB_OK;
     }
     // The engine sees only gaps; a last piece gone, or one more than the split made, shows
     // here, before anything is made.
-    const int found = static_cast<int>(pieceLengths.size());
-    const int listed = m_listed.pieces.rbegin()->first;
-    for (int number = 1; number <= found || number <= listed; ++number) {
-        const bool isListed = m_listed.pieces.count(number) != 0;
-        if (number > found && isListed) {
-            return Fail(PieceName(number, outputName), "missing, though SHA256SUMS lists it");
-        }
-        if (number <= found && !isListed) {
-            return Fail(PieceName(number, outputName), "not listed in SHA256SUMS");
-        }
+    std::vector<int> present;
+    for (int number = 1; number <= static_cast<int>(pieceLengths.size()); ++number) {
+        present.push_back(number);
     }
-    return JOB_OK;
+    const std::vector<Finding> wrong = CompareNumbers(outputName, m_listed.pieces, present);
+    return wrong.empty() ? JOB_OK : Fail(wrong.front());
 }
 
 void JoinChecker::PieceBytes(const char* data, std::size_t size) {
@@ -114,11 +103,15 @@ JobResult JoinChecker::PieceDone(int number) {
     }
     std::string digest;
     if (!m_streams.PieceDigest(ended, &digest)) {
-        return Fail(PieceName(number, m_outputName),
-                    "could not be checked: " + m_streams.Failure());
+        Finding finding;
+        finding.kind = Finding::Kind::kUnreadable;
+        finding.name = PieceName(number, m_outputName);
+        finding.piece = number;
+        finding.reason = "could not be hashed: " + m_streams.Failure();
+        return Fail(finding);
     }
     if (digest != listed->second) {
-        return Fail(PieceName(number, m_outputName), "does not match its line in SHA256SUMS");
+        return Fail(Finding::Kind::kFailed, PieceName(number, m_outputName), number);
     }
     return JOB_OK;
 }
@@ -129,12 +122,16 @@ JobResult JoinChecker::Finished(const std::string&, const std::string& fileName,
     }
     std::string digest;
     if (!m_streams.WholeDigest(m_streams.EndWhole(), &digest)) {
-        return Fail(fileName, "could not be checked: " + m_streams.Failure());
+        Finding finding;
+        finding.kind = Finding::Kind::kUnreadable;
+        finding.name = fileName;
+        finding.reason = "could not be hashed: " + m_streams.Failure();
+        return Fail(finding);
     }
     if (digest != m_listed.file) {
-        return Fail(fileName, "the joined bytes do not match its line in SHA256SUMS");
+        return Fail(Finding::Kind::kFailed, fileName, 0);
     }
     return JOB_OK;
 }
 
-}  // namespace cli
+}  // namespace sums

@@ -41,7 +41,7 @@ TEST(BlockCopy, StopTestComesBeforeEveryBlockOrSystemCopy) {
     }
 }
 
-TEST(BlockCopy, LimitIsReachedAtTheEndOfABlock) {
+TEST(BlockCopy, LimitIsExact) {
     TempFolder dir;
     WriteWholeFile(dir / "in", Pattern(10 * 4096));
     platform::BufferedReader reader(65536);
@@ -52,8 +52,9 @@ TEST(BlockCopy, LimitIsReachedAtTheEndOfABlock) {
     std::uint64_t copied = 0;
     const CopyHooks always = {[] { return true; }, {}};
     EXPECT_EQ(CopyBlocks(reader, writer, 4097, block, always, &copied), CopyEnd::kLimitReached);
-    EXPECT_EQ(copied, 8192u);
-    EXPECT_EQ(CopyBlocks(reader, writer, 8 * 4096, block, always, &copied), CopyEnd::kLimitReached);
+    EXPECT_EQ(copied, 4097u);
+    EXPECT_EQ(CopyBlocks(reader, writer, 9 * 4096 - 1, block, always, &copied),
+              CopyEnd::kLimitReached);
     EXPECT_EQ(CopyBlocks(reader, writer, 8 * 4096, block, always, &copied), CopyEnd::kSourceEnd);
     EXPECT_EQ(copied, 0u);
     EXPECT_TRUE(writer.Close());

@@ -2,9 +2,11 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <map>
 #include <cstdlib>
 
-#include "cli/checksum_list.h"
+#include "sums/checksum_list.h"
+#include "sums/sums_file.h"
 #include "engine/job_paths.h"
 #include "platform/sha256.h"
 #include "platform/text_encoding.h"
@@ -12,7 +14,9 @@
 
 namespace {
 
-using cli::ChecksumList;
+using sums::ChecksumList;
+using sums::LineKind;
+using sums::LineStyle;
 
 // Updates of 0, 1, 2, … bytes, so that the hash's 64-byte blocks break everywhere.
 std::string Digest(platform::Sha256& hasher, const std::string& bytes) {
@@ -69,31 +73,77 @@ const std::string kAbc = "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff
 TEST(ChecksumList, ReadsLinesAsSha256sumDoes) {
     std::string upper = kAbc;
     std::transform(upper.begin(), upper.end(), upper.begin(), ::toupper);
+    // Each line read first in a file, so that it decides the file's style.
     const struct {
         std::string line;
         const char* name;  // null: no checksum line
+        LineKind kind;
     } kCases[] = {
-        {kAbc + "  a b", "a b"},
-        {kAbc + " *binary", "binary"},
-        {upper + "  upper", "upper"},
-        {" \t" + kAbc + "  indented", "indented"},
-        {kAbc + "  crlf\r", "crlf"},
-        {kAbc + "   lead", " lead"},
-        {kAbc + "  a\\b", "a\\b"},
-        {"\\" + kAbc + "  a\\\\b\\nc\\rd", "a\\b\nc\rd"},
-        {"\\" + kAbc + "  a\\tb", nullptr},
-        {"\\" + kAbc + "  a\\", nullptr},
-        {kAbc.substr(1) + "  short", nullptr},
-        {"g" + kAbc.substr(1) + "  nothex", nullptr},
-        {"# " + kAbc + "  comment", nullptr},
+        {kAbc + "  a b", "a b", LineKind::kChecksum},
+        {kAbc + " *binary", "binary", LineKind::kChecksum},
+        {kAbc + " single", "single", LineKind::kChecksum},
+        {upper + "  upper", "upper", LineKind::kChecksum},
+        {" \t" + kAbc + "  indented", "indented", LineKind::kChecksum},
+        {kAbc + "\t tab", "tab", LineKind::kChecksum},
+        {kAbc + "  crlf\r", "crlf", LineKind::kChecksum},
+        {kAbc + "   lead", " lead", LineKind::kChecksum},
+        {kAbc + "  a\\b", "a\\b", LineKind::kChecksum},
+        {"\\" + kAbc + "  a\\\\b\\nc\\rd", "a\\b\nc\rd", LineKind::kChecksum},
+        {"SHA256 (tag ged) = " + kAbc, "tag ged", LineKind::kChecksum},
+        {"SHA256(a) b) = " + upper, "a) b", LineKind::kChecksum},
+        {"\\SHA256 (x\\ny) = " + kAbc, "x\ny", LineKind::kChecksum},
+        {"SHA256 (x) = " + kAbc + "0", nullptr, LineKind::kMalformed},
+        {"MD5 (x) = " + kAbc, nullptr, LineKind::kMalformed},
+        {"\\" + kAbc + "  a\\tb", nullptr, LineKind::kMalformed},
+        {"\\" + kAbc + "  a\\", nullptr, LineKind::kMalformed},
+        {kAbc.substr(1) + "  short", nullptr, LineKind::kMalformed},
+        {"g" + kAbc.substr(1) + "  nothex", nullptr, LineKind::kMalformed},
+        {kAbc + "  ", " ", LineKind::kChecksum},
+        {kAbc + " ", nullptr, LineKind::kMalformed},
+        {"# " + kAbc + "  comment", nullptr, LineKind::kIgnored},
+        {"\r", nullptr, LineKind::kIgnored},
+#ifdef _WIN32
+        // A name the narrow code page cannot hold names no file of this program.
+        {kAbc + "  \xf0\x9f\x98\x80.bin", nullptr, LineKind::kForeignName},
+#endif
     };
     for (const auto& c : kCases) {
-        cli::Checksum checksum;
-        ASSERT_EQ(cli::ParseChecksumLine(c.line, &checksum), c.name != nullptr) << c.line;
+        sums::Checksum checksum;
+        LineStyle style = LineStyle::kUndecided;
+        ASSERT_EQ(sums::ParseChecksumLine(c.line, &style, &checksum), c.kind) << c.line;
         if (c.name != nullptr) {
             EXPECT_EQ(checksum.name, c.name);
             EXPECT_EQ(checksum.digest, kAbc);
         }
+    }
+}
+
+TEST(ChecksumList, TheFirstLineDecidesTheStyleAndLinesForOneNameMustAgree) {
+    const std::string b(64, 'b');
+    const struct {
+        std::string text;
+        std::vector<int> malformed;
+        std::map<int, std::string> pieces;
+        std::vector<std::string> conflicts;
+    } kCases[] = {
+        // A single blank after the digest in a file of sha256sum's own style is no line.
+        {kAbc + "  1__f\n" + b + " 2__f\n", {2}, {{1, kAbc}}, {}},
+        // In a reversed file a standard line's mode character belongs to the name.
+        {kAbc + " 1__f\n" + b + "  2__f\n", {}, {{1, kAbc}}, {}},
+        {"SHA256 (1__f) = " + kAbc + "\n" + b + " 2__f\n", {}, {{1, kAbc}, {2, b}}, {}},
+        {b + "  1__f\n" + kAbc + "  1__f\n" + kAbc + "  1__f\n", {}, {{1, kAbc}}, {"1__f"}},
+        {kAbc + "  1__f\n" + kAbc + " *1__f\n\n# note\n", {}, {{1, kAbc}}, {}},
+    };
+    for (const auto& c : kCases) {
+        TempFolder dir;
+        WriteWholeFile(dir / "SHA256SUMS", c.text);
+        ChecksumList list;
+        std::string reason;
+        ASSERT_EQ(list.Read(dir / "SHA256SUMS", &reason), ChecksumList::ReadResult::kRead);
+        EXPECT_EQ(list.MalformedLines(), c.malformed) << c.text;
+        const sums::SplitChecksums found = list.Find("f");
+        EXPECT_EQ(found.pieces, c.pieces) << c.text;
+        EXPECT_EQ(found.conflicts, c.conflicts) << c.text;
     }
 }
 
@@ -107,13 +157,26 @@ TEST(ChecksumList, SplittingAgainReplacesOnlyThatFilesLines) {
     ChecksumList list;
     std::string reason;
     ASSERT_EQ(list.Read(dir / "SHA256SUMS", &reason), ChecksumList::ReadResult::kRead) << reason;
-    ASSERT_TRUE(list.ReplaceSplit("film.avi", {c, c}, c));
-    ASSERT_TRUE(list.Write(dir / "SHA256SUMS", &reason)) << reason;
+    std::string failed;
+    ASSERT_TRUE(sums::UpdateSumsFile(
+        dir.Path(),
+        [&](ChecksumList* read) {
+            return read->ReplaceSplit("film.avi", {c, c}, c);
+        },
+        &failed, &reason))
+        << failed << ": " << reason;
     EXPECT_EQ(ReadWholeFile(dir / "SHA256SUMS"),
               "# by hand\r\n" + b + "  other.iso\n" + a + "  01__film.avi\n" + a +
                   "  1__film.avi.bak\nno line end\n" + c + "  1__film.avi\n" + c +
                   "  2__film.avi\n" + c + "  film.avi\n");
-    EXPECT_EQ(ListNames(dir.Path()), std::vector<std::string>{"SHA256SUMS"});
+    EXPECT_EQ(ListNames(dir.Path()), (std::vector<std::string>{".SHA256SUMS.lock", "SHA256SUMS"}));
+    // Without checksums the file's lines go, and the others stay.
+    ASSERT_TRUE(sums::UpdateSumsFile(
+        dir.Path(), [](ChecksumList* read) { return read->RemoveSplit("film.avi"); }, &failed,
+        &reason));
+    EXPECT_EQ(ReadWholeFile(dir / "SHA256SUMS"), "# by hand\r\n" + b + "  other.iso\n" + a +
+                                                     "  01__film.avi\n" + a +
+                                                     "  1__film.avi.bak\nno line end\n");
 }
 
 TEST(ChecksumList, NamesComeBackAndSha256sumChecksThem) {
@@ -129,10 +192,10 @@ TEST(ChecksumList, NamesComeBackAndSha256sumChecksThem) {
     TempFolder dir;
     ChecksumList list;
     platform::Sha256 hasher;
-    std::vector<cli::SplitChecksums> written;
+    std::vector<sums::SplitChecksums> written;
     for (unsigned i = 0; i < names.size(); ++i) {
         const std::string pieces[] = {Pattern(5000, i), Pattern(77, i + 10)};
-        cli::SplitChecksums split;
+        sums::SplitChecksums split;
         for (int k = 1; k <= 2; ++k) {
             WriteWholeFile(dir / PieceName(k, names[i]), pieces[k - 1]);
             split.pieces[k] = Digest(hasher, pieces[k - 1]);
@@ -143,11 +206,14 @@ TEST(ChecksumList, NamesComeBackAndSha256sumChecksThem) {
         written.push_back(split);
     }
     std::string reason;
-    ASSERT_TRUE(list.Write(dir / "SHA256SUMS", &reason)) << reason;
+    std::string failed;
+    ASSERT_TRUE(sums::UpdateSumsFile(
+        dir.Path(), [&](ChecksumList* read) { return (*read = list, true); }, &failed, &reason))
+        << reason;
     ChecksumList back;
     ASSERT_EQ(back.Read(dir / "SHA256SUMS", &reason), ChecksumList::ReadResult::kRead) << reason;
     for (std::size_t i = 0; i < names.size(); ++i) {
-        const cli::SplitChecksums found = back.Find(names[i]);
+        const sums::SplitChecksums found = back.Find(names[i]);
         EXPECT_EQ(found.pieces, written[i].pieces) << names[i];
         EXPECT_EQ(found.file, written[i].file) << names[i];
     }
@@ -169,7 +235,10 @@ TEST(ChecksumList, FailuresToReadOrWriteAreToldApart) {
     EXPECT_EQ(list.Read(dir / "folder", &reason), ChecksumList::ReadResult::kFailed);
     EXPECT_NE(reason, "");
     reason.clear();
-    EXPECT_FALSE(list.Write(dir / "none/SHA256SUMS", &reason));
+    std::string failed;
+    EXPECT_FALSE(sums::UpdateSumsFile(
+        dir / "none", [](ChecksumList*) { return true; }, &failed, &reason));
+    EXPECT_EQ(failed, dir / "none/.SHA256SUMS.lock");
     EXPECT_NE(reason, "");
 }
 

@@ -9,6 +9,7 @@
 
 #include "engine/hold_gate.h"
 #include "engine/job_controller.h"
+#include "engine/job_paths.h"
 #include "platform/file_system.h"
 #include "tests/support/job_outcome.h"
 #include "tests/support/test_files.h"
@@ -20,13 +21,9 @@ using std::chrono::seconds;
 // Sees what a front end that checks the bytes sees, and vetoes where told to.
 class Watcher : public JobObserver {
 public:
-    JobResult JoinStarts(const std::string& outputName,
-                         const std::vector<std::uint64_t>& pieceLengths,
-                         std::string* stagingName) override {
+    JobResult JoinStarts(const std::string&,
+                         const std::vector<std::uint64_t>& pieceLengths) override {
         lengths = pieceLengths;
-        if (staging) {
-            *stagingName = outputName + ".part";
-        }
         return JOB_OK;
     }
     void PieceBytes(const char* data, std::size_t size) override { current.append(data, size); }
@@ -44,7 +41,6 @@ public:
         return finishVerdict;
     }
 
-    bool staging = false;
     int vetoPiece = 0;
     std::function<void(int)> onPieceDone;
     JobResult finishVerdict = JOB_OK;
@@ -57,11 +53,20 @@ public:
 
 class JoinJob : public ::testing::Test {
 protected:
-    JobOutcome Join(const std::string& source, const std::string& target) {
+    JoinJob() {
+        controller.SetClock([this] { return std::chrono::steady_clock::time_point(now.load()); });
+    }
+
+    JobOutcome Join(const std::string& source,
+                    const std::string& target,
+                    const JoinOptions& options = JoinOptions()) {
         WaitUntilIdle(controller);
-        EXPECT_TRUE(controller.StartJoin(target.c_str(), source.c_str()));
+        EXPECT_TRUE(controller.StartJoin(target.c_str(), source.c_str(), options));
         return CollectJob(receiver);
     }
+
+    // Moves the jobs' clock on, as far as a batch of pieces waits before its deletion.
+    void LetBatchAge() { now = now.load() + std::chrono::seconds(1); }
 
     void Piece(const std::string& name, const std::string& bytes) {
         if (!Exists(dir / "in")) {
@@ -70,6 +75,7 @@ protected:
         WriteWholeFile(dir / ("in/" + name), bytes);
     }
 
+    std::atomic<std::chrono::steady_clock::duration> now{};
     TempFolder dir;
     JobReceiver receiver;
     CJobController controller{receiver.Target()};
@@ -337,14 +343,14 @@ TEST_F(JoinJob, DeleteAfterUseRemovesEachPieceBeforeItsProgress) {
 }
 
 TEST_F(JoinJob, StopLeavesTheJoinedFileAndThePiecesLeftExactlyTheOriginal) {
-    // The job is held after piece 2, briefly or long enough for the pieces joined so far to
-    // be flushed and deleted as one batch, and is aborted there.
+    // The job is held after piece 3 and aborted there; pieces 1 and 2 were flushed and
+    // deleted as one batch first when their batch was old enough by then.
     std::vector<std::string> pieces;
     for (int k = 1; k <= 4; ++k) {
         pieces.push_back(Pattern(5000, k));
     }
-    for (int heldMs : {0, 700}) {
-        SCOPED_TRACE(heldMs);
+    for (bool batchAged : {false, true}) {
+        SCOPED_TRACE(batchAged);
         RemoveTree(dir / "in");
         RemoveTree(dir / "out");
         for (std::size_t k = 0; k < pieces.size(); ++k) {
@@ -355,7 +361,10 @@ TEST_F(JoinJob, StopLeavesTheJoinedFileAndThePiecesLeftExactlyTheOriginal) {
         std::atomic<bool> caught{false};
         Watcher watcher;
         watcher.onPieceDone = [&](int number) {
-            if (number == 2) {
+            if (number == 2 && batchAged) {
+                LetBatchAge();
+            }
+            if (number == 3) {
                 caught = true;
                 gate.Pass();
             }
@@ -368,7 +377,6 @@ TEST_F(JoinJob, StopLeavesTheJoinedFileAndThePiecesLeftExactlyTheOriginal) {
             std::this_thread::sleep_for(std::chrono::milliseconds(10));
         }
         ASSERT_TRUE(caught);
-        std::this_thread::sleep_for(std::chrono::milliseconds(heldMs));
         EXPECT_TRUE(controller.Abort());
         gate.Release();
         const JobOutcome job = CollectJob(receiver);
@@ -383,9 +391,7 @@ TEST_F(JoinJob, StopLeavesTheJoinedFileAndThePiecesLeftExactlyTheOriginal) {
         EXPECT_EQ(ListNames(dir / "in"), left);
         EXPECT_EQ(ReadWholeFile(dir / "out/a.bin") + rest,
                   pieces[0] + pieces[1] + pieces[2] + pieces[3]);
-        if (heldMs > 0) {
-            EXPECT_EQ(job.done, 2);
-        }
+        EXPECT_EQ(job.done, batchAged ? 2 : 0);
         controller.SetObserver(nullptr);
     }
 }
@@ -437,22 +443,23 @@ TEST_F(JoinJob, ObserverSeesEveryPieceBeforeTheSourceGoes) {
 
 TEST_F(JoinJob, StagedOutputTakesItsNameOnlyOnceAccepted) {
     const std::vector<std::string> pieces = {Pattern(5000, 1), Pattern(5000, 2), "end"};
+    const std::string staged = StagingName("a.bin");
     Watcher watcher;
     controller.SetObserver(&watcher);
     struct Case {
         int vetoPiece;
         bool deleteAfterUse;
-        int holdAfter2Ms;  // long enough, pieces 1 and 2 are flushed and deleted as one batch
+        bool batchAged;  // at piece 2: pieces 1 and 2 are flushed and deleted as one batch
         JobResult result;
         std::vector<std::string> piecesLeft;
         std::vector<std::string> outputs;  // in the target folder afterwards
     };
     const Case cases[] = {
-        {0, true, 0, JOB_OK, {}, {"a.bin"}},
-        {2, false, 0, JOB_SOURCE_ERROR, {"1__a.bin", "2__a.bin", "3__a.bin"}, {}},
-        {2, true, 0, JOB_SOURCE_ERROR, {"1__a.bin", "2__a.bin", "3__a.bin"}, {}},
+        {0, true, false, JOB_OK, {}, {"a.bin"}},
+        {2, false, false, JOB_SOURCE_ERROR, {"1__a.bin", "2__a.bin", "3__a.bin"}, {}},
+        {2, true, false, JOB_SOURCE_ERROR, {"1__a.bin", "2__a.bin", "3__a.bin"}, {}},
         // The staged file holds the only copy of pieces 1 and 2 now, so it stays.
-        {3, true, 700, JOB_SOURCE_ERROR, {"3__a.bin"}, {"a.bin.part"}},
+        {3, true, true, JOB_SOURCE_ERROR, {"3__a.bin"}, {staged}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(std::to_string(c.vetoPiece) + (c.deleteAfterUse ? " deleting" : ""));
@@ -462,27 +469,28 @@ TEST_F(JoinJob, StagedOutputTakesItsNameOnlyOnceAccepted) {
             Piece(std::to_string(k + 1) + "__a.bin", pieces[k]);
         }
         watcher = Watcher();
-        watcher.staging = true;
         watcher.vetoPiece = c.vetoPiece;
-        watcher.onPieceDone = [&c](int number) {
-            if (number == 2) {
-                std::this_thread::sleep_for(std::chrono::milliseconds(c.holdAfter2Ms));
+        watcher.onPieceDone = [&](int number) {
+            if (number == 2 && c.batchAged) {
+                LetBatchAge();
             }
         };
         controller.m_bDeleteSource = c.deleteAfterUse;
-        const JobOutcome job = Join(dir / "in", dir / "out");
+        JoinOptions staging;
+        staging.staged = true;
+        const JobOutcome job = Join(dir / "in", dir / "out", staging);
         EXPECT_EQ(job.broken, "");
         EXPECT_EQ(job.result, c.result);
         EXPECT_EQ(ListNames(dir / "in"), c.piecesLeft);
         EXPECT_EQ(ListNames(dir / "out"), c.outputs);
         if (c.result == JOB_OK) {
-            EXPECT_EQ(watcher.namesAtFinish, std::vector<std::string>{"a.bin.part"});
+            EXPECT_EQ(watcher.namesAtFinish, std::vector<std::string>{staged});
             EXPECT_EQ(watcher.finished, "a.bin 3");
             EXPECT_EQ(watcher.lengths, (std::vector<std::uint64_t>{5000, 5000, 3}));
             EXPECT_EQ(ReadWholeFile(dir / "out/a.bin"), pieces[0] + pieces[1] + pieces[2]);
         }
-        if (c.outputs == std::vector<std::string>{"a.bin.part"}) {
-            EXPECT_EQ(ReadWholeFile(dir / "out/a.bin.part"), pieces[0] + pieces[1]);
+        if (c.outputs == std::vector<std::string>{staged}) {
+            EXPECT_EQ(ReadWholeFile(dir / ("out/" + staged)), pieces[0] + pieces[1]);
         }
     }
 }

@@ -1,0 +1,93 @@
+#include "cli/job_messages.h"
+
+#include <string>
+
+#include "cli/commands.h"
+#include "cli/report.h"
+#include "sums/checksum_line.h"
+
+namespace cli {
+
+namespace {
+
+using Problem = JobReport::Problem;
+
+std::string WithReason(const std::string& words, const std::string& reason) {
+    return reason.empty() ? words : words + ": " + reason;
+}
+
+}  // namespace
+
+void ReportProblem(const JobReport& report) {
+    const std::string path = sums::PrintableName(report.path);
+    switch (report.problem) {
+        case Problem::kNone:
+        case Problem::kVetoed:
+            return;
+        case Problem::kNoPieces:
+            return ReportError(
+                path, WithReason("no pieces (1__NAME, 2__NAME, ...) found", report.reason));
+        case Problem::kBadName:
+            return ReportError(path, "no file can be named as these pieces name it");
+        case Problem::kMissingPiece:
+            return ReportError(path, "missing");
+        case Problem::kMisfit:
+            return ReportError(
+                path,
+                "its length does not fit the other pieces (cut short, or from another split)");
+        case Problem::kUnreadable:
+            return ReportError(path, WithReason("could not be read", report.reason));
+        case Problem::kChanged:
+            return ReportError(path, "changed while it was being read");
+        case Problem::kUnwritable:
+            return ReportError(path, WithReason("could not be written", report.reason));
+        case Problem::kNameTooLong:
+            return ReportError(path, "file name too long for the target folder");
+        case Problem::kTooManyPieces:
+            return ReportError(path,
+                               "would need more pieces than can be numbered; use larger pieces");
+        case Problem::kOutputMoved:
+            return ReportError(path, "was removed or replaced while it was being written");
+        case Problem::kNotDurable:
+            return ReportError(path, WithReason("is whole and in place, but its folder entry may "
+                                                "not be on the disk yet",
+                                                report.reason));
+    }
+}
+
+bool ReportNotDeleted(const JobReport& report) {
+    if (report.notDeleted.empty()) {
+        return false;
+    }
+    ReportError(sums::PrintableName(report.notDeleted),
+                WithReason("not deleted", report.notDeletedReason));
+    return true;
+}
+
+void ReportFinding(const std::string& folder, const sums::Finding& finding) {
+    using Kind = sums::Finding::Kind;
+    const std::string path = sums::PrintableName(InFolder(folder, finding.name));
+    switch (finding.kind) {
+        case Kind::kFailed:
+            return ReportError(path, finding.piece > 0
+                                         ? "does not match its line in SHA256SUMS"
+                                         : "the joined bytes do not match its line in SHA256SUMS");
+        case Kind::kMissing:
+            return ReportError(path, "missing, though SHA256SUMS lists it");
+        case Kind::kNotListed:
+            return ReportError(path, "not listed in SHA256SUMS");
+        case Kind::kUnreadable:
+            return ReportError(path, WithReason("could not be read", finding.reason));
+        case Kind::kConflict:
+            return ReportError(path, "SHA256SUMS has lines for it that disagree");
+        case Kind::kMalformed:
+            return ReportError(sums::PrintableName(finding.name),
+                               "line " + std::to_string(finding.line) +
+                                   " is no checksum line sha256sum could read");
+        case Kind::kListUnreadable:
+            return ReportError(sums::PrintableName(finding.name),
+                               WithReason("could not be read", finding.reason));
+    }
+}
+
+}  // namespace cli

@@ -1,0 +1,21 @@
+// What the command line says about a job that did not end well, from the engine's report
+// and the checksum layer's findings: one line per thing wrong, "secanto: PATH: reason".
+#pragma once
+
+#include "engine/job_report.h"
+#include "sums/finding.h"
+
+namespace cli {
+
+// The report's problem, on standard error. Nothing for kNone and kVetoed, whose observer
+// speaks for itself.
+void ReportProblem(const JobReport& report);
+
+// A deletion that failed with delete-after-use: "secanto: PATH: not deleted: REASON".
+// True when there was one.
+bool ReportNotDeleted(const JobReport& report);
+
+// A finding of the checksum layer, in `folder`, on standard error.
+void ReportFinding(const std::string& folder, const sums::Finding& finding);
+
+}  // namespace cli
