@@ -495,6 +495,63 @@ TEST_F(JoinJob, StagedOutputTakesItsNameOnlyOnceAccepted) {
     }
 }
 
+TEST_F(JoinJob, TheOptionChangedDuringTheJobLosesNoPiece) {
+    // The option follows a pattern over the five pieces (bit k: on when piece k+1 is done),
+    // batches wait or are due at once, and the job ends normally, by an abort or by a
+    // failure after piece 4. Whatever was deleted, its bytes are in the output at their
+    // place, and every other piece is still there.
+    std::vector<std::string> pieces;
+    std::string whole;
+    for (int k = 1; k <= 5; ++k) {
+        pieces.push_back(Pattern(5000, static_cast<unsigned>(k)));
+        whole += pieces.back();
+    }
+    enum class End { kNormal, kAbort, kFailure };
+    Watcher watcher;
+    controller.SetObserver(&watcher);
+    for (unsigned pattern = 0; pattern < 32; ++pattern) {
+        for (bool aged : {false, true}) {
+            for (End ending : {End::kNormal, End::kAbort, End::kFailure}) {
+                SCOPED_TRACE(std::to_string(pattern) + (aged ? " aged " : " waiting ") +
+                             std::to_string(static_cast<int>(ending)));
+                RemoveTree(dir / "in");
+                RemoveTree(dir / "out");
+                for (std::size_t k = 0; k < pieces.size(); ++k) {
+                    Piece(std::to_string(k + 1) + "__a.bin", pieces[k]);
+                }
+                watcher = Watcher();
+                watcher.vetoPiece = ending == End::kFailure ? 4 : 0;
+                watcher.onPieceDone = [&, pattern, aged, ending](int number) {
+                    controller.m_bDeleteSource = (pattern >> (number - 1) & 1) != 0;
+                    if (aged) {
+                        LetBatchAge();
+                    }
+                    if (ending == End::kAbort && number == 4) {
+                        controller.Abort();
+                    }
+                };
+                controller.m_bDeleteSource = false;
+                const JobOutcome job = Join(dir / "in", dir / "out");
+                ASSERT_EQ(job.broken, "");
+                const std::string output = ReadWholeFile(dir / "out/a.bin");
+                ASSERT_EQ(output, whole.substr(0, output.size()));
+                for (std::size_t k = 0; k < pieces.size(); ++k) {
+                    if (!Exists(dir / ("in/" + std::to_string(k + 1) + "__a.bin"))) {
+                        EXPECT_GE(output.size(), (k + 1) * 5000) << "piece " << k + 1 << " lost";
+                    }
+                }
+                EXPECT_EQ(job.result, ending == End::kNormal  ? JOB_OK
+                                      : ending == End::kAbort ? JOB_ABORTED
+                                                              : JOB_SOURCE_ERROR);
+                if (ending == End::kNormal) {
+                    EXPECT_EQ(output, whole);
+                }
+            }
+        }
+    }
+    controller.SetObserver(nullptr);
+}
+
 TEST_F(JoinJob, SplitThenJoinIsByteIdentical) {
     for (std::uint32_t size : {4096u, 3u * 4096u, 1u << 20}) {
         const std::size_t s = size;

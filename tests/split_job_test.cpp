@@ -2,6 +2,9 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
+#include <filesystem>
+#include <fstream>
 #include <memory>
 #include <thread>
 
@@ -215,6 +218,54 @@ TEST_F(SplitJob, DeleteAfterUseIsReadWhenTheSourceIsExhausted) {
     receiver.ReleaseWorker();
     EXPECT_EQ(CollectJob(receiver).result, JOB_OK);
     EXPECT_EQ(ReadWholeFile(dir / "src.bin"), content);
+}
+
+TEST_F(SplitJob, ASourceChangedWhileItIsSplitIsNeverDeleted) {
+    // After piece 1 the source grows, or its time changes without its length. The pieces
+    // hold what it held at the start; with delete-after-use it stays, and the job says the
+    // source failed. Windows keeps other programs from writing to it, but not from setting
+    // its time.
+    class Changer : public JobObserver {
+    public:
+        void PieceBytes(const char*, std::size_t) override {}
+        JobResult PieceDone(int number) override {
+            if (number == 1 && grow) {
+                std::ofstream(path, std::ios::binary | std::ios::app) << "more";
+            }
+            if (number == 1 && !grow) {
+                std::filesystem::last_write_time(
+                    path, std::filesystem::last_write_time(path) - std::chrono::hours(1));
+            }
+            return JOB_OK;
+        }
+        JobResult Finished(const std::string&, const std::string&, int) override { return JOB_OK; }
+
+        std::string path;
+        bool grow = false;
+    };
+    const std::string content = Pattern(2 * 4096 + 100);
+    Changer changer;
+    changer.path = dir / "src.bin";
+    controller.SetObserver(&changer);
+    for (bool grow : {true, false}) {
+        for (bool deleting : {true, false}) {
+            SCOPED_TRACE(std::string(grow ? "grown" : "touched") + (deleting ? ", deleting" : ""));
+            changer.grow = grow;
+            controller.m_bDeleteSource = deleting;
+            RemoveTree(dir / "out");
+            const JobOutcome job = Split(content, 4096);
+            ExpectPieces(dir / "out", "src.bin", content, 4096);
+            const bool grew = grow && ReadWholeFile(dir / "src.bin").size() > content.size();
+            if (deleting && (grew || !grow)) {
+                EXPECT_EQ(job.result, JOB_SOURCE_ERROR);
+                EXPECT_EQ(ReadWholeFile(dir / "src.bin").substr(0, content.size()), content);
+            } else {
+                EXPECT_EQ(job.result, JOB_OK);
+                EXPECT_EQ(Exists(dir / "src.bin"), !deleting);
+            }
+        }
+    }
+    controller.SetObserver(nullptr);
 }
 
 TEST_F(SplitJob, StopBeforeTheFirstBlockLeavesAnEmptyPiece) {

@@ -8,6 +8,7 @@
 #include "engine/job_notifications.h"
 #include "engine/target_rules.h"
 #include "resources/resource.h"
+#include "sums/join_checker.h"
 #include "ui/about_dlg.h"
 #include "ui/ansi_text.h"
 #include "ui/dialog_texts.h"
@@ -173,10 +174,26 @@ void CSplitterDlg::OnStart() {
             MessageBoxW(nullptr, kBadPieceSizeText, kInfoCaption, MB_ICONINFORMATION);
             return;
         }
+        m_pController->SetObserver(nullptr);
         m_pController->StartSplit(target.c_str(), source.c_str(), pieceSize);
-    } else {
-        m_pController->StartJoin(target.c_str(), source.c_str());
+        return;
     }
+    // A running job keeps its checker; the controller refuses the start anyway.
+    if (m_pController->m_bBusy) {
+        return;
+    }
+    // Pieces with a SHA256SUMS that lists their file are checked before they are used;
+    // any mismatch ends the join as a source error.
+    auto checker = std::make_unique<sums::JoinChecker>();
+    checker->ReadList(source);
+    std::string reason;
+    if (!checker->Start(&reason)) {
+        MessageBoxW(m_hWnd, kSourceErrorText, kFailureCaption, MB_OK);
+        return;
+    }
+    m_pController->SetObserver(checker.get());
+    m_pChecker = std::move(checker);
+    m_pController->StartJoin(target.c_str(), source.c_str());
 }
 
 void CSplitterDlg::OnAbort() {

@@ -9,6 +9,7 @@
 #include <string>
 
 #include "engine/job_controller.h"
+#include "sums/join_checker.h"
 #include "ui/dialog.h"
 #include "ui/progress_ctrl.h"
 
@@ -67,6 +68,9 @@ private:
     int m_nReportedPieces = 0;         // the last count a job reported
     bool m_bRefreshPending = false;    // the timer runs; the count waits for it
     ULONGLONG m_nLastRefreshTick = 0;  // when a count was last drawn
+    // The checksum checker of the last join, which must outlive its job: destroyed after
+    // the controller.
+    std::unique_ptr<sums::JoinChecker> m_pChecker;
     // Created in OnInitDialog, destroyed in OnCancel; null afterwards, when notifications
     // still queued for the window are ignored.
     std::unique_ptr<CJobController> m_pController;

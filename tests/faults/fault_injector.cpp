@@ -85,6 +85,16 @@ Record Disarm() {
     return s.record;
 }
 
+std::atomic<bool> g_copiesEndEarly{false};
+
+void CopiesEndEarly(bool early) {
+    g_copiesEndEarly = early;
+}
+
+bool CopyEndsEarly() {
+    return g_copiesEndEarly;
+}
+
 bool Watched() {
     return g_armed && std::this_thread::get_id() != TheState().armingThread;
 }

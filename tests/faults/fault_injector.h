@@ -65,6 +65,11 @@ void Arm(long failAt, Persistence persistence);
 // Stops watching and returns what was seen.
 Record Disarm();
 
+// While set, every copy inside the system on a watched thread copies nothing and reports
+// the end of its source, as some kernels and file systems do before the end.
+void CopiesEndEarly(bool early);
+bool CopyEndsEarly();
+
 // --- For the wrappers. Each is called only when Watched() said yes.
 
 // True while armed, on a thread other than the arming one.

@@ -119,6 +119,9 @@ ssize_t __wrap_copy_file_range(int in,
     if (faults::Fail(Op::kCopy, path, readOnly)) {
         return Failed();
     }
+    if (faults::CopyEndsEarly()) {
+        return 0;
+    }
     const ssize_t copied = __real_copy_file_range(in, inAt, out, outAt, size, flags);
     if (copied > 0) {
         faults::Wrote(path);
