@@ -169,7 +169,7 @@ void CSplitterDlg::OnStart() {
     }
     if (IsChecked(IDC_MODE_SPLIT)) {
         std::uint32_t pieceSize = 0;
-        if (!ParsePieceSize(GetItemTextA(IDC_PIECE_SIZE).c_str(), &pieceSize)) {
+        if (!ParsePieceSize(GetItemTextW(IDC_PIECE_SIZE).c_str(), &pieceSize)) {
             MessageBoxW(nullptr, kBadPieceSizeText, kInfoCaption, MB_ICONINFORMATION);
             return;
         }
@@ -304,6 +304,14 @@ LRESULT CSplitterDlg::OnJobDone(WPARAM result, LPARAM) {
 
 bool CSplitterDlg::IsChecked(int controlId) const {
     return IsDlgButtonChecked(m_hWnd, controlId) == BST_CHECKED;
+}
+
+std::wstring CSplitterDlg::GetItemTextW(int controlId) const {
+    HWND control = GetDlgItem(m_hWnd, controlId);
+    std::wstring text(static_cast<std::size_t>(GetWindowTextLengthW(control)) + 1, L'\0');
+    const int copied = GetWindowTextW(control, &text[0], static_cast<int>(text.size()));
+    text.resize(copied > 0 ? static_cast<std::size_t>(copied) : 0);
+    return text;
 }
 
 std::string CSplitterDlg::GetItemTextA(int controlId) const {

@@ -62,6 +62,8 @@ private:
     bool IsChecked(int controlId) const;
     // The control's text in the ANSI code page, as the jobs take paths.
     std::string GetItemTextA(int controlId) const;
+    // The control's text as the system holds it, for the size field's full-width digits.
+    std::wstring GetItemTextW(int controlId) const;
 
     CProgressCtrl m_wndProgress;
     int m_nReportedPieces = 0;         // the last count a job reported

@@ -91,6 +91,19 @@ protected:
         EXPECT_EQ(ProgressHigh(program.Item(IDC_PROGRESS)), pieces) << "the range stays";
     }
 
+    // A file of `length` zeros that takes no room: under Wine, setting the end of a file
+    // leaves a hole on the Linux side.
+    static void MakeSparse(const std::string& path, long long length) {
+        HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                  FILE_ATTRIBUTE_NORMAL, nullptr);
+        ASSERT_NE(file, INVALID_HANDLE_VALUE);
+        LARGE_INTEGER end;
+        end.QuadPart = length;
+        EXPECT_TRUE(SetFilePointerEx(file, end, nullptr, FILE_BEGIN));
+        EXPECT_TRUE(SetEndOfFile(file));
+        CloseHandle(file);
+    }
+
     TempFolder m_folder;
 };
 
@@ -206,6 +219,34 @@ TEST_F(Secantor, StartRefusesEmptyFieldsAndPieceSizesOutsideOneTo4095) {
     EXPECT_EQ(ListNames(pieces), std::vector<std::string>{"1__a.bin"});
     EXPECT_EQ(ReadWholeFile(pieces + "\\1__a.bin"), Pattern(300000));
 
+    // Four digits typed key by key fit in the field, and full-width digits are digits: 64 GiB
+    // make 17 pieces of 4095 MB and 6,554 of 10 MB. A folder where the first piece goes fails
+    // each split right after it has counted its pieces, so nothing is written.
+    MakeSparse(m_folder / "big.bin", 64ll << 30);
+    MakeFolder(m_folder / "blocked");
+    MakeFolder(m_folder / "blocked/1__big.bin");
+    SetText(program.Item(IDC_SOURCE_PATH), Wide(m_folder / "big.bin"));
+    SetText(program.Item(IDC_TARGET_PATH), Wide(m_folder / "blocked"));
+    HWND sizeEdit = FindWindowExW(program.Item(IDC_PIECE_SIZE), nullptr, L"Edit", nullptr);
+    ASSERT_NE(sizeEdit, nullptr);
+    const struct {
+        const wchar_t* typed;
+        int pieces;
+    } typedSizes[] = {{L"4095", 17}, {L"\xFF11\xFF10", 6554}};
+    for (const auto& size : typedSizes) {
+        SCOPED_TRACE(size.pieces);
+        PostMessageW(sizeEdit, EM_SETSEL, 0, -1);
+        for (const wchar_t* key = size.typed; *key != L'\0'; ++key) {
+            PostMessageW(sizeEdit, WM_CHAR, *key, 1);
+        }
+        ASSERT_TRUE(WaitForInputHandled(program.Item(IDC_SOURCE_PATH)));
+        EXPECT_EQ(Text(program.Item(IDC_PIECE_SIZE)), size.typed);
+        Click(program.Item(IDC_START));
+        ASSERT_TRUE(Answer(
+            ExpectBox(program, kFailureCaption, kTargetErrorText, dialog, false, {IDOK}), IDOK));
+        EXPECT_EQ(ProgressHigh(program.Item(IDC_PROGRESS)), size.pieces);
+    }
+
     // Blanks are a name like any other: the job runs and cannot open the source.
     SetText(program.Item(IDC_SOURCE_PATH), L"  ");
     SetText(program.Item(IDC_TARGET_PATH), L" ");
@@ -291,15 +332,7 @@ protected:
     void SetUp() override {
         m_source = m_folder / "big.bin";
         m_pieces = m_folder / "pieces";
-        // Under Wine, setting the end of a file leaves a hole on the Linux side.
-        HANDLE file = CreateFileA(m_source.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                                  FILE_ATTRIBUTE_NORMAL, nullptr);
-        ASSERT_NE(file, INVALID_HANDLE_VALUE);
-        LARGE_INTEGER length;
-        length.QuadPart = 64ll << 30;
-        EXPECT_TRUE(SetFilePointerEx(file, length, nullptr, FILE_BEGIN));
-        EXPECT_TRUE(SetEndOfFile(file));
-        CloseHandle(file);
+        MakeSparse(m_source, 64ll << 30);
     }
 
     void StartLongSplit(const SecantorProcess& program) const {
