@@ -37,9 +37,13 @@ private:
     // is checked, puts the stored folder back into the target field.
     void SyncOptions();
 
-    // Picks the source: a file in split mode, a folder of pieces in join mode. Unless the
-    // output folder is fixed, the target field gets the folder proposed for that source.
+    // Picks the source: a file in split mode, a folder of pieces in join mode.
     void OnBrowseSource();
+    // Puts `source` (ANSI) in the source field; unless the output folder is fixed, the target
+    // field gets the folder proposed for it in the current mode.
+    void SetSource(const std::string& source);
+    // Checks the radio button of `modeId` and follows with the texts, as a click on it does.
+    void SelectMode(int modeId);
     // Picks the target folder, in either mode.
     void OnBrowseTarget();
     void OnStart();
@@ -48,6 +52,11 @@ private:
     void OnDeleteSourceClicked();
     void OnFixedPathClicked();
 
+    // Items dropped from Explorer, ignored while a job is busy; the first counts. A file
+    // starts a split of it and a folder a join of it, as if the mode were clicked and the item
+    // chosen with the source's chooser; a folder over the target field or its chooser becomes
+    // the target. An item whose path the ANSI code page cannot hold is refused with a beep.
+    LRESULT OnDropFiles(WPARAM drop, LPARAM);
     LRESULT OnJobRange(WPARAM pieces, LPARAM kind);
     LRESULT OnJobProgress(WPARAM unused, LPARAM finished);
     LRESULT OnJobDone(WPARAM result, LPARAM finished);
@@ -60,6 +69,8 @@ private:
     void ShowProgress();
 
     bool IsChecked(int controlId) const;
+    // Whether `at`, in the dialog's client coordinates, lies on the control.
+    bool IsOver(int controlId, POINT at) const;
     // The control's text in the ANSI code page, as the jobs take paths.
     std::string GetItemTextA(int controlId) const;
     // The control's text as the system holds it, for the size field's full-width digits.

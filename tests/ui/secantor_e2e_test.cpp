@@ -360,6 +360,12 @@ TEST_F(SecantorLongJob, AbortHoldsTheJobWhileAskingAndStopsItOnYes) {
     EXPECT_EQ(Text(program.Item(IDC_SOURCE_LABEL)), kSplitSourceLabel);
     EXPECT_TRUE(IsWindowEnabled(program.Item(IDC_PIECE_SIZE)));
 
+    // So is a drop: it would switch back to split and propose another target.
+    ASSERT_TRUE(Drop(program, {Wide(m_source)}, MiddleOf(program, IDC_SOURCE_PATH)));
+    EXPECT_TRUE(IsChecked(program.Item(IDC_MODE_JOIN)));
+    EXPECT_EQ(Text(program.Item(IDC_SOURCE_PATH)), Wide(m_source));
+    EXPECT_EQ(Text(program.Item(IDC_TARGET_PATH)), Wide(m_pieces));
+
     // A start during a job is refused by the controller without a word.
     Click(program.Item(IDC_START));
     ASSERT_TRUE(WaitForInputHandled(program.Item(IDC_SOURCE_PATH)));
@@ -457,6 +463,70 @@ TEST_F(Secantor, NotificationsDriveTheBarWithThirtyTwoBitCounts) {
     ASSERT_TRUE(WaitUntil([&] { return Text(program.Item(IDC_STATUS)) == kIdleStatus; }));
     EXPECT_EQ(ProgressPos(bar), 0);
     EXPECT_EQ(ProgressHigh(bar), 70000);
+    CloseIdle(program);
+}
+
+TEST_F(Secantor, DroppedFileSplitsAndDroppedFolderJoinsAsIfChosen) {
+    const std::string film = m_folder / "film.avi";
+    WriteWholeFile(film, "film");
+    const std::string pieces = m_folder / Ansi(L"分块");
+    MakeFolder(pieces);
+    const std::string kept = m_folder / "kept";
+    MakeFolder(kept);
+    // Code page 936 has no Hangul.
+    const std::wstring foreign = Wide(m_folder.Path()) + L"\xD55C.avi";
+    HANDLE file = CreateFileW(foreign.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr);
+    ASSERT_NE(file, INVALID_HANDLE_VALUE);
+    CloseHandle(file);
+    Store("PathCheck", "1");
+    Store("Path", kept.c_str());
+
+    SecantorProcess program(m_folder.Path());
+    EXPECT_NE(GetWindowLongW(program.Dialog(), GWL_EXSTYLE) & WS_EX_ACCEPTFILES, 0)
+        << "Explorer drops only on windows that accept files";
+    HWND source = program.Item(IDC_SOURCE_PATH);
+    HWND target = program.Item(IDC_TARGET_PATH);
+    const POINT onSource = MiddleOf(program, IDC_SOURCE_PATH);
+
+    // Several items: the first counts. A folder joins; the fixed output folder stays.
+    ASSERT_TRUE(Drop(program, {Wide(pieces), Wide(film)}, onSource));
+    EXPECT_TRUE(IsChecked(program.Item(IDC_MODE_JOIN)));
+    EXPECT_FALSE(IsChecked(program.Item(IDC_MODE_SPLIT)));
+    ExpectIdleTexts(program, false);
+    EXPECT_EQ(Text(source), Wide(pieces));
+    EXPECT_EQ(Text(target), Wide(kept));
+
+    // Not fixed, the target is what the source's chooser proposes. A file splits, wherever
+    // on the dialog it lands away from the target.
+    Click(program.Item(IDC_FIXED_PATH));
+    ASSERT_TRUE(WaitUntil([&] { return Stored("PathCheck") == "0"; }));
+    ASSERT_TRUE(Drop(program, {Wide(film), Wide(pieces)}, MiddleOf(program, IDC_STATUS)));
+    EXPECT_TRUE(IsChecked(program.Item(IDC_MODE_SPLIT)));
+    EXPECT_FALSE(IsChecked(program.Item(IDC_MODE_JOIN)));
+    ExpectIdleTexts(program, true);
+    EXPECT_EQ(Text(source), Wide(film));
+    EXPECT_EQ(Text(target), Wide(m_folder / "film"));
+    ASSERT_TRUE(Drop(program, {Wide(pieces)}, onSource));
+    ExpectIdleTexts(program, false);
+    EXPECT_EQ(Text(target), Wide(pieces + "\\" + Ansi(L"分块")));
+
+    // A folder on the target field or its chooser becomes the target, and only that.
+    ASSERT_TRUE(Drop(program, {Wide(kept)}, MiddleOf(program, IDC_TARGET_PATH)));
+    EXPECT_EQ(Text(target), Wide(kept));
+    SetText(target, L"");
+    ASSERT_TRUE(Drop(program, {Wide(kept)}, MiddleOf(program, IDC_BROWSE_TARGET)));
+    EXPECT_EQ(Text(target), Wide(kept));
+    EXPECT_EQ(Text(source), Wide(pieces));
+    EXPECT_TRUE(IsChecked(program.Item(IDC_MODE_JOIN)));
+
+    // Refused, leaving everything as it was: a name code page 936 cannot hold, even with a
+    // good one after it, and a file on the target.
+    ASSERT_TRUE(Drop(program, {foreign, Wide(film)}, onSource));
+    ASSERT_TRUE(Drop(program, {Wide(film)}, MiddleOf(program, IDC_TARGET_PATH)));
+    EXPECT_TRUE(IsChecked(program.Item(IDC_MODE_JOIN)));
+    EXPECT_EQ(Text(source), Wide(pieces));
+    EXPECT_EQ(Text(target), Wide(kept));
+    EXPECT_FALSE(HasMessageBox(program.Id()));
     CloseIdle(program);
 }
 
