@@ -53,9 +53,10 @@ private:
     void OnFixedPathClicked();
 
     // Items dropped from Explorer, ignored while a job is busy; the first counts. A file
-    // starts a split of it and a folder a join of it, as if the mode were clicked and the item
-    // chosen with the source's chooser; a folder over the target field or its chooser becomes
-    // the target. An item whose path the ANSI code page cannot hold is refused with a beep.
+    // becomes the source of a split and a folder the source of a join, as if the mode were
+    // clicked and the item picked with the source's chooser; a folder over the target field
+    // or its chooser becomes the target. Refused with a beep, leaving the fields alone: a path
+    // the ANSI code page cannot hold, an item that cannot be found, a file over the target.
     LRESULT OnDropFiles(WPARAM drop, LPARAM);
     LRESULT OnJobRange(WPARAM pieces, LPARAM kind);
     LRESULT OnJobProgress(WPARAM unused, LPARAM finished);
