@@ -13,6 +13,7 @@
 #include "ui/ansi_text.h"
 #include "ui/dialog_texts.h"
 #include "ui/file_dialog.h"
+#include "ui/file_drop.h"
 #include "ui/folder_picker.h"
 #include "ui/piece_size.h"
 #include "ui/settings.h"
@@ -44,6 +45,7 @@ const CDialog::MessageMap* CSplitterDlg::GetMessageMap() const {
         OnClicked(IDC_ABOUT, &CSplitterDlg::OnAbout),
         OnClicked(IDC_DELETE_SOURCE, &CSplitterDlg::OnDeleteSourceClicked),
         OnClicked(IDC_FIXED_PATH, &CSplitterDlg::OnFixedPathClicked),
+        OnMessage(WM_DROPFILES, &CSplitterDlg::OnDropFiles),
         OnMessage(WM_JOB_RANGE, &CSplitterDlg::OnJobRange),
         OnMessage(WM_JOB_PROGRESS, &CSplitterDlg::OnJobProgress),
         OnMessage(WM_JOB_DONE, &CSplitterDlg::OnJobDone),
@@ -79,6 +81,7 @@ BOOL CSplitterDlg::OnInitDialog() {
 
     m_wndProgress.Attach(GetDlgItem(m_hWnd, IDC_PROGRESS));
     UpdateControls();
+    DragAcceptFiles(m_hWnd, TRUE);
     return TRUE;
 }
 
@@ -131,24 +134,30 @@ void CSplitterDlg::OnBrowseSource() {
     if (IsChecked(IDC_MODE_SPLIT)) {
         CFileDialog dialog(TRUE, "*.*", "*.*", OFN_HIDEREADONLY | OFN_OVERWRITEPROMPT,
                            AnsiText(kSourceFilter).c_str(), nullptr);
-        if (dialog.DoModal() != IDOK) {
-            return;
-        }
-        const std::string file = dialog.GetPathName();
-        SetDlgItemTextA(m_hWnd, IDC_SOURCE_PATH, file.c_str());
-        if (g_bFixedPath == 0) {
-            SetDlgItemTextA(m_hWnd, IDC_TARGET_PATH, SplitTargetFor(file).c_str());
+        if (dialog.DoModal() == IDOK) {
+            SetSource(dialog.GetPathName());
         }
         return;
     }
     CFolderPicker picker;
-    if (!picker.Browse(m_hWnd, nullptr)) {
-        return;
+    if (picker.Browse(m_hWnd, nullptr)) {
+        SetSource(picker.m_path);
     }
-    SetDlgItemTextA(m_hWnd, IDC_SOURCE_PATH, picker.m_path);
+}
+
+void CSplitterDlg::SetSource(const std::string& source) {
+    SetDlgItemTextA(m_hWnd, IDC_SOURCE_PATH, source.c_str());
     if (g_bFixedPath == 0) {
-        SetDlgItemTextA(m_hWnd, IDC_TARGET_PATH, JoinTargetFor(picker.m_path).c_str());
+        const std::string target =
+            IsChecked(IDC_MODE_SPLIT) ? SplitTargetFor(source) : JoinTargetFor(source);
+        SetDlgItemTextA(m_hWnd, IDC_TARGET_PATH, target.c_str());
     }
+}
+
+void CSplitterDlg::SelectMode(int modeId) {
+    CheckDlgButton(m_hWnd, IDC_MODE_SPLIT, modeId == IDC_MODE_SPLIT ? BST_CHECKED : BST_UNCHECKED);
+    CheckDlgButton(m_hWnd, IDC_MODE_JOIN, modeId == IDC_MODE_JOIN ? BST_CHECKED : BST_UNCHECKED);
+    UpdateControls();
 }
 
 void CSplitterDlg::OnBrowseTarget() {
@@ -170,7 +179,7 @@ void CSplitterDlg::OnStart() {
     }
     if (IsChecked(IDC_MODE_SPLIT)) {
         std::uint32_t pieceSize = 0;
-        if (!ParsePieceSize(GetItemTextA(IDC_PIECE_SIZE).c_str(), &pieceSize)) {
+        if (!ParsePieceSize(GetItemTextW(IDC_PIECE_SIZE).c_str(), &pieceSize)) {
             MessageBoxW(nullptr, kBadPieceSizeText, kInfoCaption, MB_ICONINFORMATION);
             return;
         }
@@ -232,6 +241,36 @@ void CSplitterDlg::OnFixedPathClicked() {
     SyncOptions();
     settings::WriteFixedPath(GetItemTextA(IDC_TARGET_PATH));
     settings::WriteOption(settings::kFixedPath, g_bFixedPath != 0);
+}
+
+LRESULT CSplitterDlg::OnDropFiles(WPARAM drop, LPARAM) {
+    const CFileDrop dropped(reinterpret_cast<HDROP>(drop));
+    // A running job reads the fields no more, but what they show is what it works on.
+    if (m_pController == nullptr || m_pController->m_bBusy) {
+        return 0;
+    }
+    std::wstring wide;
+    std::string path;
+    DWORD attributes = INVALID_FILE_ATTRIBUTES;
+    if (!dropped.FirstPath(&wide) || !ExactAnsiText(wide, &path) ||
+        (attributes = GetFileAttributesA(path.c_str())) == INVALID_FILE_ATTRIBUTES) {
+        MessageBeep(MB_ICONWARNING);
+        return 0;
+    }
+    const bool folder = (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+    const POINT at = dropped.Point();
+    if (IsOver(IDC_TARGET_PATH, at) || IsOver(IDC_BROWSE_TARGET, at)) {
+        // The target is a folder, as its chooser picks only folders.
+        if (!folder) {
+            MessageBeep(MB_ICONWARNING);
+            return 0;
+        }
+        SetDlgItemTextA(m_hWnd, IDC_TARGET_PATH, path.c_str());
+        return 0;
+    }
+    SelectMode(folder ? IDC_MODE_JOIN : IDC_MODE_SPLIT);
+    SetSource(path);
+    return 0;
 }
 
 LRESULT CSplitterDlg::OnJobRange(WPARAM pieces, LPARAM) {
@@ -321,6 +360,23 @@ LRESULT CSplitterDlg::OnJobDone(WPARAM result, LPARAM) {
 
 bool CSplitterDlg::IsChecked(int controlId) const {
     return IsDlgButtonChecked(m_hWnd, controlId) == BST_CHECKED;
+}
+
+bool CSplitterDlg::IsOver(int controlId, POINT at) const {
+    RECT area;
+    if (!GetWindowRect(GetDlgItem(m_hWnd, controlId), &area)) {
+        return false;
+    }
+    MapWindowPoints(HWND_DESKTOP, m_hWnd, reinterpret_cast<POINT*>(&area), 2);
+    return PtInRect(&area, at) != 0;
+}
+
+std::wstring CSplitterDlg::GetItemTextW(int controlId) const {
+    HWND control = GetDlgItem(m_hWnd, controlId);
+    std::wstring text(static_cast<std::size_t>(GetWindowTextLengthW(control)) + 1, L'\0');
+    const int copied = GetWindowTextW(control, &text[0], static_cast<int>(text.size()));
+    text.resize(copied > 0 ? static_cast<std::size_t>(copied) : 0);
+    return text;
 }
 
 std::string CSplitterDlg::GetItemTextA(int controlId) const {

@@ -38,9 +38,13 @@ private:
     // is checked, puts the stored folder back into the target field.
     void SyncOptions();
 
-    // Picks the source: a file in split mode, a folder of pieces in join mode. Unless the
-    // output folder is fixed, the target field gets the folder proposed for that source.
+    // Picks the source: a file in split mode, a folder of pieces in join mode.
     void OnBrowseSource();
+    // Puts `source` (ANSI) in the source field; unless the output folder is fixed, the target
+    // field gets the folder proposed for it in the current mode.
+    void SetSource(const std::string& source);
+    // Checks the radio button of `modeId` and follows with the texts, as a click on it does.
+    void SelectMode(int modeId);
     // Picks the target folder, in either mode.
     void OnBrowseTarget();
     void OnStart();
@@ -49,6 +53,12 @@ private:
     void OnDeleteSourceClicked();
     void OnFixedPathClicked();
 
+    // Items dropped from Explorer, ignored while a job is busy; the first counts. A file
+    // becomes the source of a split and a folder the source of a join, as if the mode were
+    // clicked and the item picked with the source's chooser; a folder over the target field
+    // or its chooser becomes the target. Refused with a beep, leaving the fields alone: a path
+    // the ANSI code page cannot hold, an item that cannot be found, a file over the target.
+    LRESULT OnDropFiles(WPARAM drop, LPARAM);
     LRESULT OnJobRange(WPARAM pieces, LPARAM kind);
     LRESULT OnJobProgress(WPARAM unused, LPARAM finished);
     LRESULT OnJobDone(WPARAM result, LPARAM finished);
@@ -61,8 +71,12 @@ private:
     void ShowProgress();
 
     bool IsChecked(int controlId) const;
+    // Whether `at`, in the dialog's client coordinates, lies on the control.
+    bool IsOver(int controlId, POINT at) const;
     // The control's text in the ANSI code page, as the jobs take paths.
     std::string GetItemTextA(int controlId) const;
+    // The control's text as the system holds it, for the size field's full-width digits.
+    std::wstring GetItemTextW(int controlId) const;
 
     CProgressCtrl m_wndProgress;
     int m_nReportedPieces = 0;         // the last count a job reported

@@ -2,7 +2,9 @@
 #include "tests/ui/secantor_driver.h"
 
 #include <commctrl.h>
+#include <shlobj.h>
 
+#include <cstring>
 #include <stdexcept>
 
 namespace {
@@ -189,6 +191,50 @@ bool WaitForInputHandled(HWND field) {
     const bool arrived = WaitUntil([&] { return Text(field) == L"x"; });
     SetText(field, text);
     return arrived;
+}
+
+POINT MiddleOf(const SecantorProcess& program, int id) {
+    RECT area = {};
+    GetWindowRect(program.Item(id), &area);
+    MapWindowPoints(HWND_DESKTOP, program.Dialog(), reinterpret_cast<POINT*>(&area), 2);
+    return {(area.left + area.right) / 2, (area.top + area.bottom) / 2};
+}
+
+bool Drop(const SecantorProcess& program, const std::vector<std::wstring>& paths, POINT at) {
+    // An HDROP is memory of the receiving process: Explorer's drop is made inside it. The
+    // handle of a GMEM_FIXED block is its address, so the same layout written into the
+    // program is read by DragQueryFileW and DragQueryPoint as a real drop is. The message is
+    // sent, not posted, so the handler has finished when it returns. DragFinish cannot free
+    // memory that the program's heap did not give out; Wine checks the address against the
+    // heap and leaves it alone, and the test then frees the page. (Driving the handler inside
+    // this process instead would test a copy of the dialog, not the program.)
+    DROPFILES header = {};
+    header.pFiles = sizeof header;
+    header.pt = at;
+    header.fNC = FALSE;
+    header.fWide = TRUE;
+    std::vector<BYTE> block(sizeof header);
+    std::memcpy(block.data(), &header, sizeof header);
+    for (const std::wstring& path : paths) {
+        const auto* bytes = reinterpret_cast<const BYTE*>(path.c_str());
+        block.insert(block.end(), bytes, bytes + (path.size() + 1) * sizeof(wchar_t));
+    }
+    block.insert(block.end(), sizeof(wchar_t), 0);  // an empty name ends the list
+    void* remote = VirtualAllocEx(program.Process(), nullptr, block.size(),
+                                  MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE);
+    if (remote == nullptr) {
+        return false;
+    }
+    DWORD_PTR ignored = 0;
+    const bool handled =
+        WriteProcessMemory(program.Process(), remote, block.data(), block.size(), nullptr) &&
+        SendMessageTimeoutW(program.Dialog(), WM_DROPFILES, reinterpret_cast<WPARAM>(remote), 0,
+                            SMTO_ABORTIFHUNG, kSendTimeoutMs, &ignored);
+    // A drop that timed out may still be read later: its page then stays.
+    if (handled) {
+        VirtualFreeEx(program.Process(), remote, 0, MEM_RELEASE);
+    }
+    return handled;
 }
 
 int ProgressPos(HWND bar) {

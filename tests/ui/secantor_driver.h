@@ -31,6 +31,7 @@ public:
     HWND Dialog() const { return m_dialog; }
     HWND Item(int id) const { return GetDlgItem(m_dialog, id); }
     DWORD Id() const { return m_info.dwProcessId; }
+    HANDLE Process() const { return m_info.hProcess; }
     // Seconds from the start of the process to a visible main dialog.
     double SecondsToDialog() const { return m_secondsToDialog; }
 
@@ -58,6 +59,12 @@ void PressKey(HWND window, WORD key);
 // it arrives: the program has then handled that input, and a box raised by it is up. The
 // field gets its text back. False when the marker never arrived.
 bool WaitForInputHandled(HWND field);
+
+// The middle of the dialog's control `id`, in the dialog's client coordinates.
+POINT MiddleOf(const SecantorProcess& program, int id);
+// Drops `paths` on the dialog at `at` (client coordinates), as Explorer hands a drop over,
+// and returns once the program has handled it. False when the drop could not be made.
+bool Drop(const SecantorProcess& program, const std::vector<std::wstring>& paths, POINT at);
 
 int ProgressPos(HWND bar);
 int ProgressHigh(HWND bar);

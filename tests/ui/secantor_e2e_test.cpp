@@ -91,6 +91,19 @@ protected:
         EXPECT_EQ(ProgressHigh(program.Item(IDC_PROGRESS)), pieces) << "the range stays";
     }
 
+    // A file of `length` zeros that takes no room: under Wine, setting the end of a file
+    // leaves a hole on the Linux side.
+    static void MakeSparse(const std::string& path, long long length) {
+        HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                  FILE_ATTRIBUTE_NORMAL, nullptr);
+        ASSERT_NE(file, INVALID_HANDLE_VALUE);
+        LARGE_INTEGER end;
+        end.QuadPart = length;
+        EXPECT_TRUE(SetFilePointerEx(file, end, nullptr, FILE_BEGIN));
+        EXPECT_TRUE(SetEndOfFile(file));
+        CloseHandle(file);
+    }
+
     TempFolder m_folder;
 };
 
@@ -206,6 +219,34 @@ TEST_F(Secantor, StartRefusesEmptyFieldsAndPieceSizesOutsideOneTo4095) {
     EXPECT_EQ(ListNames(pieces), std::vector<std::string>{"1__a.bin"});
     EXPECT_EQ(ReadWholeFile(pieces + "\\1__a.bin"), Pattern(300000));
 
+    // Four digits typed key by key fit in the field, and full-width digits are digits: 64 GiB
+    // make 17 pieces of 4095 MB and 6,554 of 10 MB. A folder where the first piece goes fails
+    // each split right after it has counted its pieces, so nothing is written.
+    MakeSparse(m_folder / "big.bin", 64ll << 30);
+    MakeFolder(m_folder / "blocked");
+    MakeFolder(m_folder / "blocked/1__big.bin");
+    SetText(program.Item(IDC_SOURCE_PATH), Wide(m_folder / "big.bin"));
+    SetText(program.Item(IDC_TARGET_PATH), Wide(m_folder / "blocked"));
+    HWND sizeEdit = FindWindowExW(program.Item(IDC_PIECE_SIZE), nullptr, L"Edit", nullptr);
+    ASSERT_NE(sizeEdit, nullptr);
+    const struct {
+        const wchar_t* typed;
+        int pieces;
+    } typedSizes[] = {{L"4095", 17}, {L"\xFF11\xFF10", 6554}};
+    for (const auto& size : typedSizes) {
+        SCOPED_TRACE(size.pieces);
+        PostMessageW(sizeEdit, EM_SETSEL, 0, -1);
+        for (const wchar_t* key = size.typed; *key != L'\0'; ++key) {
+            PostMessageW(sizeEdit, WM_CHAR, *key, 1);
+        }
+        ASSERT_TRUE(WaitForInputHandled(program.Item(IDC_SOURCE_PATH)));
+        EXPECT_EQ(Text(program.Item(IDC_PIECE_SIZE)), size.typed);
+        Click(program.Item(IDC_START));
+        ASSERT_TRUE(Answer(
+            ExpectBox(program, kFailureCaption, kTargetErrorText, dialog, false, {IDOK}), IDOK));
+        EXPECT_EQ(ProgressHigh(program.Item(IDC_PROGRESS)), size.pieces);
+    }
+
     // Blanks are a name like any other: the job runs and cannot open the source.
     SetText(program.Item(IDC_SOURCE_PATH), L"  ");
     SetText(program.Item(IDC_TARGET_PATH), L" ");
@@ -291,15 +332,7 @@ protected:
     void SetUp() override {
         m_source = m_folder / "big.bin";
         m_pieces = m_folder / "pieces";
-        // Under Wine, setting the end of a file leaves a hole on the Linux side.
-        HANDLE file = CreateFileA(m_source.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                                  FILE_ATTRIBUTE_NORMAL, nullptr);
-        ASSERT_NE(file, INVALID_HANDLE_VALUE);
-        LARGE_INTEGER length;
-        length.QuadPart = 64ll << 30;
-        EXPECT_TRUE(SetFilePointerEx(file, length, nullptr, FILE_BEGIN));
-        EXPECT_TRUE(SetEndOfFile(file));
-        CloseHandle(file);
+        MakeSparse(m_source, 64ll << 30);
     }
 
     void StartLongSplit(const SecantorProcess& program) const {
@@ -326,6 +359,12 @@ TEST_F(SecantorLongJob, AbortHoldsTheJobWhileAskingAndStopsItOnYes) {
     EXPECT_EQ(Text(program.Item(IDC_START)), kSplitStart);
     EXPECT_EQ(Text(program.Item(IDC_SOURCE_LABEL)), kSplitSourceLabel);
     EXPECT_TRUE(IsWindowEnabled(program.Item(IDC_PIECE_SIZE)));
+
+    // So is a drop: it would switch back to split and propose another target.
+    ASSERT_TRUE(Drop(program, {Wide(m_source)}, MiddleOf(program, IDC_SOURCE_PATH)));
+    EXPECT_TRUE(IsChecked(program.Item(IDC_MODE_JOIN)));
+    EXPECT_EQ(Text(program.Item(IDC_SOURCE_PATH)), Wide(m_source));
+    EXPECT_EQ(Text(program.Item(IDC_TARGET_PATH)), Wide(m_pieces));
 
     // A start during a job is refused by the controller without a word.
     Click(program.Item(IDC_START));
@@ -424,6 +463,70 @@ TEST_F(Secantor, NotificationsDriveTheBarWithThirtyTwoBitCounts) {
     ASSERT_TRUE(WaitUntil([&] { return Text(program.Item(IDC_STATUS)) == kIdleStatus; }));
     EXPECT_EQ(ProgressPos(bar), 0);
     EXPECT_EQ(ProgressHigh(bar), 70000);
+    CloseIdle(program);
+}
+
+TEST_F(Secantor, DroppedFileSplitsAndDroppedFolderJoinsAsIfChosen) {
+    const std::string film = m_folder / "film.avi";
+    WriteWholeFile(film, "film");
+    const std::string pieces = m_folder / Ansi(L"分块");
+    MakeFolder(pieces);
+    const std::string kept = m_folder / "kept";
+    MakeFolder(kept);
+    // Code page 936 has no Hangul.
+    const std::wstring foreign = Wide(m_folder.Path()) + L"\xD55C.avi";
+    HANDLE file = CreateFileW(foreign.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr);
+    ASSERT_NE(file, INVALID_HANDLE_VALUE);
+    CloseHandle(file);
+    Store("PathCheck", "1");
+    Store("Path", kept.c_str());
+
+    SecantorProcess program(m_folder.Path());
+    EXPECT_NE(GetWindowLongW(program.Dialog(), GWL_EXSTYLE) & WS_EX_ACCEPTFILES, 0)
+        << "Explorer drops only on windows that accept files";
+    HWND source = program.Item(IDC_SOURCE_PATH);
+    HWND target = program.Item(IDC_TARGET_PATH);
+    const POINT onSource = MiddleOf(program, IDC_SOURCE_PATH);
+
+    // Several items: the first counts. A folder joins; the fixed output folder stays.
+    ASSERT_TRUE(Drop(program, {Wide(pieces), Wide(film)}, onSource));
+    EXPECT_TRUE(IsChecked(program.Item(IDC_MODE_JOIN)));
+    EXPECT_FALSE(IsChecked(program.Item(IDC_MODE_SPLIT)));
+    ExpectIdleTexts(program, false);
+    EXPECT_EQ(Text(source), Wide(pieces));
+    EXPECT_EQ(Text(target), Wide(kept));
+
+    // Not fixed, the target is what the source's chooser proposes. A file splits, wherever
+    // on the dialog it lands away from the target.
+    Click(program.Item(IDC_FIXED_PATH));
+    ASSERT_TRUE(WaitUntil([&] { return Stored("PathCheck") == "0"; }));
+    ASSERT_TRUE(Drop(program, {Wide(film), Wide(pieces)}, MiddleOf(program, IDC_STATUS)));
+    EXPECT_TRUE(IsChecked(program.Item(IDC_MODE_SPLIT)));
+    EXPECT_FALSE(IsChecked(program.Item(IDC_MODE_JOIN)));
+    ExpectIdleTexts(program, true);
+    EXPECT_EQ(Text(source), Wide(film));
+    EXPECT_EQ(Text(target), Wide(m_folder / "film"));
+    ASSERT_TRUE(Drop(program, {Wide(pieces)}, onSource));
+    ExpectIdleTexts(program, false);
+    EXPECT_EQ(Text(target), Wide(pieces + "\\" + Ansi(L"分块")));
+
+    // A folder on the target field or its chooser becomes the target, and only that.
+    ASSERT_TRUE(Drop(program, {Wide(kept)}, MiddleOf(program, IDC_TARGET_PATH)));
+    EXPECT_EQ(Text(target), Wide(kept));
+    SetText(target, L"");
+    ASSERT_TRUE(Drop(program, {Wide(kept)}, MiddleOf(program, IDC_BROWSE_TARGET)));
+    EXPECT_EQ(Text(target), Wide(kept));
+    EXPECT_EQ(Text(source), Wide(pieces));
+    EXPECT_TRUE(IsChecked(program.Item(IDC_MODE_JOIN)));
+
+    // Refused, leaving everything as it was: a name code page 936 cannot hold, even with a
+    // good one after it, and a file on the target.
+    ASSERT_TRUE(Drop(program, {foreign, Wide(film)}, onSource));
+    ASSERT_TRUE(Drop(program, {Wide(film)}, MiddleOf(program, IDC_TARGET_PATH)));
+    EXPECT_TRUE(IsChecked(program.Item(IDC_MODE_JOIN)));
+    EXPECT_EQ(Text(source), Wide(pieces));
+    EXPECT_EQ(Text(target), Wide(kept));
+    EXPECT_FALSE(HasMessageBox(program.Id()));
     CloseIdle(program);
 }
 
