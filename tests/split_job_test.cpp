@@ -2,12 +2,14 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <memory>
 #include <thread>
 
+#include "engine/hold_gate.h"
 #include "engine/job_controller.h"
 #include "platform/file.h"
 #include "platform/file_system.h"
@@ -266,6 +268,60 @@ TEST_F(SplitJob, ASourceChangedWhileItIsSplitIsNeverDeleted) {
         }
     }
     controller.SetObserver(nullptr);
+}
+
+TEST_F(SplitJob, AHoldOrAStopBeforeTheSourceGoesIsHonoured) {
+    // Caught as the last piece is done, the job is held, or asked to stop, before it
+    // flushes the pieces and deletes the source: held it posts no result and deletes
+    // nothing until released, and a stop keeps the source.
+    class Gate : public JobObserver {
+    public:
+        void PieceBytes(const char*, std::size_t) override {}
+        JobResult PieceDone(int number) override {
+            if (number == last) {
+                caught = true;
+                gate.Pass();
+            }
+            return JOB_OK;
+        }
+        JobResult Finished(const std::string&, const std::string&, int) override { return JOB_OK; }
+
+        int last = 0;
+        std::atomic<bool> caught{false};
+        HoldGate gate;
+    };
+    const std::string content = Pattern(4 * 4096 + 10);
+    for (bool hold : {true, false}) {
+        SCOPED_TRACE(hold ? "held, then stopped" : "stopped");
+        Gate observer;
+        observer.last = 5;
+        observer.gate.Hold();
+        controller.SetObserver(&observer);
+        controller.m_bDeleteSource = true;
+        WriteWholeFile(dir / "src.bin", content);
+        WaitUntilIdle(controller);
+        ASSERT_TRUE(controller.StartSplit((dir / "out").c_str(), (dir / "src.bin").c_str(), 4096));
+        for (int i = 0; i < 3000 && !observer.caught; ++i) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+        ASSERT_TRUE(observer.caught);
+        if (hold) {
+            EXPECT_TRUE(controller.Pause());
+            observer.gate.Release();
+            for (const JobMessage& m : Drain(receiver, std::chrono::milliseconds(300))) {
+                EXPECT_NE(m.message, WM_JOB_DONE) << "a result while held";
+            }
+            EXPECT_TRUE(Exists(dir / "src.bin"));
+            EXPECT_TRUE(controller.Abort());
+        } else {
+            EXPECT_TRUE(controller.Abort());
+            observer.gate.Release();
+        }
+        const JobOutcome job = CollectJob(receiver);
+        EXPECT_EQ(job.result, JOB_ABORTED);
+        EXPECT_EQ(ReadWholeFile(dir / "src.bin"), content);
+        controller.SetObserver(nullptr);
+    }
 }
 
 TEST_F(SplitJob, StopBeforeTheFirstBlockLeavesAnEmptyPiece) {

@@ -209,11 +209,6 @@ bool File::RemoveOpened(const std::string& path, const FileStamp& stamp) {
             error = ::GetLastError();
         }
         ::CloseHandle(deleter);
-        // As in RemoveFile: under Wine the unlink happens only now, and may fail unseen.
-        if (removed && ::GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES) {
-            removed = false;
-            error = ERROR_ACCESS_DENIED;
-        }
     }
     Close();
     ::SetLastError(error);

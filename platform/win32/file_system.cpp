@@ -14,17 +14,7 @@ bool CreateFolder(const std::string& path) {
 }
 
 bool RemoveFile(const std::string& path) {
-    if (!::DeleteFileA(path.c_str())) {
-        return false;
-    }
-    // Wine accepts the request and unlinks only when the last handle closes, where a failure
-    // (a read-only medium) is lost: a name still there and not waiting for deletion is one
-    // that the system could not delete.
-    if (::GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES) {
-        ::SetLastError(ERROR_ACCESS_DENIED);
-        return false;
-    }
-    return true;
+    return ::DeleteFileA(path.c_str()) != 0;
 }
 
 bool RenameFile(const std::string& from, const std::string& to) {

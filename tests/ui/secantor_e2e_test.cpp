@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "engine/job_notifications.h"
+#include "platform/sha256.h"
 #include "tests/support/test_files.h"
 #include "tests/ui/secantor_driver.h"
 #include "ui/dialog_texts.h"
@@ -439,6 +440,106 @@ TEST_F(SecantorLongJob, CloseDuringAJobAsksAndYesEndsTheProcessWithoutAResultBox
     ASSERT_TRUE(ended);
     EXPECT_EQ(exitCode, 0u);
     EXPECT_FALSE(resultBox);
+}
+
+// Sparse pieces of 1 MiB with their number at their start: quick to make, told apart in
+// the joined file, long enough together for a user to act during the job.
+class SecantorDeleting : public Secantor {
+protected:
+    static std::string Marker(int number) { return "piece " + std::to_string(number) + ";"; }
+
+    void MakeMarkedPieces(const std::string& folder, int count) const {
+        MakeFolder(folder);
+        for (int k = 1; k <= count; ++k) {
+            const std::string path = folder + "\\" + std::to_string(k) + "__a.bin";
+            MakeSparse(path, kMiB);
+            HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                                      FILE_ATTRIBUTE_NORMAL, nullptr);
+            ASSERT_NE(file, INVALID_HANDLE_VALUE);
+            DWORD written = 0;
+            const std::string marker = Marker(k);
+            EXPECT_TRUE(WriteFile(file, marker.data(), static_cast<DWORD>(marker.size()), &written,
+                                  nullptr));
+            CloseHandle(file);
+        }
+    }
+
+    // Every piece is either still there or in the joined file at its place.
+    static void ExpectNothingLost(const std::string& pieces, const std::string& joined, int count) {
+        const std::string output = Exists(joined) ? ReadWholeFile(joined) : std::string();
+        for (int k = 1; k <= count; ++k) {
+            if (Exists(pieces + "\\" + std::to_string(k) + "__a.bin")) {
+                continue;
+            }
+            const std::size_t at = static_cast<std::size_t>(k - 1) * kMiB;
+            ASSERT_GE(output.size(), at + kMiB) << "piece " << k << " is gone";
+            EXPECT_EQ(output.compare(at, Marker(k).size(), Marker(k)), 0) << "piece " << k;
+        }
+    }
+};
+
+TEST_F(SecantorDeleting, TickedDuringAJoinThenAbortedLosesNoPiece) {
+    constexpr int kCount = 256;
+    const std::string pieces = m_folder / "pieces";
+    const std::string joined = m_folder / "joined";
+    MakeMarkedPieces(pieces, kCount);
+
+    SecantorProcess program(m_folder.Path());
+    Click(program.Item(IDC_MODE_JOIN));
+    ASSERT_TRUE(WaitUntil([&] { return Text(program.Item(IDC_START)) == kJoinStart; }));
+    SetText(program.Item(IDC_SOURCE_PATH), Wide(pieces));
+    SetText(program.Item(IDC_TARGET_PATH), Wide(joined));
+    Click(program.Item(IDC_START));
+    // The first pieces are joined without the option, the later ones with it.
+    ASSERT_TRUE(WaitUntil([&] { return ProgressPos(program.Item(IDC_PROGRESS)) >= 4; }));
+    Click(program.Item(IDC_DELETE_SOURCE));
+    WaitUntil([&] { return ListNames(pieces).size() < kCount || HasMessageBox(program.Id()); });
+    Click(program.Item(IDC_ABORT));
+    MessageBoxView box;
+    ASSERT_TRUE(WaitForMessageBox(program.Id(), &box));
+    if (box.text == kAbortQuestion) {
+        ASSERT_TRUE(Answer(box, IDYES));
+        ASSERT_TRUE(WaitForMessageBox(program.Id(), &box));
+    }
+    // Stopped in time the job is aborted; otherwise it had joined every piece.
+    EXPECT_TRUE(box.text == kAbortedText || box.text == kSuccessText) << Ansi(box.text);
+    ASSERT_TRUE(Answer(box, IDOK));
+    ExpectNothingLost(pieces, joined + "\\a.bin", kCount);
+    EXPECT_TRUE(Exists(pieces + "\\1__a.bin")) << "joined before the box was ticked";
+    CloseIdle(program);
+}
+
+TEST_F(SecantorDeleting, DamagedPieceUnderItsSha256sumsStopsTheJoin) {
+    const std::string pieces = m_folder / "pieces";
+    MakeFolder(pieces);
+    std::string sums;
+    platform::Sha256 sha;
+    for (int k = 1; k <= 5; ++k) {
+        const std::string bytes = Pattern(k < 5 ? kMiB : 1000, static_cast<unsigned>(k));
+        std::string digest;
+        ASSERT_TRUE(sha.Update(bytes.data(), bytes.size()) && sha.Finish(&digest));
+        sums += digest + "  " + std::to_string(k) + "__a.bin\n";
+        std::string stored = bytes;
+        if (k == 3) {
+            stored[77] ^= 1;
+        }
+        WriteWholeFile(pieces + "\\" + std::to_string(k) + "__a.bin", stored);
+    }
+    WriteWholeFile(pieces + "\\SHA256SUMS", sums);
+    const std::vector<std::string> before = ListNames(pieces);
+
+    SecantorProcess program(m_folder.Path());
+    Click(program.Item(IDC_MODE_JOIN));
+    Click(program.Item(IDC_DELETE_SOURCE));
+    ASSERT_TRUE(WaitUntil([&] { return Stored("D") == "1"; }));
+    SetText(program.Item(IDC_SOURCE_PATH), Wide(pieces));
+    SetText(program.Item(IDC_TARGET_PATH), Wide(m_folder / "joined"));
+    Click(program.Item(IDC_START));
+    ASSERT_TRUE(Answer(
+        ExpectBox(program, kFailureCaption, kSourceErrorText, program.Dialog(), false, {IDOK}),
+        IDOK));
+    EXPECT_EQ(ListNames(pieces), before) << "no piece is deleted, the damaged one least of all";
+    CloseIdle(program);
 }
 
 TEST_F(Secantor, NotificationsDriveTheBarWithThirtyTwoBitCounts) {
