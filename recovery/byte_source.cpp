@@ -9,6 +9,9 @@ bool MemorySource::ReadAt(std::uint64_t offset, void* buffer, std::size_t size) 
     if (offset > m_size || size > m_size - offset) {
         return false;
     }
+    if (size == 0) {
+        return true;  // an empty packet body has no buffer to copy into
+    }
     std::memcpy(buffer, m_data + offset, size);
     return true;
 }

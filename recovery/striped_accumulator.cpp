@@ -71,11 +71,24 @@ public:
         }
         const std::size_t block = BlockSize(count);
         std::uint64_t sinceAsked = 0;
+        // Asks the caller (on its own thread) every few MiB of work; the other thread only
+        // sees the answer.
+        auto goOn = [&](std::uint64_t work) {
+            sinceAsked += work;
+            if (sinceAsked >= kKeepGoingInterval) {
+                sinceAsked = 0;
+                if (keepGoing != nullptr && *keepGoing && !(*keepGoing)()) {
+                    m_stop->store(true);
+                }
+            }
+            return !m_stop->load();
+        };
         for (std::size_t first = 0; first < m_job.inputs.size(); first += kBatch) {
             const std::size_t batch = std::min(kBatch, m_job.inputs.size() - first);
             for (std::size_t k = 0; k < batch; ++k) {
                 if (!ReadRange(w, m_job.inputs[first + k], offset + begin, end - begin,
-                               m_batch + k * m_width + begin)) {
+                               m_batch + k * m_width + begin) ||
+                    !goOn(end - begin)) {
                     return;
                 }
             }
@@ -88,16 +101,9 @@ public:
                                            size, RecoveryCoefficient(index, m_job.exponents[r]));
                     }
                 }
-            }
-            sinceAsked += batch * (end - begin) * (count + 1);
-            if (sinceAsked >= kKeepGoingInterval) {
-                sinceAsked = 0;
-                if (keepGoing != nullptr && *keepGoing && !(*keepGoing)()) {
-                    m_stop->store(true);
+                if (!goOn(size * batch * count)) {
+                    return;
                 }
-            }
-            if (m_stop->load()) {
-                return;
             }
         }
         if (!m_job.finish.empty()) {

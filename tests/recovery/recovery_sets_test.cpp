@@ -335,3 +335,52 @@ TEST(HostileSets, DamagedPacketsAreSkippedAndTheRestIsRead) {
 }
 
 }  // namespace
+
+namespace {
+
+using namespace recovery;
+using namespace recovery_test;
+
+// The caller's answer to "go on?" turned to no after a number of questions, at every stage
+// of a creation and a repair: the folder is as before, with no temporary file.
+TEST(RecoverySets, StoppingLeavesTheFolderAsItWas) {
+    TempFolder dir;
+    const std::vector<PieceFile> pieces =
+        MakePieces(dir, "film.avi", std::vector<std::size_t>(5, std::size_t{4} << 20));
+    const auto original = Snapshot(dir.Path());
+    std::size_t asked = 0;
+    for (std::size_t stopAfter = 0;; ++stopAfter) {
+        asked = 0;
+        const KeepGoing keepGoing = [&] { return asked++ < stopAfter; };
+        CreateRequest request;
+        request.pieces = pieces;
+        request.indexPath = dir / "set.par2";
+        request.recoverySlices = 2;
+        CreateResult created;
+        const Status status = CreateRecoveryFiles(request, keepGoing, &created);
+        if (status.Ok()) {
+            EXPECT_GT(stopAfter, 3u) << "asked too seldom";
+            break;
+        }
+        ASSERT_EQ(status.failure, Failure::kStopped) << status.reason;
+        ASSERT_TRUE(Snapshot(dir.Path()) == original) << "stopped after " << stopAfter;
+    }
+    ASSERT_TRUE(platform::RemoveFile(pieces[1].path));
+    const auto harmed = Snapshot(dir.Path());
+    const SetReport report = ScanOne(dir);
+    for (std::size_t stopAfter = 0;; ++stopAfter) {
+        asked = 0;
+        RepairResult result;
+        const Status status = RepairSet(
+            report, [&] { return asked++ < stopAfter; }, &result);
+        if (status.Ok()) {
+            EXPECT_GT(stopAfter, 2u) << "asked too seldom";
+            break;
+        }
+        ASSERT_EQ(status.failure, Failure::kStopped) << status.reason;
+        ASSERT_TRUE(Snapshot(dir.Path()) == harmed) << "stopped after " << stopAfter;
+    }
+    EXPECT_TRUE(ReadWholeFile(pieces[1].path) == original[1].second);
+}
+
+}  // namespace
