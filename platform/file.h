@@ -74,6 +74,8 @@ public:
     // count copied, 0 at the end of `source`, -1 where the system cannot copy between these
     // files so or failed to (copying through a buffer then tells which file failed).
     std::int64_t CopyFrom(File& source, std::size_t size);
+    // Moves the position to `offset` bytes from the start, for reading or writing there.
+    bool Seek(std::uint64_t offset);
     // Forces what was written down to the medium.
     bool Flush();
     // Starts writing what was written down to the medium without waiting for it, so that a

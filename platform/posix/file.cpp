@@ -98,6 +98,10 @@ std::int64_t File::CopyFrom(File& source, std::size_t size) {
     return n;
 }
 
+bool File::Seek(std::uint64_t offset) {
+    return ::lseek(static_cast<int>(m_handle), static_cast<off_t>(offset), SEEK_SET) >= 0;
+}
+
 bool File::Truncate(std::uint64_t size) {
     int result;
     do {

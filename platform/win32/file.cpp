@@ -114,6 +114,12 @@ std::int64_t File::CopyFrom(File&, std::size_t) {
     return -1;
 }
 
+bool File::Seek(std::uint64_t offset) {
+    LARGE_INTEGER position;
+    position.QuadPart = static_cast<LONGLONG>(offset);
+    return ::SetFilePointerEx(AsHandle(m_handle), position, nullptr, FILE_BEGIN) != 0;
+}
+
 bool File::Truncate(std::uint64_t size) {
     LARGE_INTEGER position;
     position.QuadPart = static_cast<LONGLONG>(size);

@@ -1,0 +1,131 @@
+// One read of the file feeds every checksum. A file that is exactly one slice long has one
+// MD5 for both, computed once.
+#include "recovery/piece_hasher.h"
+
+#include <algorithm>
+
+#include "platform/file.h"
+#include "platform/system_error.h"
+#include "recovery/crc32.h"
+
+namespace recovery {
+
+namespace {
+
+constexpr std::size_t kReadSize = std::size_t{1} << 20;
+constexpr std::uint64_t kFirstPart = 16384;
+const unsigned char kZeros[4096] = {};
+
+}  // namespace
+
+PieceHasher::PieceHasher()
+    : m_whole(platform::HashAlgorithm::kMd5),
+      m_slice(platform::HashAlgorithm::kMd5),
+      m_first(platform::HashAlgorithm::kMd5) {}
+
+PieceHasher::Outcome PieceHasher::Hash(const std::string& path,
+                                       std::uint64_t sliceSize,
+                                       const KeepGoing* keepGoing,
+                                       std::atomic<bool>* stop,
+                                       PieceHashes* hashes,
+                                       std::string* reason) {
+    auto fail = [&] {
+        *reason = platform::LastSystemError();
+        return Outcome::kFailed;
+    };
+    platform::File file;
+    std::uint64_t length = 0;
+    if (!file.Open(path, platform::File::Access::kReadShareDenyWrite) || !file.Length(&length)) {
+        return fail();
+    }
+    hashes->length = length;
+    hashes->slices.clear();
+    const bool oneSlice = length == sliceSize;
+    if (!m_whole.Begin() || !m_first.Begin() || (!oneSlice && !m_slice.Begin())) {
+        return fail();
+    }
+    m_buffer.resize(kReadSize);
+    std::uint64_t done = 0;
+    std::uint64_t inSlice = 0;
+    std::uint32_t crc = 0;
+    std::uint64_t sinceAsked = 0;
+    platform::Hash& slice = oneSlice ? m_whole : m_slice;
+    auto endSlice = [&]() {
+        // The last slice is zero-padded to the full size.
+        for (std::uint64_t pad = sliceSize - inSlice; pad > 0;) {
+            const std::size_t step =
+                static_cast<std::size_t>(std::min<std::uint64_t>(pad, sizeof kZeros));
+            if ((!oneSlice && !slice.Update(kZeros, step))) {
+                return false;
+            }
+            crc = Crc32(crc, kZeros, step);
+            pad -= step;
+        }
+        SliceChecksum checksum;
+        if (!oneSlice && !slice.End(checksum.md5.data())) {
+            return false;
+        }
+        checksum.crc32 = crc;
+        hashes->slices.push_back(checksum);
+        crc = 0;
+        inSlice = 0;
+        return oneSlice || slice.Begin();
+    };
+    while (done < length) {
+        const std::int64_t got = file.Read(m_buffer.data(), m_buffer.size());
+        if (got <= 0) {
+            if (got == 0) {
+                *reason = "the file became shorter while it was read";
+                return Outcome::kFailed;
+            }
+            return fail();
+        }
+        const unsigned char* p = m_buffer.data();
+        std::size_t left = static_cast<std::size_t>(std::min<std::uint64_t>(got, length - done));
+        if (done < kFirstPart &&
+            !m_first.Update(
+                p, static_cast<std::size_t>(std::min<std::uint64_t>(left, kFirstPart - done)))) {
+            return fail();
+        }
+        if (!oneSlice && !m_whole.Update(p, left)) {
+            return fail();
+        }
+        done += left;
+        while (left > 0) {
+            const std::size_t step =
+                static_cast<std::size_t>(std::min<std::uint64_t>(left, sliceSize - inSlice));
+            if (!slice.Update(p, step)) {
+                return fail();
+            }
+            crc = Crc32(crc, p, step);
+            inSlice += step;
+            p += step;
+            left -= step;
+            if (inSlice == sliceSize && !endSlice()) {
+                return fail();
+            }
+        }
+        sinceAsked += static_cast<std::uint64_t>(got);
+        if (sinceAsked >= kKeepGoingInterval) {
+            sinceAsked = 0;
+            if (keepGoing != nullptr && *keepGoing && !(*keepGoing)()) {
+                stop->store(true);
+            }
+        }
+        if (stop->load()) {
+            return Outcome::kStopped;
+        }
+    }
+    if (inSlice > 0 && !endSlice()) {
+        return fail();
+    }
+    if (!m_whole.End(hashes->md5.data()) || !m_first.End(hashes->md5First16k.data())) {
+        return fail();
+    }
+    if (oneSlice) {
+        hashes->slices.front().md5 = hashes->md5;
+    }
+    return file.Close() ? Outcome::kHashed : fail();
+}
+
+}  // namespace recovery

@@ -1,0 +1,252 @@
+// Each thread owns half of every stripe's columns: it reads that half of each input slice
+// in batches, multiplies it into its half of the outputs block by block so that a block of
+// every output stays in the cache while the batch passes through it, and applies the
+// finishing matrix to its half. The caller's thread is one of the two and alone asks
+// whether to go on; the other sees its answer through a flag.
+#include "recovery/striped_accumulator.h"
+
+#include <algorithm>
+#include <atomic>
+#include <cstring>
+#include <memory>
+#include <new>
+#include <thread>
+
+#include "platform/system_error.h"
+#include "recovery/byte_source.h"
+#include "recovery/region_multiply.h"
+#include "recovery/slice_constants.h"
+
+namespace recovery {
+
+namespace {
+
+// Input slices read per batch: each block of the outputs is loaded once per batch.
+constexpr std::size_t kBatch = 8;
+// Per thread, for the finishing step: a few columns of every output.
+constexpr std::size_t kFinishScratch = std::size_t{1} << 20;
+
+struct Worker {
+    std::size_t begin = 0;  // columns of the stripe, relative to its start
+    std::size_t end = 0;
+    bool failed = false;
+    std::string failedPath;
+    std::string reason;
+};
+
+class StripeWork {
+public:
+    StripeWork(const AccumulationJob& job,
+               std::size_t width,
+               std::uint8_t* outputs,
+               std::uint8_t* batch,
+               std::atomic<bool>* stop)
+        : m_job(job), m_width(width), m_outputs(outputs), m_batch(batch), m_stop(stop) {}
+
+    // Room the finishing step of one thread needs.
+    static std::size_t FinishStep(std::size_t outputs) {
+        return std::max<std::size_t>(64, (kFinishScratch / outputs) & ~std::size_t{63});
+    }
+
+    // Thread work for the columns [w.begin, w.end) of the stripe at `offset`, `width` wide;
+    // `scratch` is the thread's own room for the finishing step.
+    void Stripe(Worker* w,
+                std::uint64_t offset,
+                std::size_t width,
+                const KeepGoing* keepGoing,
+                std::uint8_t* scratch) {
+        const std::size_t begin = std::min(w->begin, width);
+        const std::size_t end = std::min(w->end, width);
+        if (begin >= end) {
+            return;
+        }
+        const std::size_t count = m_job.exponents.size();
+        for (std::size_t r = 0; r < count; ++r) {
+            std::uint8_t* out = m_outputs + r * m_width + begin;
+            if (m_job.startFrom.empty()) {
+                std::memset(out, 0, end - begin);
+            } else if (!ReadRange(w, m_job.startFrom[r], offset + begin, end - begin, out)) {
+                return;
+            }
+        }
+        const std::size_t block = BlockSize(count);
+        std::uint64_t sinceAsked = 0;
+        // Asks the caller (on its own thread) every few MiB of work; the other thread only
+        // sees the answer.
+        auto goOn = [&](std::uint64_t work) {
+            sinceAsked += work;
+            if (sinceAsked >= kKeepGoingInterval) {
+                sinceAsked = 0;
+                if (keepGoing != nullptr && *keepGoing && !(*keepGoing)()) {
+                    m_stop->store(true);
+                }
+            }
+            return !m_stop->load();
+        };
+        for (std::size_t first = 0; first < m_job.inputs.size(); first += kBatch) {
+            const std::size_t batch = std::min(kBatch, m_job.inputs.size() - first);
+            for (std::size_t k = 0; k < batch; ++k) {
+                if (!ReadRange(w, m_job.inputs[first + k], offset + begin, end - begin,
+                               m_batch + k * m_width + begin) ||
+                    !goOn(end - begin)) {
+                    return;
+                }
+            }
+            for (std::size_t at = begin; at < end; at += block) {
+                const std::size_t size = std::min(block, end - at);
+                for (std::size_t k = 0; k < batch; ++k) {
+                    const std::uint32_t index = m_job.inputIndices[first + k];
+                    for (std::size_t r = 0; r < count; ++r) {
+                        MultiplyAccumulate(m_outputs + r * m_width + at, m_batch + k * m_width + at,
+                                           size, RecoveryCoefficient(index, m_job.exponents[r]));
+                    }
+                }
+                if (!goOn(size * batch * count)) {
+                    return;
+                }
+            }
+        }
+        if (!m_job.finish.empty()) {
+            Finish(begin, end, scratch);
+        }
+    }
+
+private:
+    static std::size_t BlockSize(std::size_t outputs) {
+        // A block of every output within about 1 MiB of cache, in whole vectors.
+        std::size_t block = (std::size_t{1} << 20) / (outputs + 1);
+        block = std::max<std::size_t>(4096, std::min<std::size_t>(block, 65536));
+        return block & ~std::size_t{63};
+    }
+
+    // Output m becomes the sum over j of finish[m][j] times output j, a step at a time.
+    void Finish(std::size_t begin, std::size_t end, std::uint8_t* scratch) {
+        const std::size_t count = m_job.exponents.size();
+        const std::size_t step = FinishStep(count);
+        for (std::size_t at = begin; at < end; at += step) {
+            const std::size_t size = std::min(step, end - at);
+            std::memset(scratch, 0, size * count);
+            for (std::size_t m = 0; m < count; ++m) {
+                for (std::size_t j = 0; j < count; ++j) {
+                    MultiplyAccumulate(scratch + m * size, m_outputs + j * m_width + at, size,
+                                       m_job.finish[m * count + j]);
+                }
+            }
+            for (std::size_t m = 0; m < count; ++m) {
+                std::memcpy(m_outputs + m * m_width + at, scratch + m * size, size);
+            }
+        }
+    }
+
+    // The slice's bytes [from, from + size) into `out`, zeros past its length.
+    bool ReadRange(Worker* w,
+                   const SliceLocation& slice,
+                   std::uint64_t from,
+                   std::size_t size,
+                   std::uint8_t* out) {
+        std::size_t present = 0;
+        if (from < slice.length) {
+            present = static_cast<std::size_t>(std::min<std::uint64_t>(size, slice.length - from));
+        }
+        if (present > 0) {
+            FileSource source;
+            if (!source.Open(slice.path) || !source.ReadAt(slice.offset + from, out, present)) {
+                w->failed = true;
+                w->failedPath = slice.path;
+                w->reason = platform::LastSystemError();
+                m_stop->store(true);
+                return false;
+            }
+        }
+        std::memset(out + present, 0, size - present);
+        return true;
+    }
+
+    const AccumulationJob& m_job;
+    const std::size_t m_width;
+    std::uint8_t* const m_outputs;
+    std::uint8_t* const m_batch;
+    std::atomic<bool>* const m_stop;
+};
+
+}  // namespace
+
+std::size_t StripedAccumulator::StripeWidth(std::uint64_t sliceSize,
+                                            std::size_t outputs,
+                                            std::uint64_t memoryBudget) {
+    const std::uint64_t perColumn = outputs + kBatch;
+    std::uint64_t width = std::min<std::uint64_t>(sliceSize, memoryBudget / perColumn);
+    width &= ~std::uint64_t{3};
+    return static_cast<std::size_t>(std::max<std::uint64_t>(width, 4));
+}
+
+StripedAccumulator::Outcome StripedAccumulator::Run(const AccumulationJob& job,
+                                                    const Sink& sink,
+                                                    const KeepGoing& keepGoing,
+                                                    std::string* failedPath,
+                                                    std::string* reason) {
+    const std::size_t count = job.exponents.size();
+    const std::size_t width = StripeWidth(job.sliceSize, count, job.memoryBudget);
+    std::unique_ptr<std::uint8_t[]> outputs(new (std::nothrow) std::uint8_t[count * width]);
+    std::unique_ptr<std::uint8_t[]> batch(new (std::nothrow) std::uint8_t[kBatch * width]);
+    std::unique_ptr<std::uint8_t[]> scratch;
+    const std::size_t scratchSize = count == 0 ? 0 : StripeWork::FinishStep(count) * count;
+    if (!job.finish.empty()) {
+        scratch.reset(new (std::nothrow) std::uint8_t[2 * scratchSize]);
+    }
+    if (!outputs || !batch || (!job.finish.empty() && !scratch)) {
+        return Outcome::kNoMemory;
+    }
+    std::atomic<bool> stop{false};
+    StripeWork run(job, width, outputs.get(), batch.get(), &stop);
+    std::vector<const std::uint8_t*> views(count);
+    for (std::size_t r = 0; r < count; ++r) {
+        views[r] = outputs.get() + r * width;
+    }
+    for (std::uint64_t offset = 0; offset < job.sliceSize; offset += width) {
+        const std::size_t stripe =
+            static_cast<std::size_t>(std::min<std::uint64_t>(width, job.sliceSize - offset));
+        // Halves on 64-byte boundaries, so that both threads run whole vectors.
+        const std::size_t half = (stripe / 2 + 63) & ~std::size_t{63};
+        Worker workers[2];
+        workers[0].end = std::min(half, stripe);
+        workers[1].begin = workers[0].end;
+        workers[1].end = stripe;
+        std::thread helper;
+        bool helperStarted = false;
+        if (workers[1].begin < workers[1].end) {
+            try {
+                helper = std::thread([&] {
+                    run.Stripe(&workers[1], offset, stripe, nullptr,
+                               scratch ? scratch.get() + scratchSize : nullptr);
+                });
+                helperStarted = true;
+            } catch (...) {
+                workers[0].end = stripe;  // no second thread: this one does it all
+            }
+        }
+        run.Stripe(&workers[0], offset, stripe, &keepGoing, scratch.get());
+        if (helperStarted) {
+            helper.join();
+        }
+        for (const Worker& w : workers) {
+            if (w.failed) {
+                *failedPath = w.failedPath;
+                *reason = w.reason;
+                return Outcome::kReadFailed;
+            }
+        }
+        if (stop.load()) {
+            return Outcome::kStopped;
+        }
+        if (!sink(offset, stripe, views)) {
+            return Outcome::kSinkFailed;
+        }
+        if (keepGoing && !keepGoing()) {
+            return Outcome::kStopped;
+        }
+    }
+    return Outcome::kDone;
+}
+
+}  // namespace recovery

@@ -1,0 +1,199 @@
+// The recovery library from the command line, for tests that check it against another
+// program's recovery files and for the benchmark:
+//
+//   recovery_tool create INDEX.par2 COUNT [--slice SIZE] [--budget BYTES] PIECE...
+//   recovery_tool scan FOLDER
+//   recovery_tool repair FOLDER
+//
+// Pieces are the names "N__FILE" of a split. Prints what it found or did, one line each,
+// and with --memory (natively) the peak resident size. Exit status: 0 done (for scan: every
+// set complete), 1 usage, 2 a piece unreadable, 3 a file unwritable, 4 not complete or not
+// enough to repair, 5 no usable recovery set, 6 stopped.
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#ifndef _WIN32
+#include <sys/resource.h>
+#endif
+
+#include "engine/job_paths.h"
+#include "recovery/set_creator.h"
+#include "recovery/set_repairer.h"
+#include "recovery/set_scanner.h"
+
+namespace {
+
+using namespace recovery;
+
+int Usage() {
+    std::fprintf(stderr,
+                 "usage: recovery_tool create INDEX.par2 COUNT [--slice SIZE] [--budget BYTES] "
+                 "PIECE...\n"
+                 "       recovery_tool scan FOLDER\n"
+                 "       recovery_tool repair FOLDER\n");
+    return 1;
+}
+
+bool IsPiece(const std::string& name) {
+    std::string file;
+    int number = 0;
+    return NameAfterMarker(name, &file) && ParsePieceNumber(name, file, &number);
+}
+
+int Report(const Status& status) {
+    if (status.Ok()) {
+        return 0;
+    }
+    std::printf("error %s: %s\n", status.path.c_str(), status.reason.c_str());
+    switch (status.failure) {
+        case Failure::kBadRequest:
+            return 1;
+        case Failure::kSource:
+            return 2;
+        case Failure::kTarget:
+            return 3;
+        case Failure::kNotEnough:
+            return 4;
+        case Failure::kRecoveryData:
+            return 5;
+        case Failure::kStopped:
+        case Failure::kNone:
+            break;
+    }
+    return 6;
+}
+
+const char* ConditionName(PieceCondition condition) {
+    switch (condition) {
+        case PieceCondition::kGood:
+            return "good";
+        case PieceCondition::kDamaged:
+            return "damaged";
+        case PieceCondition::kMissing:
+            break;
+    }
+    return "missing";
+}
+
+void PrintSet(const SetReport& report) {
+    std::printf("set slice %llu files %zu recovery %u lost %u\n",
+                static_cast<unsigned long long>(report.set.sliceSize), report.set.files.size(),
+                report.recoverySlices, report.lostSlices);
+    for (const RefusedName& refused : report.set.refused) {
+        std::printf("refused %s: %s\n", refused.name.c_str(), refused.reason.c_str());
+    }
+    if (!report.Usable()) {
+        std::printf("unusable: %s\n", report.set.unusable.c_str());
+        return;
+    }
+    for (std::size_t i = 0; i < report.pieces.size(); ++i) {
+        std::printf("%s: %s\n", report.set.files[i].name.c_str(),
+                    ConditionName(report.pieces[i].condition));
+    }
+    if (!report.Complete()) {
+        std::printf(report.Repairable() ? "repairable\n" : "not repairable, %u more needed\n",
+                    report.MoreNeeded());
+    }
+}
+
+int Create(int argc, char** argv) {
+    if (argc < 4) {
+        return Usage();
+    }
+    CreateRequest request;
+    request.indexPath = argv[2];
+    request.recoverySlices = static_cast<std::uint32_t>(std::strtoul(argv[3], nullptr, 10));
+    for (int i = 4; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--slice") == 0 && i + 1 < argc) {
+            request.sliceSize = std::strtoull(argv[++i], nullptr, 10);
+        } else if (std::strcmp(argv[i], "--budget") == 0 && i + 1 < argc) {
+            request.memoryBudget = std::strtoull(argv[++i], nullptr, 10);
+        } else {
+            const std::string path = argv[i];
+            request.pieces.push_back({path, path.substr(LastSeparator(path) + 1)});
+        }
+    }
+    CreateResult result;
+    const Status status = CreateRecoveryFiles(request, KeepGoing(), &result);
+    if (status.Ok()) {
+        std::printf("created slice %llu inputs %u files %zu\n",
+                    static_cast<unsigned long long>(result.sliceSize), result.inputSlices,
+                    result.files.size());
+    }
+    return Report(status);
+}
+
+int ScanOrRepair(const std::string& folder, bool repair) {
+    ScanResult scan;
+    Status status = ScanFolder(folder, IsPiece, KeepGoing(), &scan);
+    if (!status.Ok()) {
+        return Report(status);
+    }
+    for (const auto& unreadable : scan.unreadable) {
+        std::printf("unreadable %s: %s\n", unreadable.first.c_str(), unreadable.second.c_str());
+    }
+    int exit = scan.sets.empty() ? 5 : 0;
+    for (const SetReport& report : scan.sets) {
+        PrintSet(report);
+        if (!report.Usable()) {
+            exit = exit == 0 ? 5 : exit;
+        } else if (!report.Complete()) {
+            if (!repair) {
+                exit = exit == 0 ? 4 : exit;
+                continue;
+            }
+            RepairResult result;
+            status = RepairSet(report, KeepGoing(), &result);
+            for (const std::string& path : result.rebuilt) {
+                std::printf("rebuilt %s\n", path.c_str());
+            }
+            const int code = Report(status);
+            exit = exit == 0 ? code : exit;
+        }
+    }
+    return exit;
+}
+
+void PrintPeakMemory() {
+#ifndef _WIN32
+    struct rusage usage;
+    if (getrusage(RUSAGE_SELF, &usage) == 0) {
+        std::printf("peak-rss-kib %ld\n", usage.ru_maxrss);
+    }
+#endif
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    bool memory = false;
+    std::vector<char*> args;
+    for (int i = 0; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--memory") == 0) {
+            memory = true;
+        } else {
+            args.push_back(argv[i]);
+        }
+    }
+    argc = static_cast<int>(args.size());
+    argv = args.data();
+    if (argc < 3) {
+        return Usage();
+    }
+    int exit;
+    const std::string command = argv[1];
+    if (command == "create") {
+        exit = Create(argc, argv);
+    } else if (command == "scan" || command == "repair") {
+        exit = argc == 3 ? ScanOrRepair(argv[2], command == "repair") : Usage();
+    } else {
+        exit = Usage();
+    }
+    if (memory) {
+        PrintPeakMemory();
+    }
+    return exit;
+}
