@@ -12,6 +12,7 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <thread>
 
@@ -30,6 +31,9 @@ struct JoinOptions {
     // once it is whole, flushed and accepted by the observer; a failure that deleted no
     // piece removes it.
     bool staged = false;
+    // The file whose pieces to join (N__NAME). Without it, the name after the "__" of the
+    // folder's last entry that has one, as the dialog joins.
+    std::optional<std::string> fileName;
 };
 
 class CJobController {
