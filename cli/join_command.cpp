@@ -7,6 +7,8 @@
 #include "cli/commands.h"
 #include "cli/job_messages.h"
 #include "cli/job_runner.h"
+#include "cli/join_set.h"
+#include "cli/output_folder.h"
 #include "cli/progress_line.h"
 #include "cli/report.h"
 #include "engine/job_paths.h"
@@ -27,7 +29,7 @@ void ReportStaged(const std::string& target, const std::string& outputName) {
     }
     const std::string staged = InFolder(target, StagingName(outputName));
     if (platform::PathExists(staged)) {
-        ReportError(sums::PrintableName(staged),
+        ReportError(staged,
                     "holds the bytes of the pieces already deleted; the pieces left "
                     "follow them");
     }
@@ -37,18 +39,26 @@ void ReportStaged(const std::string& target, const std::string& outputName) {
 
 int JoinCommand(const Arguments& arguments) {
     std::string folder;
-    if (!PiecesFolder(arguments.operand, &folder)) {
-        return kExitSource;
+    std::string fileName;
+    if (const int status = ChooseJoinSet(arguments.operand, &folder, &fileName)) {
+        return status;
     }
     std::string target = arguments.output;
     if (target.empty()) {
         target = JoinTargetFor(folder);
         const std::string leaf = LastComponent(target);
         if (leaf.empty() || leaf == "." || leaf == "..") {
-            return UsageError(folder +
-                              ": no folder is proposed for the joined file; give one "
-                              "with -o DIR");
+            return UsageError(folder,
+                              "no folder is proposed for the joined file; give one with -o DIR");
         }
+    }
+    if (!FolderNamesTaken(target, arguments.output.empty()
+                                      ? "give a folder for the joined file with -o DIR"
+                                      : "give another folder")) {
+        return kExitUsage;
+    }
+    if (!FileNameTaken(target, fileName)) {
+        return kExitTarget;
     }
 
     sums::JoinChecker checker;  // outlives the runner's worker
@@ -65,12 +75,13 @@ int JoinCommand(const Arguments& arguments) {
     CJobController& controller = runner.Controller();
     JoinOptions options;
     options.staged = true;
+    options.fileName = fileName;
     JobEnd end;
     const bool ran = runner.Run(
         [&] { return controller.StartJoin(target.c_str(), folder.c_str(), options); },
         [&](std::uint64_t) {
             if (arguments.verifyJoin && !checker.Verifying() && !arguments.quiet) {
-                ReportError(checker.HasList() ? sums::PrintableName(checker.ListPath()) : folder,
+                ReportError(checker.HasList() ? checker.ListPath() : folder,
                             (checker.HasList() ? "does not list " : "no SHA256SUMS for ") +
                                 sums::PrintableName(checker.OutputName()) +
                                 "; joining without verifying");
@@ -82,7 +93,7 @@ int JoinCommand(const Arguments& arguments) {
         return kExitTarget;
     }
     const JobReport& report = controller.LastReport();
-    const std::string output = InFolder(target, checker.OutputName());
+    const std::string output = InFolder(target, fileName);
     switch (end.result) {
         case JOB_OK:
             progress.Finish("joined " + std::to_string(end.pieces) + " pieces into " +
@@ -91,7 +102,7 @@ int JoinCommand(const Arguments& arguments) {
                             (checker.Verifying() ? ", verified" : ", not verified"));
             return ReportNotDeleted(report) ? kExitSource : kExitOk;
         case JOB_ABORTED:
-            ReportError(sums::PrintableName(output), "interrupted: the joined file was not made");
+            ReportError(output, "interrupted: the joined file was not made");
             ReportStaged(target, checker.OutputName());
             return kExitInterrupted;
         default:
@@ -103,7 +114,7 @@ int JoinCommand(const Arguments& arguments) {
         ReportFinding(folder, checker.Failure());
         status = kExitVerify;
     } else {
-        ReportProblem(report);
+        ReportJobProblem(report, target, folder, fileName);
         if (report.problem == JobReport::Problem::kBadName) {
             status = kExitSource;
         }
