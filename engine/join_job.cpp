@@ -127,8 +127,9 @@ void CJobController::RunJoin() {
         };
         const ContinueFit fit =
             CheckContinue(numbers, present, partial.length, endsWithLast, &plan, &why);
-        if (fit == ContinueFit::kNothingMissing && !options.continueOutput) {
-            goOn = false;  // every piece is still there: the staged file holds no only copy
+        if (fit == ContinueFit::kNothingMissing && !options.continueOutput &&
+            HoldsPiecesFromStart(writtenPath, source, outputName, plan.count)) {
+            goOn = false;  // every piece is still there and holds what it does: replaced
         } else if (fit != ContinueFit::kFits) {
             return Fail(JOB_SOURCE_ERROR, 0, Problem::kPartialMisfit, writtenPath,
                         fit == ContinueFit::kNothingMissing ? "no piece it holds is missing" : why);
@@ -388,6 +389,11 @@ void CJobController::RunJoin() {
             return end(false, verdict, Problem::kVetoed, outputPath, std::string());
         }
     }
+    // The last point where an abort keeps the last pieces: from here the job only names its
+    // output and deletes them, which takes no time worth stopping.
+    if (deletingLast && !KeepGoing()) {
+        return end(true, JOB_ABORTED, Problem::kNone, std::string(), std::string());
+    }
     if (options.staged) {
         if (!platform::Unhide(writtenPath) || !platform::RenameFile(writtenPath, outputPath)) {
             return end(false, JOB_TARGET_ERROR, Problem::kUnwritable, outputPath,
@@ -400,9 +406,6 @@ void CJobController::RunJoin() {
                     platform::LastSystemError());
     }
     // The last pieces, held back until now, go if the option still says so.
-    if (deletingLast && !KeepGoing()) {
-        return PostStopped(lastFinished);
-    }
     const bool stillDeleting = m_bDeleteSource;
     for (const LastPiece& last : lastPieces) {
         if (last.deleting && stillDeleting && m_report.notDeleted.empty() &&

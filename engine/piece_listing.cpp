@@ -91,3 +91,39 @@ bool HoldsAt(const std::string& partial, std::uint64_t at, const std::string& pi
     }
     return true;
 }
+
+bool HoldsPiecesFromStart(const std::string& partial,
+                          const std::string& folder,
+                          const std::string& fileName,
+                          int count) {
+    platform::BufferedReader output(platform::kFileBufferSize);
+    if (!output.Open(partial)) {
+        return false;
+    }
+    char a[kBlockSize];
+    char b[kBlockSize];
+    for (int number = 1; number <= count; ++number) {
+        platform::BufferedReader piece(platform::kFileBufferSize);
+        if (!piece.Open(folder + PieceName(number, fileName))) {
+            return false;
+        }
+        for (;;) {
+            const std::int64_t got = piece.Read(b, kBlockSize);
+            if (got < 0) {
+                return false;
+            }
+            if (got == 0) {
+                break;
+            }
+            const std::int64_t held = output.Read(a, static_cast<std::size_t>(got));
+            if (held < 0 || std::memcmp(a, b, static_cast<std::size_t>(held)) != 0) {
+                return false;
+            }
+            if (held < got) {
+                return true;  // the partial output ends here
+            }
+        }
+    }
+    char more;
+    return output.Read(&more, 1) == 0;
+}

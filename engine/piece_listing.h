@@ -31,3 +31,10 @@ bool PieceLengths(const std::string& folder,
 // True when the file `partial` is exactly `at` bytes followed by the bytes of the file
 // `piece`.
 bool HoldsAt(const std::string& partial, std::uint64_t at, const std::string& piece);
+
+// True when the file `partial` holds the first bytes of the pieces 1 to `count` of
+// `fileName` in `folder`, end to end (and no more than they hold).
+bool HoldsPiecesFromStart(const std::string& partial,
+                          const std::string& folder,
+                          const std::string& fileName,
+                          int count);
