@@ -86,8 +86,16 @@ void CJobController::RunJoin() {
     // A staged output already there holds the pieces of a join that stopped: the join goes
     // on from it, or leaves it alone; only one that holds no piece deleted is replaced.
     platform::FileStamp partial;
-    const bool partialThere = (options.continueOutput || options.staged) &&
-                              platform::StampOf(writtenPath, &partial) && partial.regular;
+    bool partialThere = false;
+    if (options.continueOutput || options.staged) {
+        // One that cannot be looked at is never taken for one that is not there.
+        if (platform::StampOf(writtenPath, &partial)) {
+            partialThere = partial.regular;
+        } else if (!platform::LastErrorIsNotFound()) {
+            return Fail(JOB_TARGET_ERROR, 0, Problem::kUnreadable, writtenPath,
+                        platform::LastSystemError());
+        }
+    }
     if (options.continueOutput && !partialThere) {
         return Fail(JOB_SOURCE_ERROR, 0, Problem::kPartialMisfit, writtenPath,
                     platform::LastSystemError());
