@@ -18,18 +18,14 @@ constexpr std::uint64_t kUnit = 4096;
 constexpr std::uint64_t kLargestPiece = std::uint64_t{4095} << 20;
 
 // Long-only options, given values past any character.
-enum : int { kDelete = 256, kNoSums, kNoVerify, kVersion };
+enum : int { kDelete = 256, kNoSums, kNoVerify, kContinue, kVersion };
 
 const option kOptions[] = {
-    {"size", required_argument, nullptr, 's'},
-    {"output", required_argument, nullptr, 'o'},
-    {"delete", no_argument, nullptr, kDelete},
-    {"no-sums", no_argument, nullptr, kNoSums},
-    {"no-verify", no_argument, nullptr, kNoVerify},
-    {"quiet", no_argument, nullptr, 'q'},
-    {"help", no_argument, nullptr, 'h'},
-    {"version", no_argument, nullptr, kVersion},
-    {nullptr, 0, nullptr, 0},
+    {"size", required_argument, nullptr, 's'},      {"output", required_argument, nullptr, 'o'},
+    {"delete", no_argument, nullptr, kDelete},      {"no-sums", no_argument, nullptr, kNoSums},
+    {"no-verify", no_argument, nullptr, kNoVerify}, {"continue", no_argument, nullptr, kContinue},
+    {"quiet", no_argument, nullptr, 'q'},           {"help", no_argument, nullptr, 'h'},
+    {"version", no_argument, nullptr, kVersion},    {nullptr, 0, nullptr, 0},
 };
 
 // The commands each option belongs to.
@@ -39,6 +35,7 @@ bool Belongs(int given, Command command) {
         case kNoSums:
             return command == Command::kSplit;
         case kNoVerify:
+        case kContinue:
             return command == Command::kJoin;
         case 'o':
         case kDelete:
@@ -98,7 +95,7 @@ std::string OptionError(int optopt, const char* word) {
 
 const char kHelpText[] =
     "Usage: secanto split FILE [-s SIZE] [-o DIR] [--delete] [--no-sums]\n"
-    "       secanto join DIR [-o DIR] [--delete] [--no-verify]\n"
+    "       secanto join DIR [-o DIR] [--delete] [--no-verify] [--continue]\n"
     "       secanto verify DIR\n"
     "Cut a file into numbered pieces (1__NAME, 2__NAME, ...) and join them back.\n"
     "\n"
@@ -114,6 +111,9 @@ const char kHelpText[] =
     "                   SHA256SUMS among the pieces, each piece and the whole file\n"
     "                   are checked, and the file is named only once whole\n"
     "        --no-verify  do not read SHA256SUMS\n"
+    "        --continue   go on from the file of the joined name in the output folder,\n"
+    "                     which a join with --delete left when it stopped (a join goes\n"
+    "                     on from its own hidden temporary file without being asked)\n"
     "  verify DIR       check the pieces in DIR against its SHA256SUMS; prints each\n"
     "                   bad one: NAME: FAILED, MISSING or NOT LISTED\n"
     "\n"
@@ -127,10 +127,11 @@ const char kHelpText[] =
     "Progress is shown on standard error when it is a terminal.\n"
     "Ctrl+C (or SIGTERM, SIGHUP) stops a job, with status 130. A split leaves\n"
     "FILE as it was (also with --delete), the pieces finished, perhaps a part\n"
-    "of the next, and SHA256SUMS as it was. A join leaves no file of the\n"
-    "joined name and every piece it has not deleted; with --delete, the bytes of\n"
-    "the pieces already deleted are in the hidden file .secanto-HASH.part in the\n"
-    "output folder, and the pieces left follow them.\n"
+    "of the next, and SHA256SUMS as it was. A join leaves every piece it has\n"
+    "not deleted and no file of the joined name (with --continue, that file\n"
+    "holds the pieces joined so far); with --delete, the bytes of the pieces\n"
+    "already deleted are in the hidden file .secanto-HASH.part in the output\n"
+    "folder, the pieces left follow them, and the same command goes on.\n"
     "Exit status: 0 done, 1 bad usage, 2 source error, 3 target error,\n"
     "4 verification failed, 130 interrupted.\n";
 
@@ -205,6 +206,9 @@ bool ParseArguments(int argc, char** argv, Arguments* arguments) {
                 break;
             case kNoVerify:
                 arguments->verifyJoin = false;
+                break;
+            case kContinue:
+                arguments->continueJoin = true;
                 break;
             case 'q':
                 arguments->quiet = true;

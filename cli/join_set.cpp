@@ -6,6 +6,9 @@
 #include "cli/folder_pieces.h"
 #include "cli/job_messages.h"
 #include "cli/report.h"
+#include "engine/job_paths.h"
+#include "platform/file.h"
+#include "platform/system_error.h"
 #include "sums/checksum_line.h"
 
 namespace cli {
@@ -25,11 +28,20 @@ std::string ListOfNames(const std::vector<std::string>& names) {
 }  // namespace
 
 int ChooseJoinSet(const std::string& operand, std::string* folder, std::string* fileName) {
+    int number = 0;
+    // A piece that is gone (deleted by a join that stopped) still names its file, in a
+    // folder that is there: the command that goes on is the one that began.
+    platform::FileStamp stamp;
+    if (!platform::StampOf(operand, &stamp) && platform::LastErrorIsNotFound() &&
+        ParsePieceName(LastComponent(operand), &number, fileName) &&
+        platform::StampOf(FolderOf(operand), &stamp) && stamp.folder) {
+        *folder = FolderOf(operand);
+        return kExitOk;
+    }
     std::string given;
     if (!PiecesFolder(operand, folder, &given)) {
         return kExitSource;
     }
-    int number = 0;
     if (ParsePieceName(given, &number, fileName)) {
         return kExitOk;
     }

@@ -1,6 +1,6 @@
-// Which pieces `secanto join OPERAND` joins: those of the file a piece names, or of the one
-// file whose pieces are in a folder. A folder with pieces of several files is refused, so
-// that no stray entry and no order of listing decides.
+// Which pieces `secanto join OPERAND` joins: those of the file a piece names (also one
+// already deleted), or of the one file whose pieces are in a folder. A folder with pieces of
+// several files is refused, so that no stray entry and no order of listing decides.
 #pragma once
 
 #include <string>
