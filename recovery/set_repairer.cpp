@@ -32,8 +32,15 @@ struct RebuiltPiece {
 
 class Repair {
 public:
-    Repair(const SetReport& scanned, const KeepGoing& keepGoing, RepairResult* result)
-        : m_scan(scanned), m_set(scanned.set), m_keepGoing(keepGoing), m_result(result) {}
+    Repair(const SetReport& scanned,
+           const KeepGoing& keepGoing,
+           const RebuiltCheck& check,
+           RepairResult* result)
+        : m_scan(scanned),
+          m_set(scanned.set),
+          m_keepGoing(keepGoing),
+          m_check(check),
+          m_result(result) {}
 
     ~Repair() {
         for (RebuiltPiece& r : m_rebuilds) {
@@ -265,6 +272,12 @@ private:
         if (stop.load() || !KeepGoing()) {
             return Status::Fail(Failure::kStopped, m_scan.folder, "stopped");
         }
+        for (const RebuiltPiece& r : m_rebuilds) {
+            std::string reason;
+            if (m_check && !m_check(r.path, r.temporaryPath, &reason)) {
+                return Status::Fail(Failure::kRecoveryData, r.path, reason);
+            }
+        }
         return Status();
     }
 
@@ -287,6 +300,7 @@ private:
     const SetReport& m_scan;
     const RecoverySet& m_set;
     const recovery::KeepGoing& m_keepGoing;
+    const RebuiltCheck& m_check;
     RepairResult* m_result;
     std::deque<RebuiltPiece> m_rebuilds;  // files stay put as more are added
     bool m_renaming = false;
@@ -294,9 +308,12 @@ private:
 
 }  // namespace
 
-Status RepairSet(const SetReport& scanned, const KeepGoing& keepGoing, RepairResult* result) {
+Status RepairSet(const SetReport& scanned,
+                 const KeepGoing& keepGoing,
+                 RepairResult* result,
+                 const RebuiltCheck& check) {
     *result = RepairResult();
-    Repair repair(scanned, keepGoing, result);
+    Repair repair(scanned, keepGoing, check, result);
     return repair.Run();
 }
 

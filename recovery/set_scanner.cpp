@@ -46,10 +46,10 @@ bool SetReport::AllPiecesGood() const {
                        [](const PieceReport& p) { return p.condition == PieceCondition::kGood; });
 }
 
-Status ScanFolder(const std::string& folder,
-                  const PieceNameFilter& isPiece,
-                  const KeepGoing& keepGoing,
-                  ScanResult* result) {
+Status ReadSets(const std::string& folder,
+                const PieceNameFilter& isPiece,
+                const KeepGoing& keepGoing,
+                ScanResult* result) {
     *result = ScanResult();
     const std::string base = WithSeparator(folder);
     std::vector<std::string> names;
@@ -107,6 +107,22 @@ Status ScanFolder(const std::string& folder,
         report.set = std::move(set);
         report.folder = base;
         report.recoverySlices = static_cast<std::uint32_t>(report.set.recoverySlices.size());
+        result->sets.push_back(std::move(report));
+    }
+    return Status();
+}
+
+Status ScanFolder(const std::string& folder,
+                  const PieceNameFilter& isPiece,
+                  const KeepGoing& keepGoing,
+                  ScanResult* result) {
+    const Status read = ReadSets(folder, isPiece, keepGoing, result);
+    if (!read.Ok()) {
+        return read;
+    }
+    std::atomic<bool> stop{false};
+    for (SetReport& report : result->sets) {
+        const std::string& base = report.folder;
         if (report.Usable()) {
             report.pieces.resize(report.set.files.size());
             PieceHasher hashers[2];
@@ -145,7 +161,6 @@ Status ScanFolder(const std::string& folder,
                     std::count(piece.goodSlices.begin(), piece.goodSlices.end(), false));
             }
         }
-        result->sets.push_back(std::move(report));
     }
     return Status();
 }

@@ -44,6 +44,14 @@ struct ScanResult {
     std::vector<std::pair<std::string, std::string>> unreadable;
 };
 
+// Reads every *.par2 file in `folder` and assembles the sets their packets describe, without
+// reading any piece: each report's `pieces` is empty and `lostSlices` 0. Fails only when the
+// folder cannot be listed or the caller stops it.
+Status ReadSets(const std::string& folder,
+                const PieceNameFilter& isPiece,
+                const KeepGoing& keepGoing,
+                ScanResult* result);
+
 // Reads every *.par2 file in `folder` and checks the pieces of each set found. Fails only
 // when the folder cannot be listed or the caller stops it.
 Status ScanFolder(const std::string& folder,
