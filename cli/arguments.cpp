@@ -1,4 +1,4 @@
-// Options and operands of the three commands. Options may come before or after the operand,
+// Options and operands of the commands. Options may come before or after the operand,
 // as getopt_long permutes them; an option that does not belong to the command is refused.
 #include "cli/arguments.h"
 
@@ -21,17 +21,24 @@ constexpr std::uint64_t kLargestPiece = std::uint64_t{4095} << 20;
 enum : int { kDelete = 256, kNoSums, kNoVerify, kContinue, kVersion };
 
 const option kOptions[] = {
-    {"size", required_argument, nullptr, 's'},      {"output", required_argument, nullptr, 'o'},
-    {"delete", no_argument, nullptr, kDelete},      {"no-sums", no_argument, nullptr, kNoSums},
-    {"no-verify", no_argument, nullptr, kNoVerify}, {"continue", no_argument, nullptr, kContinue},
-    {"quiet", no_argument, nullptr, 'q'},           {"help", no_argument, nullptr, 'h'},
-    {"version", no_argument, nullptr, kVersion},    {nullptr, 0, nullptr, 0},
+    {"size", required_argument, nullptr, 's'},
+    {"output", required_argument, nullptr, 'o'},
+    {"recovery", required_argument, nullptr, 'r'},
+    {"delete", no_argument, nullptr, kDelete},
+    {"no-sums", no_argument, nullptr, kNoSums},
+    {"no-verify", no_argument, nullptr, kNoVerify},
+    {"continue", no_argument, nullptr, kContinue},
+    {"quiet", no_argument, nullptr, 'q'},
+    {"help", no_argument, nullptr, 'h'},
+    {"version", no_argument, nullptr, kVersion},
+    {nullptr, 0, nullptr, 0},
 };
 
 // The commands each option belongs to.
 bool Belongs(int given, Command command) {
     switch (given) {
         case 's':
+        case 'r':
         case kNoSums:
             return command == Command::kSplit;
         case kNoVerify:
@@ -94,9 +101,10 @@ std::string OptionError(int optopt, const char* word) {
 }  // namespace
 
 const char kHelpText[] =
-    "Usage: secanto split FILE [-s SIZE] [-o DIR] [--delete] [--no-sums]\n"
+    "Usage: secanto split FILE [-s SIZE] [-o DIR] [-r N] [--delete] [--no-sums]\n"
     "       secanto join DIR [-o DIR] [--delete] [--no-verify] [--continue]\n"
     "       secanto verify DIR\n"
+    "       secanto repair DIR\n"
     "Cut a file into numbered pieces (1__NAME, 2__NAME, ...) and join them back.\n"
     "\n"
     "  split FILE       write FILE's pieces and SHA256SUMS, which lists every piece\n"
@@ -104,18 +112,26 @@ const char kHelpText[] =
     "                   extension); FILE may be a pipe, read to its end\n"
     "    -s, --size SIZE  a number with K, M or G (1K = 1024 bytes; a bare number\n"
     "                     means M), a multiple of 4K from 4K to 4095M; default 1M\n"
+    "    -r, --recovery N  also write recovery data (NAME.par2, NAME.volA+B.par2,\n"
+    "                     PAR2 2.0) from which any N lost or damaged pieces can be\n"
+    "                     rebuilt; N% is that share of the pieces, rounded up\n"
     "        --no-sums    write no SHA256SUMS\n"
     "  join DIR         join the pieces in folder DIR into a file in DIR/NAME-OF-DIR,\n"
     "                   or in the -o folder; when DIR holds pieces of several files,\n"
     "                   name one piece instead: its file's pieces are joined. With a\n"
     "                   SHA256SUMS among the pieces, each piece and the whole file\n"
-    "                   are checked, and the file is named only once whole\n"
+    "                   are checked, and the file is named only once whole; with\n"
+    "                   recovery data (*.par2) among them, missing and damaged\n"
+    "                   pieces are rebuilt first, and --delete deletes it last\n"
     "        --no-verify  do not read SHA256SUMS\n"
     "        --continue   go on from the file of the joined name in the output folder,\n"
     "                     which a join with --delete left when it stopped (a join goes\n"
     "                     on from its own hidden temporary file without being asked)\n"
-    "  verify DIR       check the pieces in DIR against its SHA256SUMS; prints each\n"
-    "                   bad one: NAME: FAILED, MISSING or NOT LISTED\n"
+    "  verify DIR       check the pieces in DIR against its SHA256SUMS, or its\n"
+    "                   recovery data; prints each bad one: NAME: FAILED, MISSING\n"
+    "                   or NOT LISTED, and whether the recovery data can rebuild them\n"
+    "  repair DIR       rebuild the missing and damaged pieces in DIR from its\n"
+    "                   recovery data, each checked before it takes its name\n"
     "\n"
     "  -o, --output DIR   the folder to write into\n"
     "      --delete       delete the source (split) or the pieces (join) once their\n"
@@ -133,7 +149,7 @@ const char kHelpText[] =
     "already deleted are in the hidden file .secanto-HASH.part in the output\n"
     "folder, the pieces left follow them, and the same command goes on.\n"
     "Exit status: 0 done, 1 bad usage, 2 source error, 3 target error,\n"
-    "4 verification failed, 130 interrupted.\n";
+    "4 verification failed (or too little recovery data), 130 interrupted.\n";
 
 bool ParsePieceSize(const std::string& text, std::uint32_t* size) {
     std::uint64_t value = 0;
@@ -174,6 +190,28 @@ bool ParsePieceSize(const std::string& text, std::uint32_t* size) {
     return true;
 }
 
+bool ParseRecoveryAmount(const std::string& text, RecoveryAmount* amount) {
+    const bool percent = !text.empty() && text.back() == '%';
+    const std::size_t digits = text.size() - (percent ? 1 : 0);
+    const std::uint32_t largest = percent ? 100 : 32768;
+    std::uint32_t value = 0;
+    for (std::size_t at = 0; at < digits; ++at) {
+        if (text[at] < '0' || text[at] > '9') {
+            return false;
+        }
+        value = value * 10 + static_cast<std::uint32_t>(text[at] - '0');
+        if (value > largest) {
+            return false;
+        }
+    }
+    if (digits == 0 || value == 0) {
+        return false;
+    }
+    amount->value = value;
+    amount->percent = percent;
+    return true;
+}
+
 bool ParseArguments(int argc, char** argv, Arguments* arguments) {
     // Errors are worded here, with the program's own name rather than argv[0], and the same
     // on every system.
@@ -182,14 +220,18 @@ bool ParseArguments(int argc, char** argv, Arguments* arguments) {
     bool version = false;
     std::vector<int> given;  // checked against the command once it is known
     const char* sizeText = nullptr;
+    const char* recoveryText = nullptr;
     for (;;) {
-        const int got = getopt_long(argc, argv, ":s:o:qh", kOptions, nullptr);
+        const int got = getopt_long(argc, argv, ":s:o:r:qh", kOptions, nullptr);
         if (got == -1) {
             break;
         }
         switch (got) {
             case 's':
                 sizeText = optarg;
+                break;
+            case 'r':
+                recoveryText = optarg;
                 break;
             case 'o':
                 if (*optarg == '\0') {
@@ -231,7 +273,7 @@ bool ParseArguments(int argc, char** argv, Arguments* arguments) {
         return true;
     }
     if (optind == argc) {
-        UsageError("missing command: split, join or verify");
+        UsageError("missing command: split, join, verify or repair");
         return false;
     }
     const std::string command = argv[optind++];
@@ -241,6 +283,8 @@ bool ParseArguments(int argc, char** argv, Arguments* arguments) {
         arguments->command = Command::kJoin;
     } else if (command == "verify") {
         arguments->command = Command::kVerify;
+    } else if (command == "repair") {
+        arguments->command = Command::kRepair;
     } else {
         UsageError("unknown command '" + sums::PrintableName(command) + "'");
         return false;
@@ -269,6 +313,12 @@ bool ParseArguments(int argc, char** argv, Arguments* arguments) {
     if (sizeText != nullptr && !ParsePieceSize(sizeText, &arguments->pieceSize)) {
         UsageError("invalid piece size '" + sums::PrintableName(sizeText) +
                    "': a multiple of 4K from 4K to 4095M is needed");
+        return false;
+    }
+    if (recoveryText != nullptr && !ParseRecoveryAmount(recoveryText, &arguments->recovery)) {
+        UsageError("invalid recovery amount '" + sums::PrintableName(recoveryText) +
+                   "': a number of pieces from 1 to 32768, or a percentage from 1% to 100%, "
+                   "is needed");
         return false;
     }
     return true;

@@ -1,8 +1,9 @@
 // The command line of secanto, read with getopt_long:
 //
-//   secanto split FILE [-s SIZE] [-o DIR] [--delete] [--no-sums] [-q]
+//   secanto split FILE [-s SIZE] [-o DIR] [-r N] [--delete] [--no-sums] [-q]
 //   secanto join DIR [-o DIR] [--delete] [--no-verify] [--continue] [-q]
 //   secanto verify DIR [-q]
+//   secanto repair DIR [-q]
 //   secanto --help | --version
 #pragma once
 
@@ -11,13 +12,21 @@
 
 namespace cli {
 
-enum class Command { kHelp, kVersion, kSplit, kJoin, kVerify };
+enum class Command { kHelp, kVersion, kSplit, kJoin, kVerify, kRepair };
+
+// How many lost or damaged pieces a split's recovery data is to rebuild: a count, or a share
+// of the pieces in percent (rounded up). 0: no recovery data.
+struct RecoveryAmount {
+    std::uint32_t value = 0;
+    bool percent = false;
+};
 
 struct Arguments {
     Command command = Command::kHelp;
-    std::string operand;  // split: the file; join and verify: the pieces' folder or a piece
+    std::string operand;  // split: the file; the others: the pieces' folder or a piece
     std::string output;   // -o; empty when not given
     std::uint32_t pieceSize = std::uint32_t{1} << 20;
+    RecoveryAmount recovery;  // split -r
     bool deleteSource = false;
     bool writeSums = true;      // split without --no-sums
     bool verifyJoin = true;     // join without --no-verify
@@ -31,6 +40,9 @@ bool ParseArguments(int argc, char** argv, Arguments* arguments);
 // Reads a piece size: a number with K, M or G (binary units) or none (M), a multiple of 4K
 // from 4K to 4095M. False for anything else.
 bool ParsePieceSize(const std::string& text, std::uint32_t* size);
+
+// Reads a recovery amount: a count from 1 to 32768, or a percentage from 1% to 100%.
+bool ParseRecoveryAmount(const std::string& text, RecoveryAmount* amount);
 
 // The text of --help.
 extern const char kHelpText[];

@@ -11,6 +11,7 @@ namespace cli {
 int SplitCommand(const Arguments& arguments);
 int JoinCommand(const Arguments& arguments);
 int VerifyCommand(const Arguments& arguments);
+int RepairCommand(const Arguments& arguments);
 
 // True when the progress line is wanted: standard error is a terminal and -q was not given.
 bool ShowProgress(const Arguments& arguments);

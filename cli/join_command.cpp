@@ -1,20 +1,24 @@
 // secanto join DIR: the engine's join, staged under a hidden name and checked against the
-// pieces' SHA256SUMS when there is one.
+// pieces' SHA256SUMS when there is one; pieces missing or damaged are first rebuilt from
+// the recovery data there, when it suffices.
 #include <cstdint>
 #include <cstdio>
 #include <string>
+#include <vector>
 
 #include "cli/commands.h"
 #include "cli/job_messages.h"
 #include "cli/job_runner.h"
 #include "cli/join_set.h"
 #include "cli/output_folder.h"
+#include "cli/piece_rebuild.h"
 #include "cli/progress_line.h"
 #include "cli/report.h"
 #include "engine/continue_probe.h"
 #include "engine/job_paths.h"
 #include "engine/target_rules.h"
 #include "platform/file_system.h"
+#include "platform/system_error.h"
 #include "sums/checksum_line.h"
 #include "sums/join_checker.h"
 
@@ -40,6 +44,19 @@ void ReportStaged(const std::string& target, const std::string& outputName) {
 std::string ContinueCommand(const Arguments& arguments, const std::string& target) {
     return "secanto join " + arguments.operand + " -o " + target +
            (arguments.deleteSource ? " --delete" : "") + " --continue";
+}
+
+// With --delete, once every piece is gone: the recovery files of the pieces go last. False
+// when one could not be deleted (said).
+bool DeleteRecoveryFiles(const std::vector<std::string>& files) {
+    bool all = true;
+    for (const std::string& file : files) {
+        if (!platform::RemoveFile(file)) {
+            ReportError(file, "not deleted: " + platform::LastSystemError());
+            all = false;
+        }
+    }
+    return all;
 }
 
 }  // namespace
@@ -82,8 +99,22 @@ int JoinCommand(const Arguments& arguments) {
     options.continueOutput = arguments.continueJoin;
     options.fileName = fileName;
     ContinueProbe probe;
-    if (!arguments.quiet &&
-        ProbeContinue(folder, target, options.staged, &probe, fileName) == ContinueFit::kFits) {
+    const bool fits =
+        ProbeContinue(folder, target, options.staged, &probe, fileName) == ContinueFit::kFits;
+    const bool continuing = fits || arguments.continueJoin;
+    // Going on from a partial output, the pieces it holds are gone from the folder: the
+    // recovery data would count them lost, so nothing is rebuilt then.
+    RebuildRequest rebuild;
+    rebuild.folder = folder;
+    rebuild.fileName = fileName;
+    rebuild.checkSums = arguments.verifyJoin;
+    rebuild.rebuild = !continuing;
+    rebuild.announce = !arguments.quiet;
+    RebuildOutcome rebuilt;
+    if (const int status = RebuildPieces(rebuild, &rebuilt)) {
+        return status;
+    }
+    if (!arguments.quiet && fits) {
         ReportError(InFolder(target, probe.fileName),
                     "continuing from piece " + std::to_string(probe.plan.kept + 1) + " of " +
                         std::to_string(probe.plan.count));
@@ -115,7 +146,11 @@ int JoinCommand(const Arguments& arguments) {
                             sums::PrintableName(output) + ": " +
                             FormatTransfer(checker.TotalBytes(), progress.Elapsed()) +
                             (checker.Verifying() ? ", verified" : ", not verified"));
-            return ReportNotDeleted(report) ? kExitSource : kExitOk;
+            if (ReportNotDeleted(report)) {
+                return kExitSource;
+            }
+            return !arguments.deleteSource || DeleteRecoveryFiles(rebuilt.files) ? kExitOk
+                                                                                 : kExitSource;
         case JOB_ABORTED:
             if (arguments.continueJoin) {
                 ReportError(output, "interrupted; it holds the pieces joined so far, to go on: " +

@@ -1,10 +1,12 @@
 #include "cli/join_set.h"
 
+#include <algorithm>
 #include <vector>
 
 #include "cli/commands.h"
 #include "cli/folder_pieces.h"
 #include "cli/job_messages.h"
+#include "cli/recovery_scan.h"
 #include "cli/report.h"
 #include "engine/job_paths.h"
 #include "platform/file.h"
@@ -23,6 +25,22 @@ std::string ListOfNames(const std::vector<std::string>& names) {
         text += sums::PrintableName(names[i]);
     }
     return text;
+}
+
+// The files whose pieces the recovery data in `folder` describes, each once.
+std::vector<std::string> FilesOfRecovery(const std::string& folder) {
+    RecoveryScan scan;
+    std::vector<std::string> files;
+    if (!scan.Run(folder, AnyPieces(), false).Ok()) {
+        return files;
+    }
+    for (const auto& set : scan.Result().sets) {
+        const std::string fileName = scan.FileOf(set);
+        if (!fileName.empty() && std::find(files.begin(), files.end(), fileName) == files.end()) {
+            files.push_back(fileName);
+        }
+    }
+    return files;
 }
 
 }  // namespace
@@ -54,14 +72,20 @@ int ChooseJoinSet(const std::string& operand, std::string* folder, std::string* 
         ReportProblem(none);
         return kExitSource;
     }
-    const std::vector<std::string> names = pieces.Names();
+    std::vector<std::string> names = pieces.Names();
+    // Every piece lost: the recovery data still names them.
+    const bool lost = names.empty();
+    if (lost) {
+        names = FilesOfRecovery(*folder);
+    }
     if (names.empty()) {
         ReportProblem(none);
         return kExitSource;
     }
     if (names.size() > 1) {
-        ReportError(*folder,
-                    "the folder holds pieces of " + ListOfNames(names) + ": name one piece");
+        ReportError(*folder, std::string(lost ? "the folder holds recovery data of "
+                                              : "the folder holds pieces of ") +
+                                 ListOfNames(names) + ": name one piece");
         return kExitUsage;
     }
     *fileName = names.front();

@@ -1,6 +1,7 @@
 // Which pieces `secanto join OPERAND` joins: those of the file a piece names (also one
 // already deleted), or of the one file whose pieces are in a folder. A folder with pieces of
-// several files is refused, so that no stray entry and no order of listing decides.
+// several files is refused, so that no stray entry and no order of listing decides. A
+// folder whose pieces are all lost has the file its recovery data names.
 #pragma once
 
 #include <string>

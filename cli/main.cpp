@@ -1,5 +1,5 @@
 // secanto, the command line: split a file into numbered pieces, join them back, verify
-// them, over the same engine as the dialog.
+// them and rebuild lost ones, over the same engine as the dialog.
 #include <cstdio>
 
 #include "cli/arguments.h"
@@ -31,9 +31,10 @@ int Run(int argc, char** argv) {
                 // is lost.
                 cli::ReportLine("cannot catch interrupts: " + platform::LastSystemError());
             }
-            status = arguments.command == cli::Command::kSplit  ? cli::SplitCommand(arguments)
-                     : arguments.command == cli::Command::kJoin ? cli::JoinCommand(arguments)
-                                                                : cli::VerifyCommand(arguments);
+            status = arguments.command == cli::Command::kSplit    ? cli::SplitCommand(arguments)
+                     : arguments.command == cli::Command::kJoin   ? cli::JoinCommand(arguments)
+                     : arguments.command == cli::Command::kRepair ? cli::RepairCommand(arguments)
+                                                                  : cli::VerifyCommand(arguments);
             platform::WorkStopped();
             break;
     }

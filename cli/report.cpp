@@ -23,6 +23,10 @@ void ReportError(const std::string& path, const std::string& reason) {
     ReportLine(sums::PrintableName(path) + ": " + reason);
 }
 
+std::string CountOf(std::size_t count, const char* one, const char* many) {
+    return std::to_string(count) + " " + (count == 1 ? one : many);
+}
+
 int UsageError(const std::string& text) {
     ReportLine(text);
     std::fputs(kHint, stderr);

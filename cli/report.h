@@ -1,6 +1,7 @@
 // What secanto says on standard error, and the exit statuses scripts test.
 #pragma once
 
+#include <cstddef>
 #include <string>
 
 namespace cli {
@@ -20,6 +21,9 @@ void ReportError(const std::string& path, const std::string& reason);
 
 // "secanto: TEXT". Names in TEXT are escaped by the caller (sums::PrintableName).
 void ReportLine(const std::string& text);
+
+// "1 piece", "3 pieces": the count and the word that fits it.
+std::string CountOf(std::size_t count, const char* one, const char* many);
 
 // "secanto: TEXT", then "Try 'secanto --help'."; returns kExitUsage.
 int UsageError(const std::string& text);

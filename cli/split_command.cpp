@@ -1,19 +1,27 @@
-// secanto split FILE: the engine's split, with SHA256SUMS written beside the pieces.
+// secanto split FILE: the engine's split, with SHA256SUMS and, with -r, recovery data
+// written beside the pieces before the source may be deleted. A source on a disk has its
+// recovery data planned before anything is made; a pipe's, from the pieces it gave.
 #include <cstdint>
 #include <cstdio>
 #include <string>
+#include <vector>
 
 #include "cli/commands.h"
 #include "cli/job_messages.h"
 #include "cli/job_runner.h"
+#include "cli/observer_pair.h"
 #include "cli/output_folder.h"
 #include "cli/progress_line.h"
+#include "cli/recovery_plan.h"
+#include "cli/recovery_writer.h"
 #include "cli/report.h"
 #include "cli/stale_pieces.h"
 #include "engine/job_paths.h"
 #include "engine/target_rules.h"
 #include "platform/file.h"
+#include "platform/file_system.h"
 #include "platform/system_error.h"
+#include "recovery/volume_names.h"
 #include "sums/checksum_line.h"
 #include "sums/split_sums_writer.h"
 #include "sums/sums_file.h"
@@ -53,6 +61,37 @@ int NoProposal(const std::string& file) {
                       "one with -o DIR");
 }
 
+// The recovery data of a split of `file` into `target`, checked before anything is made: the
+// slices PAR2 allows (status 1: use larger pieces), and the names of its files (status 3).
+// kExitOk, or the status once said. A source that is no file on a disk is planned later.
+int CheckRecovery(const Arguments& arguments, const std::string& file, const std::string& target) {
+    const std::string fileName = LastComponent(file);
+    if (!FileNameTaken(target, fileName + ".par2")) {
+        return kExitTarget;
+    }
+    platform::FileStamp stamp;
+    if (!platform::StampOf(file, &stamp) || !stamp.regular || stamp.folder) {
+        return kExitOk;  // the job tells what it is
+    }
+    std::vector<std::uint64_t> lengths;
+    RecoveryPlan plan;
+    std::string reason;
+    if (!SplitPieceLengths(stamp.length, arguments.pieceSize, &lengths, &reason) ||
+        !PlanRecovery(lengths, arguments.recovery, &plan, &reason)) {
+        return UsageError(file, reason);
+    }
+    // The volumes' names are the longest, and all as long.
+    const std::vector<recovery::VolumePlan> volumes = recovery::PlanVolumes(plan.recoverySlices);
+    const std::string longest =
+        volumes.empty() ? fileName + ".par2"
+                        : LastComponent(recovery::VolumePath(fileName, volumes.back(), volumes));
+    if (!platform::NameFits(target, longest)) {
+        ReportError(InFolder(target, longest), "file name too long for the target folder");
+        return kExitTarget;
+    }
+    return kExitOk;
+}
+
 }  // namespace
 
 int SplitCommand(const Arguments& arguments) {
@@ -72,14 +111,23 @@ int SplitCommand(const Arguments& arguments) {
                           "into another folder");
     }
 
-    sums::SplitSumsWriter sums(arguments.writeSums);  // outlives the runner's worker
+    if (arguments.recovery.value > 0) {
+        if (const int status = CheckRecovery(arguments, file, target)) {
+            return status;
+        }
+    }
+
+    // Both outlive the runner's worker: SHA256SUMS first, then the recovery data.
+    sums::SplitSumsWriter sums(arguments.writeSums);
+    RecoveryWriter recovery(arguments.recovery);
+    ObserverPair observers(&sums, &recovery);
     std::string reason;
     if (!sums.Start(&reason)) {
         ReportError(target, "cannot start hashing: " + reason);
         return kExitTarget;
     }
     ProgressLine progress(stderr, ShowProgress(arguments));
-    JobRunner runner(&progress, arguments.deleteSource, &sums);
+    JobRunner runner(&progress, arguments.deleteSource, &observers);
     CJobController& controller = runner.Controller();
     JobEnd end;
     const bool ran = runner.Run(
@@ -102,7 +150,12 @@ int SplitCommand(const Arguments& arguments) {
             progress.Finish("split " + sums::PrintableName(file) + " into " + pieces + " in " +
                             sums::PrintableName(target) + ": " +
                             FormatTransfer(length, progress.Elapsed()) +
-                            (arguments.writeSums ? ", with SHA256SUMS" : ""));
+                            (arguments.writeSums ? ", with SHA256SUMS" : "") +
+                            (recovery.FilesMade() > 0
+                                 ? ", with recovery data for " +
+                                       CountOf(recovery.Plan().pieces, "piece", "pieces") + " (" +
+                                       CountOf(recovery.FilesMade(), "file", "files") + ")"
+                                 : ""));
             if (!arguments.quiet) {
                 ReportLeftOverPieces(target, LastComponent(file), end.pieces);
             }
@@ -110,7 +163,13 @@ int SplitCommand(const Arguments& arguments) {
         case JOB_ABORTED: {
             // A file on a disk is never changed; what a pipe gave is gone from it.
             const bool piped = controller.m_nBytesExpected.load() == CJobController::kUnknownLength;
-            if (!end.begun) {
+            if (recovery.Stopped()) {
+                ReportError(file, std::string("interrupted while the recovery data was made: ") +
+                                      (piped ? "" : "it is unchanged; ") +
+                                      sums::PrintableName(target) + " holds its " + pieces +
+                                      (arguments.writeSums ? " and SHA256SUMS" : "") +
+                                      ", and no new recovery file");
+            } else if (!end.begun) {
                 ReportError(file, "interrupted before it was read: no piece was made");
             } else {
                 ReportError(file, std::string("interrupted: ") +
@@ -127,6 +186,8 @@ int SplitCommand(const Arguments& arguments) {
         default:
             if (!sums.FailedPath().empty()) {
                 ReportError(sums.FailedPath(), sums.FailureReason());
+            } else if (!recovery.FailedPath().empty()) {
+                ReportError(recovery.FailedPath(), recovery.FailureReason());
             } else {
                 ReportJobProblem(report, target, std::string(), std::string());
             }

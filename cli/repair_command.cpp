@@ -1,0 +1,48 @@
+// secanto repair DIR: the missing and damaged pieces of DIR's file rebuilt in place from the
+// recovery data there (any *.par2 file whose packets describe them). Silent when the pieces
+// are whole afterwards, as found or as rebuilt (status 0); status 4, nothing changed, when
+// the recovery data is not enough or not usable.
+#include <string>
+
+#include "cli/commands.h"
+#include "cli/join_set.h"
+#include "cli/piece_rebuild.h"
+#include "cli/progress_line.h"
+#include "cli/recovery_scan.h"
+#include "cli/report.h"
+#include "sums/checksum_line.h"
+
+namespace cli {
+
+int RepairCommand(const Arguments& arguments) {
+    std::string folder;
+    std::string fileName;
+    if (const int status = ChooseJoinSet(arguments.operand, &folder, &fileName)) {
+        return status;
+    }
+    RebuildRequest request;
+    request.folder = folder;
+    request.fileName = fileName;
+    RebuildOutcome outcome;
+    if (const int status = RebuildPieces(request, &outcome)) {
+        return status;
+    }
+    const std::string pieces = "the pieces of " + sums::PrintableName(fileName);
+    if (!outcome.found) {
+        ReportError(folder, "no recovery data (*.par2) describes " + pieces);
+        return kExitSource;
+    }
+    if (!outcome.usable) {
+        ReportError(folder, "no usable recovery data for " + pieces);
+        return kExitVerify;
+    }
+    ProgressLine progress(stderr, ShowProgress(arguments));
+    progress.Finish(
+        outcome.rebuilt == 0
+            ? pieces + " in " + sums::PrintableName(folder) + " are whole"
+            : "rebuilt " + CountOf(static_cast<std::size_t>(outcome.rebuilt), "piece", "pieces") +
+                  " of " + sums::PrintableName(fileName) + " in " + sums::PrintableName(folder));
+    return kExitOk;
+}
+
+}  // namespace cli
