@@ -2,8 +2,10 @@
 // reader: names that reach outside the folder, impossible counts and lengths.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 
+#include "cli/recovery_plan.h"
 #include "platform/file_system.h"
 #include "recovery/byte_source.h"
 #include "recovery/packet_reader.h"
@@ -11,6 +13,7 @@
 #include "recovery/recovery_set.h"
 #include "recovery/set_creator.h"
 #include "recovery/volume_names.h"
+#include "tests/recovery/forged_set.h"
 #include "tests/recovery/recovery_support.h"
 
 namespace {
@@ -162,62 +165,6 @@ TEST(RecoverySets, VolumesAreNamedAndFilledAsPar2DoesIt) {
               4095 * mib);
 }
 
-// Packets written here one by one, to make sets no honest program makes.
-class ForgedSet {
-public:
-    explicit ForgedSet(std::uint64_t sliceSize) : m_sliceSize(sliceSize) {}
-
-    void AddFile(const std::string& name, const std::string& bytes, std::uint64_t claimedLength) {
-        FileDescriptionPacket file;
-        PacketWriter writer;
-        ASSERT_TRUE(writer.Md5(bytes.data(), bytes.size(), &file.md5));
-        file.md5First16k = file.md5;
-        file.length = claimedLength;
-        file.name = name;
-        ASSERT_TRUE(ComputeFileId(file.md5First16k, file.length, file.name, &file.fileId));
-        m_files.push_back(file);
-        SliceChecksumPacket checksums;
-        checksums.fileId = file.fileId;
-        const std::uint64_t count =
-            claimedLength / m_sliceSize + (claimedLength % m_sliceSize != 0);
-        checksums.slices.resize(count < 100 ? count : 1);
-        m_checksums.push_back(checksums);
-    }
-
-    std::string Bytes(const std::vector<std::uint32_t>& exponents) {
-        std::vector<Md5Digest> ids;
-        for (const FileDescriptionPacket& f : m_files) {
-            ids.push_back(f.fileId);
-        }
-        const std::string body = PacketWriter::MainBody(m_sliceSize, ids, {});
-        PacketWriter writer;
-        Md5Digest setId;
-        EXPECT_TRUE(writer.Md5(body.data(), body.size(), &setId));
-        std::string out;
-        EXPECT_TRUE(writer.Append(PacketType::kMain, setId, body, &out));
-        for (std::size_t i = 0; i < m_files.size(); ++i) {
-            EXPECT_TRUE(writer.Append(PacketType::kFileDescription, setId,
-                                      PacketWriter::FileDescriptionBody(m_files[i]), &out));
-            EXPECT_TRUE(writer.Append(PacketType::kSliceChecksums, setId,
-                                      PacketWriter::SliceChecksumBody(m_checksums[i]), &out));
-        }
-        for (std::size_t k = 0; k < exponents.size(); ++k) {
-            const std::string data(m_sliceSize, static_cast<char>('a' + k));
-            std::string head;
-            EXPECT_TRUE(writer.StartRecoverySlice(setId, exponents[k]) &&
-                        writer.AddRecoveryData(data.data(), data.size()) &&
-                        writer.FinishRecoverySlice(data.size(), &head));
-            out += head + data;
-        }
-        return out;
-    }
-
-private:
-    std::uint64_t m_sliceSize;
-    std::vector<FileDescriptionPacket> m_files;
-    std::vector<SliceChecksumPacket> m_checksums;
-};
-
 TEST(HostileSets, NamesThatReachOutsideTheSetAreRefusedAndNothingIsWritten) {
     const char* const names[] = {"../x", "/etc/passwd",  "C:\\x",        "C:x",
                                  "NUL",  "com1.txt",     "secret.txt",   "sub/2__film.avi",
@@ -229,9 +176,11 @@ TEST(HostileSets, NamesThatReachOutsideTheSetAreRefusedAndNothingIsWritten) {
         TempFolder& dir = outer;
         const std::string folder = dir / "set/";
         ForgedSet forged(4096);
-        forged.AddFile("1__film.avi", "", 0);
-        forged.AddFile(name, std::string(4096, 'q'), 4096);
-        WriteWholeFile(folder + "x.par2", forged.Bytes({0, 1}));
+        ASSERT_TRUE(forged.AddFile("1__film.avi", "", 0));
+        ASSERT_TRUE(forged.AddFile(name, std::string(4096, 'q'), 4096));
+        std::string bytes;
+        ASSERT_TRUE(forged.Bytes({0, 1}, &bytes));
+        WriteWholeFile(folder + "x.par2", bytes);
         const auto before = Snapshot(folder);
         const auto outside = ListNames(dir.Path());
         ScanResult scan;
@@ -274,8 +223,10 @@ TEST(HostileSets, ImpossibleCountsAndLengthsAreSkipped) {
         SCOPED_TRACE(c.what);
         TempFolder dir;
         ForgedSet forged(c.sliceSize);
-        forged.AddFile("1__film.avi", std::string(4096, 'q'), c.claimedLength);
-        WriteWholeFile(dir / "x.par2", forged.Bytes(c.exponents));
+        ASSERT_TRUE(forged.AddFile("1__film.avi", std::string(4096, 'q'), c.claimedLength));
+        std::string bytes;
+        ASSERT_TRUE(forged.Bytes(c.exponents, &bytes));
+        WriteWholeFile(dir / "x.par2", bytes);
         const SetReport report = ScanOne(dir);
         EXPECT_EQ(report.set.unusable, c.unusable ? c.unusable : "");
         EXPECT_EQ(report.recoverySlices, c.recoverySlices);
@@ -299,8 +250,9 @@ TEST(HostileSets, ImpossibleCountsAndLengthsAreSkipped) {
 
 TEST(HostileSets, DamagedPacketsAreSkippedAndTheRestIsRead) {
     ForgedSet forged(4096);
-    forged.AddFile("1__film.avi", std::string(4096, 'q'), 4096);
-    const std::string sound = forged.Bytes({0, 1});
+    ASSERT_TRUE(forged.AddFile("1__film.avi", std::string(4096, 'q'), 4096));
+    std::string sound;
+    ASSERT_TRUE(forged.Bytes({0, 1}, &sound));
     struct Case {
         const char* what;
         std::string bytes;
@@ -381,6 +333,102 @@ TEST(RecoverySets, StoppingLeavesTheFolderAsItWas) {
         ASSERT_TRUE(Snapshot(dir.Path()) == harmed) << "stopped after " << stopAfter;
     }
     EXPECT_TRUE(ReadWholeFile(pieces[1].path) == original[1].second);
+}
+
+}  // namespace
+
+namespace {
+
+using namespace recovery;
+using namespace recovery_test;
+
+// Sets read without their pieces, and the caller's check of rebuilt pieces: a refusal leaves
+// the folder as it was; a check that passes saw each piece's bytes under its temporary name.
+TEST(RecoverySets, ReadingSetsReadsNoPieceAndTheCallerMayRefuseARebuiltPiece) {
+    TempFolder dir;
+    const std::vector<PieceFile> pieces = MakePieces(dir, "film.avi", {5000, 5000, 300});
+    const auto original = Snapshot(dir.Path());
+    ASSERT_TRUE(Create(dir, pieces, 2).Ok());
+    ASSERT_TRUE(platform::RemoveFile(pieces[0].path));
+    ScanResult read;
+    ASSERT_TRUE(ReadSets(dir.Path(), IsPiece, KeepGoing(), &read).Ok());
+    ASSERT_EQ(read.sets.size(), 1u);
+    EXPECT_TRUE(read.sets[0].Usable());
+    EXPECT_TRUE(read.sets[0].pieces.empty());
+    EXPECT_EQ(read.sets[0].set.parFiles.size(), 3u);
+
+    const SetReport report = ScanOne(dir);
+    const auto harmed = Snapshot(dir.Path());
+    RepairResult result;
+    const Status refused = RepairSet(report, KeepGoing(), &result,
+                                     [](const std::string&, const std::string&, std::string* why) {
+                                         *why = "no";
+                                         return false;
+                                     });
+    EXPECT_EQ(refused.failure, Failure::kRecoveryData);
+    EXPECT_EQ(refused.path, pieces[0].path);
+    EXPECT_EQ(refused.reason, "no");
+    EXPECT_TRUE(Snapshot(dir.Path()) == harmed);
+    std::string seen;
+    ASSERT_TRUE(RepairSet(report, KeepGoing(), &result,
+                          [&](const std::string& path, const std::string& temporary, std::string*) {
+                              seen = path == pieces[0].path ? ReadWholeFile(temporary) : "";
+                              return true;
+                          })
+                    .Ok());
+    EXPECT_EQ(seen, original[0].second);
+    EXPECT_EQ(ReadWholeFile(pieces[0].path), original[0].second);
+}
+
+// What a split's -r asks for, in slices: a slice a piece while the memory bound allows,
+// else several and as many pieces' worth of recovery slices; a share rounded up, never more
+// than the pieces that hold bytes; more than 32768 slices refused.
+TEST(RecoveryPlans, PiecesWorthOfSlicesWithinWhatPar2Allows) {
+    const std::uint64_t mib = 1 << 20;
+    struct Case {
+        const char* what;
+        std::vector<std::uint64_t> lengths;
+        cli::RecoveryAmount amount;
+        bool planned;
+        std::uint32_t pieces;
+        std::uint32_t slicesPerPiece;
+    };
+    std::vector<std::uint64_t> many(21, 4096);
+    many.back() = 100;
+    std::vector<std::uint64_t> lastEmpty(32769, 4096);
+    lastEmpty.back() = 0;
+    const Case cases[] = {
+        {"a slice a piece", {8 * mib, 8 * mib, 100}, {2, false}, true, 2, 1},
+        {"10% of 21, rounded up", many, {10, true}, true, 3, 1},
+        {"1% of 21", many, {1, true}, true, 1, 1},
+        {"more than the pieces", {4096, 4096, 0}, {5, false}, true, 2, 1},
+        {"an empty file", {0}, {1, false}, true, 0, 0},
+        {"pieces beyond the memory bound", {1024 * mib, 1024 * mib, 5}, {2, false}, true, 2, 54},
+        {"32768 pieces and an empty one", lastEmpty, {1, false}, true, 1, 1},
+        {"32769 pieces", std::vector<std::uint64_t>(32769, 4096), {1, false}, false, 0, 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        cli::RecoveryPlan plan;
+        std::string reason;
+        ASSERT_EQ(cli::PlanRecovery(c.lengths, c.amount, &plan, &reason), c.planned) << reason;
+        if (!c.planned) {
+            EXPECT_NE(reason.find("more than 32768 slices; use larger pieces"), std::string::npos);
+            continue;
+        }
+        EXPECT_EQ(plan.pieces, c.pieces);
+        EXPECT_EQ(plan.recoverySlices, c.pieces * c.slicesPerPiece);
+        const std::uint64_t largest = *std::max_element(c.lengths.begin(), c.lengths.end());
+        if (largest > 0) {
+            EXPECT_EQ((largest + plan.sliceSize - 1) / plan.sliceSize, c.slicesPerPiece);
+        }
+    }
+    // A split's pieces: the last short or empty; beyond 32769 refused before they are listed.
+    std::vector<std::uint64_t> lengths;
+    std::string reason;
+    ASSERT_TRUE(cli::SplitPieceLengths(8192, 4096, &lengths, &reason));
+    EXPECT_EQ(lengths, (std::vector<std::uint64_t>{4096, 4096, 0}));
+    EXPECT_FALSE(cli::SplitPieceLengths(std::uint64_t{1} << 40, 4096, &lengths, &reason));
 }
 
 }  // namespace

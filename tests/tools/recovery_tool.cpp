@@ -4,6 +4,11 @@
 //   recovery_tool create INDEX.par2 COUNT [--slice SIZE] [--budget BYTES] PIECE...
 //   recovery_tool scan FOLDER
 //   recovery_tool repair FOLDER
+//   recovery_tool forge OUT.par2 NAME...
+//
+// forge writes a set no honest program makes, in slices of 4096 bytes with two recovery
+// slices of made-up data: each NAME described with the bytes of the file of that name beside
+// OUT.par2 when there is one, else with 4096 bytes of its own.
 //
 // Pieces are the names "N__FILE" of a split. Prints what it found or did, one line each,
 // and with --memory (natively) the peak resident size. Exit status: 0 done (for scan: every
@@ -20,9 +25,11 @@
 #endif
 
 #include "engine/job_paths.h"
+#include "platform/file.h"
 #include "recovery/set_creator.h"
 #include "recovery/set_repairer.h"
 #include "recovery/set_scanner.h"
+#include "tests/recovery/forged_set.h"
 
 namespace {
 
@@ -33,7 +40,8 @@ int Usage() {
                  "usage: recovery_tool create INDEX.par2 COUNT [--slice SIZE] [--budget BYTES] "
                  "PIECE...\n"
                  "       recovery_tool scan FOLDER\n"
-                 "       recovery_tool repair FOLDER\n");
+                 "       recovery_tool repair FOLDER\n"
+                 "       recovery_tool forge OUT.par2 NAME...\n");
     return 1;
 }
 
@@ -157,6 +165,44 @@ int ScanOrRepair(const std::string& folder, bool repair) {
     return exit;
 }
 
+// The bytes of the file at `path`; false when it cannot be read.
+bool ReadFile(const std::string& path, std::string* bytes) {
+    platform::File file;
+    if (!file.Open(path, platform::File::Access::kReadShareDenyWrite)) {
+        return false;
+    }
+    char buffer[65536];
+    for (;;) {
+        const std::int64_t got = file.Read(buffer, sizeof buffer);
+        if (got <= 0) {
+            return got == 0;
+        }
+        bytes->append(buffer, static_cast<std::size_t>(got));
+    }
+}
+
+int Forge(int argc, char** argv) {
+    const std::string out = argv[2];
+    const std::string folder = out.substr(0, LastSeparator(out) + 1);
+    recovery_test::ForgedSet forged(4096);
+    for (int i = 3; i < argc; ++i) {
+        std::string bytes;
+        if (!ReadFile(folder + argv[i], &bytes)) {
+            bytes.assign(4096, 'q');
+        }
+        if (!forged.AddFile(argv[i], bytes, bytes.size())) {
+            return Report(Status::Fail(Failure::kTarget, out, "hashing failed"));
+        }
+    }
+    std::string bytes;
+    platform::File file;
+    if (!forged.Bytes({0, 1}, &bytes) || !file.Open(out, platform::File::Access::kCreateWrite) ||
+        !file.Write(bytes.data(), bytes.size()) || !file.Close()) {
+        return Report(Status::Fail(Failure::kTarget, out, "could not be written"));
+    }
+    return 0;
+}
+
 void PrintPeakMemory() {
 #ifndef _WIN32
     struct rusage usage;
@@ -187,6 +233,8 @@ int main(int argc, char** argv) {
     const std::string command = argv[1];
     if (command == "create") {
         exit = Create(argc, argv);
+    } else if (command == "forge") {
+        exit = argc >= 4 ? Forge(argc, argv) : Usage();
     } else if (command == "scan" || command == "repair") {
         exit = argc == 3 ? ScanOrRepair(argv[2], command == "repair") : Usage();
     } else {

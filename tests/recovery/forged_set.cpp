@@ -1,0 +1,66 @@
+#include "tests/recovery/forged_set.h"
+
+#include "recovery/packet_writer.h"
+#include "recovery/recovery_set.h"
+
+namespace recovery_test {
+
+using namespace recovery;
+
+bool ForgedSet::AddFile(const std::string& name,
+                        const std::string& bytes,
+                        std::uint64_t claimedLength) {
+    FileDescriptionPacket file;
+    PacketWriter writer;
+    if (!writer.Md5(bytes.data(), bytes.size(), &file.md5)) {
+        return false;
+    }
+    file.md5First16k = file.md5;
+    file.length = claimedLength;
+    file.name = name;
+    if (!ComputeFileId(file.md5First16k, file.length, file.name, &file.fileId)) {
+        return false;
+    }
+    m_files.push_back(file);
+    SliceChecksumPacket checksums;
+    checksums.fileId = file.fileId;
+    const std::uint64_t count = claimedLength / m_sliceSize + (claimedLength % m_sliceSize != 0);
+    checksums.slices.resize(count < 100 ? count : 1);
+    m_checksums.push_back(checksums);
+    return true;
+}
+
+bool ForgedSet::Bytes(const std::vector<std::uint32_t>& exponents, std::string* out) const {
+    std::vector<Md5Digest> ids;
+    for (const FileDescriptionPacket& f : m_files) {
+        ids.push_back(f.fileId);
+    }
+    const std::string body = PacketWriter::MainBody(m_sliceSize, ids, {});
+    PacketWriter writer;
+    Md5Digest setId;
+    if (!writer.Md5(body.data(), body.size(), &setId) ||
+        !writer.Append(PacketType::kMain, setId, body, out)) {
+        return false;
+    }
+    for (std::size_t i = 0; i < m_files.size(); ++i) {
+        if (!writer.Append(PacketType::kFileDescription, setId,
+                           PacketWriter::FileDescriptionBody(m_files[i]), out) ||
+            !writer.Append(PacketType::kSliceChecksums, setId,
+                           PacketWriter::SliceChecksumBody(m_checksums[i]), out)) {
+            return false;
+        }
+    }
+    for (std::size_t k = 0; k < exponents.size(); ++k) {
+        const std::string data(m_sliceSize, static_cast<char>('a' + k));
+        std::string head;
+        if (!writer.StartRecoverySlice(setId, exponents[k]) ||
+            !writer.AddRecoveryData(data.data(), data.size()) ||
+            !writer.FinishRecoverySlice(data.size(), &head)) {
+            return false;
+        }
+        *out += head + data;
+    }
+    return true;
+}
+
+}  // namespace recovery_test
