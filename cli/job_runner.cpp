@@ -43,7 +43,8 @@ JobRunner::~JobRunner() {
 
 bool JobRunner::Run(const std::function<bool()>& start,
                     const std::function<JobSize(std::uint64_t)>& atRange,
-                    JobEnd* end) {
+                    JobEnd* end,
+                    const std::function<std::string()>& stage) {
     if (m_inbox.Target() == nullptr || !start()) {
         ReportLine("the job could not be started");
         return false;
@@ -80,7 +81,10 @@ bool JobRunner::Run(const std::function<bool()>& start,
                     break;
             }
         }
-        if (ranged) {
+        const std::string stageText = stage ? stage() : std::string();
+        if (!stageText.empty()) {
+            m_progress->Note(stageText);
+        } else if (ranged) {
             m_progress->Update(m_controller.m_nBytesCopied.load(), piecesDone);
         }
         // A job that does not stop may be held in the system: opening a pipe that waits for

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <string>
 
 #include "cli/progress_line.h"
 #include "engine/job_controller.h"
@@ -45,9 +46,12 @@ public:
     // nothing yet), or is a split from a pipe, is left where the system holds it (a pipe
     // without a writer): Run returns JOB_ABORTED at once, the command says what it has to
     // say, and the runner's destructor ends the process.
+    // While `stage` (if given) tells a stage the job's counts do not show, such as the
+    // recovery data a split makes at its end, the progress line shows that instead.
     bool Run(const std::function<bool()>& start,
              const std::function<JobSize(std::uint64_t announcedPieces)>& atRange,
-             JobEnd* end);
+             JobEnd* end,
+             const std::function<std::string()>& stage = std::function<std::string()>());
 
 private:
     ProgressLine* m_progress;

@@ -96,7 +96,20 @@ void ProgressLine::Update(std::uint64_t bytes, std::uint64_t pieces) {
                       percent, FormatBytes(bytes).c_str(), FormatBytes(m_totalBytes).c_str(),
                       rateText.c_str(), left.c_str(), pieces, m_totalPieces);
     }
-    std::string line = text;
+    Draw(text);
+}
+
+void ProgressLine::Note(const std::string& text) {
+    const Clock::time_point now = Clock::now();
+    if (!m_enabled || (m_everDrawn && now - m_drawn < kRedrawEvery)) {
+        return;
+    }
+    m_drawn = now;
+    m_everDrawn = true;
+    Draw(text + "  " + ClockText(Elapsed()));
+}
+
+void ProgressLine::Draw(std::string line) {
     const std::size_t width = line.size();
     if (width < m_width) {
         line.append(m_width - width, ' ');

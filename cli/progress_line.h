@@ -24,6 +24,9 @@ public:
     void Start(std::uint64_t totalBytes, std::uint64_t totalPieces);
     // Redraws the line with these counts, unless it was drawn less than a quarter second ago.
     void Update(std::uint64_t bytes, std::uint64_t pieces);
+    // Redraws the line with `text` and the time since Start, as rarely as Update: for a
+    // stage whose progress is not counted.
+    void Note(const std::string& text);
     // Wipes the line, so that other text starts on an empty line.
     void Clear();
     // Wipes the line and prints `summary` on a line of its own.
@@ -34,6 +37,9 @@ public:
 
 private:
     using Clock = std::chrono::steady_clock;
+
+    // Draws `line` over the one on screen.
+    void Draw(std::string line);
 
     std::FILE* m_stream;
     bool m_enabled;

@@ -58,8 +58,10 @@ JobResult RecoveryWriter::Finished(const std::string& folder,
         request.recoverySlices = m_plan.recoverySlices;
         request.sliceSize = m_plan.sliceSize;
         recovery::CreateResult made;
+        m_making.store(true);
         const recovery::Status status = recovery::CreateRecoveryFiles(
             request, [] { return !platform::Interrupted(); }, &made);
+        m_making.store(false);
         if (status.failure == recovery::Failure::kStopped) {
             m_stopped = true;
             return JOB_ABORTED;

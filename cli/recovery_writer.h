@@ -6,6 +6,7 @@
 // source stays.
 #pragma once
 
+#include <atomic>
 #include <cstddef>
 #include <string>
 
@@ -24,6 +25,9 @@ public:
     bool WatchesBytes() const override { return false; }
     JobResult PieceDone(int) override { return JOB_OK; }
     JobResult Finished(const std::string& folder, const std::string& fileName, int pieces) override;
+
+    // The recovery data is being made; read from any thread.
+    bool Making() const { return m_making.load(); }
 
     // After a job that ended well: what was made (recovery files, 0 without -r).
     const RecoveryPlan& Plan() const { return m_plan; }
@@ -44,6 +48,7 @@ private:
     std::string m_failedPath;
     std::string m_reason;
     bool m_stopped = false;
+    std::atomic<bool> m_making{false};
 };
 
 }  // namespace cli

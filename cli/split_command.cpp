@@ -137,7 +137,7 @@ int SplitCommand(const Arguments& arguments) {
             return JobSize{
                 length == CJobController::kUnknownLength ? ProgressLine::kUnknown : length, pieces};
         },
-        &end);
+        &end, [&] { return recovery.Making() ? std::string("making the recovery data") : ""; });
     if (!ran) {
         return kExitTarget;
     }
