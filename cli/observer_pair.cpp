@@ -1,3 +1,4 @@
+// The forwarding, first observer then second, stopping at the first that says no.
 #include "cli/observer_pair.h"
 
 namespace cli {

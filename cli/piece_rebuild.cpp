@@ -1,3 +1,4 @@
+// Scan, choose, check and rebuild, with the command line's words for each outcome.
 #include "cli/piece_rebuild.h"
 
 #include <algorithm>

@@ -1,3 +1,4 @@
+// The list read once per repair; each rebuilt piece hashed from its temporary file.
 #include "cli/rebuilt_sums.h"
 
 #include <algorithm>

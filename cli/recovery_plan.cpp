@@ -1,3 +1,4 @@
+// The plan: the library's slice size for the pieces' worth asked for, and its limits.
 #include "cli/recovery_plan.h"
 
 #include <algorithm>

@@ -1,3 +1,4 @@
+// The scan through the library, stopped by an interrupt, and the commands' view of its sets.
 #include "cli/recovery_scan.h"
 
 #include <algorithm>

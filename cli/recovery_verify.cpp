@@ -1,3 +1,4 @@
+// verify's lines and summaries from the recovery data, file by file, pieces in number order.
 #include "cli/recovery_verify.h"
 
 #include <algorithm>

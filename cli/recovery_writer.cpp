@@ -1,3 +1,5 @@
+// The recovery data made at the split's end: earlier files found, new ones made, then those
+// earlier ones removed.
 #include "cli/recovery_writer.h"
 
 #include <algorithm>

@@ -1,3 +1,4 @@
+// The forged packets, written with the library's own packet writer.
 #include "tests/recovery/forged_set.h"
 
 #include "recovery/packet_writer.h"
