@@ -1,17 +1,61 @@
-// The copy loop: the stop test before every block and the piece-completion rule.
+// The copy loop: the stop test before every block and the piece-completion rule, whether
+// the bytes go unwatched, are watched, or are read into a buffer the watcher lends.
 #include <gtest/gtest.h>
+
+#include <functional>
+#include <string>
+#include <vector>
 
 #include "engine/block_copy.h"
 #include "tests/support/test_files.h"
 
 namespace {
 
+enum class Watch { kNone, kBytes, kLent };
+
+// The hooks of a copy watched as `watch` says: bytes seen go to `seen`, and a lent buffer
+// (`lent`, of `lentSize` bytes) is the only place they may be seen in.
+CopyHooks Watched(Watch watch,
+                  std::function<bool()> keepGoing,
+                  std::string* seen,
+                  std::vector<char>* lent,
+                  int* foreign) {
+    CopyHooks hooks = {std::move(keepGoing), {}};
+    if (watch == Watch::kNone) {
+        return hooks;
+    }
+    hooks.written = [seen, lent, foreign](const char* data, std::size_t size) {
+        if (!lent->empty() && data != lent->data()) {
+            ++*foreign;
+        }
+        seen->append(data, size);
+    };
+    if (watch == Watch::kLent) {
+        hooks.lend = [lent](std::size_t* size) {
+            *size = lent->size();
+            return lent->data();
+        };
+    }
+    return hooks;
+}
+
 TEST(BlockCopy, StopTestComesBeforeEveryBlockOrSystemCopy) {
-    // Watched bytes pass block by block; unwatched ones may be copied by the system, in
-    // chunks of at most kSystemCopyChunk, each after its own stop test.
+    // Watched bytes pass block by block, read into the watcher's buffer where it lends one;
+    // unwatched ones may be copied by the system, in chunks of at most kSystemCopyChunk, each
+    // after its own stop test.
     const std::string content = Pattern(3 * kSystemCopyChunk + 5);
-    for (bool watched : {true, false}) {
-        SCOPED_TRACE(watched ? "watched" : "unwatched");
+    const struct {
+        Watch watch;
+        std::size_t lent;
+        const char* name;
+    } kCases[] = {
+        {Watch::kNone, 0, "unwatched"},
+        {Watch::kBytes, 0, "watched"},
+        {Watch::kLent, 65536, "read into a lent buffer"},
+        {Watch::kLent, kBlockSize + 1, "read into a lent buffer of a block and a byte"},
+    };
+    for (const auto& c : kCases) {
+        SCOPED_TRACE(c.name);
         TempFolder dir;
         WriteWholeFile(dir / "in", content);
         platform::BufferedReader reader(65536);
@@ -21,43 +65,56 @@ TEST(BlockCopy, StopTestComesBeforeEveryBlockOrSystemCopy) {
         char block[kBlockSize];
         int tests = 0;
         std::string seen;
-        CopyHooks stopAtFourth = {[&tests] { return ++tests < 4; }, {}};
-        if (watched) {
-            stopAtFourth.written = [&seen](const char* data, std::size_t size) {
-                seen.append(data, size);
-            };
-        }
+        std::vector<char> lent(c.lent);
+        int foreign = 0;
+        const CopyHooks stopAtFourth = Watched(
+            c.watch, [&tests] { return ++tests < 4; }, &seen, &lent, &foreign);
         std::uint64_t copied = 0;
         EXPECT_EQ(CopyBlocks(reader, writer, UINT64_MAX, block, stopAtFourth, &copied),
                   CopyEnd::kStopped);
         ASSERT_TRUE(writer.Close());
         EXPECT_EQ(copied % kBlockSize, 0u);
-        EXPECT_LE(copied, 3 * (watched ? kBlockSize : kSystemCopyChunk));
+        EXPECT_LE(copied, 3 * (c.watch != Watch::kNone ? kBlockSize : kSystemCopyChunk));
         EXPECT_GE(copied, 3 * kBlockSize);
         EXPECT_EQ(ReadWholeFile(dir / "out"), content.substr(0, copied));
-        if (watched) {
+        if (c.watch != Watch::kNone) {
             EXPECT_EQ(seen, content.substr(0, copied));
+            EXPECT_EQ(foreign, 0);
         }
     }
 }
 
 TEST(BlockCopy, LimitIsExact) {
-    TempFolder dir;
-    WriteWholeFile(dir / "in", Pattern(10 * 4096));
-    platform::BufferedReader reader(65536);
-    platform::BufferedWriter writer(65536);
-    ASSERT_TRUE(reader.Open(dir / "in"));
-    ASSERT_TRUE(writer.Create(dir / "out"));
-    char block[kBlockSize];
-    std::uint64_t copied = 0;
-    const CopyHooks always = {[] { return true; }, {}};
-    EXPECT_EQ(CopyBlocks(reader, writer, 4097, block, always, &copied), CopyEnd::kLimitReached);
-    EXPECT_EQ(copied, 4097u);
-    EXPECT_EQ(CopyBlocks(reader, writer, 9 * 4096 - 1, block, always, &copied),
-              CopyEnd::kLimitReached);
-    EXPECT_EQ(CopyBlocks(reader, writer, 8 * 4096, block, always, &copied), CopyEnd::kSourceEnd);
-    EXPECT_EQ(copied, 0u);
-    EXPECT_TRUE(writer.Close());
+    for (Watch watch : {Watch::kNone, Watch::kLent}) {
+        SCOPED_TRACE(watch == Watch::kLent ? "read into a lent buffer" : "unwatched");
+        const std::string content = Pattern(10 * 4096);
+        TempFolder dir;
+        WriteWholeFile(dir / "in", content);
+        platform::BufferedReader reader(65536);
+        platform::BufferedWriter writer(65536);
+        ASSERT_TRUE(reader.Open(dir / "in"));
+        ASSERT_TRUE(writer.Create(dir / "out"));
+        char block[kBlockSize];
+        std::string seen;
+        std::vector<char> lent(watch == Watch::kLent ? 3 * kBlockSize : 0);
+        int foreign = 0;
+        const CopyHooks always = Watched(
+            watch, [] { return true; }, &seen, &lent, &foreign);
+        std::uint64_t copied = 0;
+        EXPECT_EQ(CopyBlocks(reader, writer, 4097, block, always, &copied), CopyEnd::kLimitReached);
+        EXPECT_EQ(copied, 4097u);
+        EXPECT_EQ(CopyBlocks(reader, writer, 9 * 4096 - 1, block, always, &copied),
+                  CopyEnd::kLimitReached);
+        EXPECT_EQ(CopyBlocks(reader, writer, 8 * 4096, block, always, &copied),
+                  CopyEnd::kSourceEnd);
+        EXPECT_EQ(copied, 0u);
+        EXPECT_TRUE(writer.Close());
+        EXPECT_EQ(ReadWholeFile(dir / "out"), content);
+        if (watch == Watch::kLent) {
+            EXPECT_EQ(seen, content);
+            EXPECT_EQ(foreign, 0);
+        }
+    }
 }
 
 }  // namespace
