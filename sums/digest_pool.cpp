@@ -70,7 +70,7 @@ void DigestPool::Stop() {
 }
 
 std::uint64_t DigestPool::InUse() const {
-    std::uint64_t oldest = m_holding ? m_published - 1 : m_published;
+    std::uint64_t oldest = m_published;
     for (const auto& segment : m_segments) {
         oldest = std::min(oldest, segment->next);
     }
@@ -166,7 +166,7 @@ bool DigestPool::Filling() {
     return true;
 }
 
-void DigestPool::Publish(bool held) {
+void DigestPool::Publish() {
     const Buffer& buffer = m_buffers[m_published % m_buffers.size()];
     bool wake = false;
     {
@@ -205,17 +205,15 @@ void DigestPool::Publish(bool held) {
         wake = m_idle > 0 && !m_consumers.empty();
     }
     m_filling = false;
-    m_holding = held;
     if (wake) {
         m_work.notify_all();
     }
 }
 
 char* DigestPool::Lend(std::size_t* size) {
-    m_holding = false;
     // Bytes copied in go first, so that a lent buffer is always read into from its start.
     if (m_filling && m_buffers[m_published % m_buffers.size()].size > 0) {
-        Publish(false);
+        Publish();
     }
     if (!Filling()) {
         *size = 0;
@@ -227,14 +225,13 @@ char* DigestPool::Lend(std::size_t* size) {
 }
 
 void DigestPool::Add(const char* data, std::size_t size) {
-    m_holding = false;
     if (size == 0) {
         return;
     }
     if (m_filling && m_lent && data == m_buffers[m_published % m_buffers.size()].data.get() &&
         size <= kBufferSize) {
         m_buffers[m_published % m_buffers.size()].size = size;
-        Publish(true);
+        Publish();
         return;
     }
     while (size > 0) {
@@ -249,25 +246,23 @@ void DigestPool::Add(const char* data, std::size_t size) {
         data += part;
         size -= part;
         if (buffer.size == kBufferSize) {
-            Publish(false);
+            Publish();
         }
     }
 }
 
 int DigestPool::EndPiece() {
-    m_holding = false;
     if (Filling()) {
         m_buffers[m_published % m_buffers.size()].pieceEnd = true;
-        Publish(false);
+        Publish();
     }
     return ++m_piecesAsked;
 }
 
 int DigestPool::EndWhole() {
-    m_holding = false;
     if (Filling()) {
         m_buffers[m_published % m_buffers.size()].wholeEnd = true;
-        Publish(false);
+        Publish();
     }
     return ++m_wholesAsked;
 }

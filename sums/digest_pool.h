@@ -45,10 +45,10 @@ public:
 
     // The reader's side, one thread, after Start. Lend gives the buffer to read the next
     // bytes into, `*size` bytes long, waiting while every buffer is in use. Add hands bytes
-    // over: read into the lent buffer from its start, they are taken where they are (the
-    // reader may go on writing them out from there until its next call into the pool);
-    // others are copied. The ends return their number: 1 for the first piece (or whole)
-    // ended, and so on.
+    // over: read into the lent buffer from its start, they are taken where they are (only
+    // the reader fills buffers, so it may go on writing them out from there until it asks
+    // for the next); others are copied. The ends return their number: 1 for the first piece (or
+    // whole) ended, and so on.
     char* Lend(std::size_t* size);
     void Add(const char* data, std::size_t size);
     int EndPiece();
@@ -94,8 +94,8 @@ private:
 
     // The buffer the reader fills, made free first; false when the pool was stopped.
     bool Filling();
-    // Publishes the buffer being filled; `held` when the reader still writes from it.
-    void Publish(bool held);
+    // Publishes the buffer being filled.
+    void Publish();
     // Buffers published that someone still needs; under the lock.
     std::uint64_t InUse() const;
     // Under the lock: the oldest segment with a published buffer to read and nobody on it.
@@ -117,8 +117,6 @@ private:
     std::uint64_t m_published = 0;
     bool m_filling = false;  // reader only
     bool m_lent = false;     // reader only: the buffer being filled is lent out
-    // Reader only: the last buffer published is still being written out from.
-    bool m_holding = false;
     // Ends published, written by the reader under the lock; and the ends it was asked for.
     int m_piecesEnded = 0;
     int m_wholesEnded = 0;
