@@ -88,37 +88,69 @@ DigestPool::Segment* DigestPool::NextWork() {
     return oldest;
 }
 
+DigestPool::Segment* DigestPool::Partner(const Segment& segment) {
+    for (const auto& other : m_segments) {
+        if (other.get() != &segment && !other->held && other->next == segment.next &&
+            segment.sink->SharesWith(*other->sink)) {
+            return other.get();
+        }
+    }
+    return nullptr;
+}
+
 void DigestPool::Work(Segment* segment, std::unique_lock<std::mutex>& guard) {
-    segment->held = true;
     const std::uint64_t at = segment->next;
     const Buffer& buffer = m_buffers[at % m_buffers.size()];
-    const bool ends = segment->span == Span::kPiece ? buffer.pieceEnd : buffer.wholeEnd;
+    // Another segment at the same buffer that can share the pass takes it together.
+    Segment* const fed[2] = {segment, Partner(*segment)};
+    Outcome outcomes[2];
+    std::string reasons[2];
+    for (Segment* s : fed) {
+        if (s != nullptr) {
+            s->held = true;
+        }
+    }
     guard.unlock();
     // A failed Add spoils the segment, and its End reports it.
-    if (buffer.size > 0) {
+    if (buffer.size > 0 && fed[1] != nullptr) {
+        segment->sink->AddWith(*fed[1]->sink, buffer.data.get(), buffer.size);
+    } else if (buffer.size > 0) {
         segment->sink->Add(buffer.data.get(), buffer.size);
     }
-    Outcome outcome;
-    std::string reason;
-    if (ends) {
-        outcome.done = true;
-        outcome.good = segment->sink->End(&outcome.value, &reason);
+    for (int i = 0; i < 2; ++i) {
+        if (fed[i] != nullptr &&
+            (fed[i]->span == Span::kPiece ? buffer.pieceEnd : buffer.wholeEnd)) {
+            outcomes[i].done = true;
+            outcomes[i].good = fed[i]->sink->End(&outcomes[i].value, &reasons[i]);
+        }
     }
     guard.lock();
-    segment->held = false;
-    segment->next = at + 1;
-    if (ends) {
-        m_results[segment->consumer][segment->number - 1] = std::move(outcome);
-        if (!reason.empty() && m_failure.empty()) {
-            m_failure = reason;
+    for (int i = 0; i < 2; ++i) {
+        if (fed[i] != nullptr) {
+            Moved(fed[i], at, std::move(outcomes[i]), reasons[i]);
         }
-        m_consumers[segment->consumer].spare.push_back(std::move(segment->sink));
-        m_segments.erase(std::find_if(m_segments.begin(), m_segments.end(),
-                                      [segment](const auto& s) { return s.get() == segment; }));
     }
     if (m_waiters > 0) {
         m_reader.notify_all();
     }
+}
+
+void DigestPool::Moved(Segment* segment,
+                       std::uint64_t at,
+                       Outcome outcome,
+                       const std::string& reason) {
+    segment->held = false;
+    segment->next = at + 1;
+    if (!outcome.done) {
+        return;
+    }
+    m_results[segment->consumer][segment->number - 1] = std::move(outcome);
+    if (!reason.empty() && m_failure.empty()) {
+        m_failure = reason;
+    }
+    m_consumers[segment->consumer].spare.push_back(std::move(segment->sink));
+    m_segments.erase(std::find_if(m_segments.begin(), m_segments.end(),
+                                  [segment](const auto& s) { return s.get() == segment; }));
 }
 
 void DigestPool::WorkerMain() {

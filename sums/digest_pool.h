@@ -100,8 +100,13 @@ private:
     std::uint64_t InUse() const;
     // Under the lock: the oldest segment with a published buffer to read and nobody on it.
     Segment* NextWork();
-    // Feeds segment `segment` its next buffer, unlocking meanwhile.
+    // Under the lock: a segment not taken that may share `segment`'s next buffer with it.
+    Segment* Partner(const Segment& segment);
+    // Feeds segment `segment` its next buffer, with a partner where it has one, unlocking
+    // meanwhile.
     void Work(Segment* segment, std::unique_lock<std::mutex>& guard);
+    // Under the lock: `segment` has read buffer `at`, and ended with `outcome` if it is done.
+    void Moved(Segment* segment, std::uint64_t at, Outcome outcome, const std::string& reason);
     void WorkerMain();
 
     std::vector<Buffer> m_buffers;

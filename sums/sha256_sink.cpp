@@ -1,6 +1,7 @@
 #include "sums/sha256_sink.h"
 
 #include "platform/system_error.h"
+#include "sums/sha256_blocks.h"
 
 namespace sums {
 
@@ -13,7 +14,13 @@ std::string Reason() {
 
 }  // namespace
 
+Sha256Sink::Sha256Sink() : m_instructions(Sha256BlocksAvailable()) {}
+
 bool Sha256Sink::Add(const char* data, std::size_t size) {
+    if (m_instructions) {
+        m_stream.Update(data, size);
+        return true;
+    }
     if (m_sha.Update(data, size)) {
         return true;
     }
@@ -25,6 +32,10 @@ bool Sha256Sink::Add(const char* data, std::size_t size) {
 }
 
 bool Sha256Sink::End(std::string* result, std::string* reason) {
+    if (m_instructions) {
+        *result = m_stream.Finish();
+        return true;
+    }
     std::string failure;
     failure.swap(m_reason);
     if (m_sha.Finish(result)) {
@@ -32,6 +43,16 @@ bool Sha256Sink::End(std::string* result, std::string* reason) {
     }
     *reason = failure.empty() ? Reason() : failure;
     return false;
+}
+
+bool Sha256Sink::SharesWith(const SegmentSink& other) const {
+    const auto* sha = dynamic_cast<const Sha256Sink*>(&other);
+    return m_instructions && sha != nullptr && sha->m_instructions &&
+           m_stream.Offset() == sha->m_stream.Offset();
+}
+
+void Sha256Sink::AddWith(SegmentSink& other, const char* data, std::size_t size) {
+    Sha256Stream::UpdateBoth(m_stream, static_cast<Sha256Sink&>(other).m_stream, data, size);
 }
 
 }  // namespace sums

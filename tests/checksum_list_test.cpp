@@ -1,4 +1,5 @@
-// SHA-256 against published digests, and the SHA256SUMS file against GNU sha256sum's format.
+// SHA-256 against published digests and the system's hash, and the SHA256SUMS file against
+// GNU sha256sum's format.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -6,6 +7,8 @@
 #include <cstdlib>
 
 #include "sums/checksum_list.h"
+#include "sums/sha256_blocks.h"
+#include "sums/sha256_stream.h"
 #include "sums/sums_file.h"
 #include "engine/job_paths.h"
 #include "platform/sha256.h"
@@ -46,6 +49,49 @@ TEST(Sha256, PublishedDigestsFromOneHasherInUnevenUpdates) {
     for (const auto& c : kCases) {
         EXPECT_EQ(Digest(hasher, c.input), c.digest) << c.input.size() << " bytes";
     }
+}
+
+// Streams on the processor's SHA instructions, alone and two fed the same bytes in one pass
+// after different beginnings that leave them at the same place in a block, against the
+// system's hash.
+TEST(Sha256, StreamsOnTheProcessorsInstructionsAgreeWithTheSystemsHash) {
+    if (!sums::Sha256BlocksAvailable()) {
+        GTEST_SKIP() << "no SHA instructions on this processor";
+    }
+    const struct {
+        std::size_t first;   // bytes the first stream has alone
+        std::size_t second;  // and the second, as long modulo 64
+        std::size_t shared;  // then both take these
+    } kCases[] = {
+        {0, 0, 0},   {0, 0, 1000003}, {3, 67, 200},   {63, 127, 64},  {64, 0, 0},   {100, 36, 5000},
+        {55, 55, 1}, {56, 120, 8},    {119, 55, 130}, {0, 64, 65536}, {50, 114, 5},
+    };
+    sums::Sha256Stream first;
+    sums::Sha256Stream second;
+    unsigned salt = 0;
+    for (const auto& c : kCases) {
+        SCOPED_TRACE(std::to_string(c.first) + "+" + std::to_string(c.second) + " then " +
+                     std::to_string(c.shared));
+        const std::string a = Pattern(c.first, ++salt);
+        const std::string b = Pattern(c.second, ++salt);
+        const std::string both = Pattern(c.shared, ++salt);
+        // Uneven updates, so that blocks break everywhere.
+        for (std::size_t at = 0, step = 1; at < a.size(); at += step, step = step * 3 % 97) {
+            first.Update(a.data() + at, std::min(step, a.size() - at));
+        }
+        second.Update(b.data(), b.size());
+        ASSERT_EQ(first.Offset(), second.Offset());
+        sums::Sha256Stream::UpdateBoth(first, second, both.data(), both.size() / 2);
+        sums::Sha256Stream::UpdateBoth(first, second, both.data() + both.size() / 2,
+                                       both.size() - both.size() / 2);
+        platform::Sha256 system;
+        EXPECT_EQ(first.Finish(), Digest(system, a + both));
+        EXPECT_EQ(second.Finish(), Digest(system, b + both));
+    }
+    sums::Sha256Stream stream;
+    const std::string million(1000000, 'a');
+    stream.Update(million.data(), million.size());
+    EXPECT_EQ(stream.Finish(), "cdc76e5c9914fb9281a1c7e284d73e67f1809a48a497200e046d39ccc7112cd0");
 }
 
 TEST(Md5, PublishedDigestsFromOneHasher) {
