@@ -14,7 +14,8 @@ std::string Reason() {
 
 }  // namespace
 
-Sha256Sink::Sha256Sink() : m_instructions(Sha256BlocksAvailable()) {}
+Sha256Sink::Sha256Sink(bool instructions)
+    : m_instructions(instructions && Sha256BlocksAvailable()) {}
 
 bool Sha256Sink::Add(const char* data, std::size_t size) {
     if (m_instructions) {

@@ -11,7 +11,8 @@ namespace sums {
 
 class Sha256Sink : public SegmentSink {
 public:
-    Sha256Sink();
+    // With the processor's instructions where it has them, unless `instructions` is false.
+    explicit Sha256Sink(bool instructions = true);
 
     bool Add(const char* data, std::size_t size) override;
     bool End(std::string* result, std::string* reason) override;

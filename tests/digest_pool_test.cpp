@@ -1,5 +1,6 @@
 // The digest pool: one reader feeding several consumers of the same bytes on every core, each
-// segment's result right however the bytes come, and a stop that ends every wait.
+// segment's result right however the bytes come (with SHA-256 on the processor's instructions,
+// where two segments share a pass, and on the system's hash), and a stop that ends every wait.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -86,46 +87,51 @@ TEST(DigestPool, EverySegmentOfEveryConsumerIsRight) {
         {"a whole without pieces", {{}}, Feed::kLent},
     };
     for (const auto& c : kCases) {
-        SCOPED_TRACE(c.name);
-        DigestPool pool;
-        const auto sha256 = [] { return std::make_unique<sums::Sha256Sink>(); };
-        const int pieceDigests = pool.AddConsumer(DigestPool::Span::kPiece, sha256);
-        const int wholeDigests = pool.AddConsumer(DigestPool::Span::kWhole, sha256);
-        const int pieceBytes =
-            pool.AddConsumer(DigestPool::Span::kPiece, [] { return std::make_unique<Recorder>(); });
-        std::string reason;
-        ASSERT_TRUE(pool.Start(&reason)) << reason;
-        std::vector<std::string> pieces;
-        std::vector<std::string> wholes;
-        std::size_t turn = 0;
-        for (const auto& lengths : c.wholes) {
-            std::string whole;
-            for (std::size_t length : lengths) {
-                pieces.push_back(Pattern(length, static_cast<unsigned>(pieces.size() + 1)));
-                Give(pool, pieces.back(), c.feed, &turn);
-                EXPECT_EQ(pool.EndPiece(), static_cast<int>(pieces.size()));
-                whole += pieces.back();
+        for (bool instructions : {true, false}) {
+            SCOPED_TRACE(std::string(c.name) +
+                         (instructions ? "; the processor's instructions" : "; the system's hash"));
+            DigestPool pool;
+            const auto sha256 = [instructions] {
+                return std::make_unique<sums::Sha256Sink>(instructions);
+            };
+            const int pieceDigests = pool.AddConsumer(DigestPool::Span::kPiece, sha256);
+            const int wholeDigests = pool.AddConsumer(DigestPool::Span::kWhole, sha256);
+            const int pieceBytes = pool.AddConsumer(DigestPool::Span::kPiece,
+                                                    [] { return std::make_unique<Recorder>(); });
+            std::string reason;
+            ASSERT_TRUE(pool.Start(&reason)) << reason;
+            std::vector<std::string> pieces;
+            std::vector<std::string> wholes;
+            std::size_t turn = 0;
+            for (const auto& lengths : c.wholes) {
+                std::string whole;
+                for (std::size_t length : lengths) {
+                    pieces.push_back(Pattern(length, static_cast<unsigned>(pieces.size() + 1)));
+                    Give(pool, pieces.back(), c.feed, &turn);
+                    EXPECT_EQ(pool.EndPiece(), static_cast<int>(pieces.size()));
+                    whole += pieces.back();
+                }
+                wholes.push_back(whole);
+                EXPECT_EQ(pool.EndWhole(), static_cast<int>(wholes.size()));
             }
-            wholes.push_back(whole);
-            EXPECT_EQ(pool.EndWhole(), static_cast<int>(wholes.size()));
-        }
-        for (std::size_t i = 0; i < pieces.size(); ++i) {
-            const int number = static_cast<int>(i + 1);
+            for (std::size_t i = 0; i < pieces.size(); ++i) {
+                const int number = static_cast<int>(i + 1);
+                std::string digest;
+                std::string bytes;
+                EXPECT_TRUE(pool.Result(pieceDigests, number, &digest));
+                EXPECT_EQ(digest, Sha256Of(pieces[i])) << "piece " << number;
+                EXPECT_TRUE(pool.Result(pieceBytes, number, &bytes));
+                EXPECT_TRUE(bytes == pieces[i]) << "piece " << number;
+            }
+            for (std::size_t i = 0; i < wholes.size(); ++i) {
+                std::string digest;
+                EXPECT_TRUE(pool.Result(wholeDigests, static_cast<int>(i + 1), &digest));
+                EXPECT_EQ(digest, Sha256Of(wholes[i])) << "whole " << i + 1;
+            }
+            // A segment not ended is not waited for: only the caller could end it.
             std::string digest;
-            std::string bytes;
-            EXPECT_TRUE(pool.Result(pieceDigests, number, &digest));
-            EXPECT_EQ(digest, Sha256Of(pieces[i])) << "piece " << number;
-            EXPECT_TRUE(pool.Result(pieceBytes, number, &bytes));
-            EXPECT_TRUE(bytes == pieces[i]) << "piece " << number;
+            EXPECT_FALSE(pool.Result(pieceDigests, static_cast<int>(pieces.size() + 1), &digest));
         }
-        for (std::size_t i = 0; i < wholes.size(); ++i) {
-            std::string digest;
-            EXPECT_TRUE(pool.Result(wholeDigests, static_cast<int>(i + 1), &digest));
-            EXPECT_EQ(digest, Sha256Of(wholes[i])) << "whole " << i + 1;
-        }
-        // A segment not ended is not waited for: only the caller could end it.
-        std::string digest;
-        EXPECT_FALSE(pool.Result(pieceDigests, static_cast<int>(pieces.size() + 1), &digest));
     }
 }
 
