@@ -68,8 +68,9 @@ CopyEnd CopyBlocks(platform::BufferedReader& from,
                 const std::size_t blocks = capacity / kBlockSize * kBlockSize;
                 const std::size_t want = room < blocks ? static_cast<std::size_t>(room) : blocks;
                 std::size_t got = 0;
-                // Short reads are filled up, so that blocks stay whole.
-                while (got < want) {
+                // A short read (a pipe) is filled up to a whole block, so that blocks stay
+                // whole, but no further: the stop test comes after every block.
+                do {
                     const std::int64_t read = file->Read(lent + got, want - got);
                     if (read < 0) {
                         return CopyEnd::kReadFailed;
@@ -78,7 +79,7 @@ CopyEnd CopyBlocks(platform::BufferedReader& from,
                         break;
                     }
                     got += static_cast<std::size_t>(read);
-                }
+                } while (got < want && got % kBlockSize != 0);
                 if (got == 0) {
                     return CopyEnd::kSourceEnd;
                 }

@@ -17,6 +17,7 @@ namespace {
 // and few enough that all of them stay in the processor's cache while they are hashed.
 constexpr std::size_t kBufferSize = std::size_t{128} << 10;
 constexpr std::size_t kBuffers = 16;
+constexpr unsigned kMostThreads = 4;
 
 }  // namespace
 
@@ -45,8 +46,10 @@ bool DigestPool::Start(std::string* reason) {
         for (Buffer& buffer : m_buffers) {
             buffer.data.reset(new char[kBufferSize]);
         }
+        // The reader works on the last core. With kBuffers in flight there is work for only
+        // a few segments at once: the whole, and the pieces those buffers hold.
         const unsigned cores = std::thread::hardware_concurrency();
-        const unsigned threads = cores > 1 ? cores - 1 : 1;
+        const unsigned threads = std::min(cores > 1 ? cores - 1 : 1, kMostThreads);
         for (unsigned i = 0; i < threads; ++i) {
             m_threads.emplace_back(&DigestPool::WorkerMain, this);
         }

@@ -40,7 +40,8 @@ public:
     // which its results are asked for.
     int AddConsumer(Span span, MakeSink make);
     // Makes the buffers and starts the threads, one fewer than the processor has cores (the
-    // reader works on the last one); false, with the reason, when they could not be made.
+    // reader works on the last one), and no more than there is work for; false, with the
+    // reason, when they could not be made.
     bool Start(std::string* reason);
 
     // The reader's side, one thread, after Start. Lend gives the buffer to read the next

@@ -2,9 +2,19 @@
 // the bytes go unwatched, are watched, or are read into a buffer the watcher lends.
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <condition_variable>
 #include <functional>
+#include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
+
+#ifndef _WIN32
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
 
 #include "engine/block_copy.h"
 #include "tests/support/test_files.h"
@@ -115,6 +125,57 @@ TEST(BlockCopy, LimitIsExact) {
             EXPECT_EQ(foreign, 0);
         }
     }
+}
+
+TEST(BlockCopy, ALentBufferIsNotFilledPastTheBlocksAPipeHasGiven) {
+#ifdef _WIN32
+    GTEST_SKIP() << "no named pipes in the file system";
+#else
+    // Two blocks come, the pipe stays open: the copy must write them and get to the stop
+    // test after them, not wait for the rest of the lent buffer (the writer gives up after
+    // five seconds).
+    TempFolder dir;
+    const std::string fifo = dir / "fifo";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    const std::string content = Pattern(2 * kBlockSize);
+    std::mutex lock;
+    std::condition_variable changed;
+    bool returned = false;
+    bool gaveUp = false;
+    std::thread writer([&] {
+        const int fd = ::open(fifo.c_str(), O_WRONLY);
+        ASSERT_GE(fd, 0);
+        ASSERT_EQ(::write(fd, content.data(), content.size()),
+                  static_cast<ssize_t>(content.size()));
+        std::unique_lock<std::mutex> guard(lock);
+        gaveUp = !changed.wait_for(guard, std::chrono::seconds(5), [&] { return returned; });
+        ::close(fd);
+    });
+    platform::BufferedReader reader(65536);
+    platform::BufferedWriter output(65536);
+    ASSERT_TRUE(reader.Open(fifo));
+    ASSERT_TRUE(output.Create(dir / "out"));
+    char block[kBlockSize];
+    int tests = 0;
+    std::string seen;
+    std::vector<char> lent(16 * kBlockSize);
+    int foreign = 0;
+    const CopyHooks hooks = Watched(
+        Watch::kLent, [&tests] { return ++tests < 3; }, &seen, &lent, &foreign);
+    std::uint64_t copied = 0;
+    const CopyEnd end = CopyBlocks(reader, output, UINT64_MAX, block, hooks, &copied);
+    {
+        std::lock_guard<std::mutex> guard(lock);
+        returned = true;
+    }
+    changed.notify_all();
+    writer.join();
+    EXPECT_FALSE(gaveUp);
+    EXPECT_EQ(end, CopyEnd::kStopped);
+    EXPECT_EQ(copied, content.size());
+    EXPECT_EQ(seen, content);
+    EXPECT_TRUE(output.Close());
+#endif
 }
 
 }  // namespace
