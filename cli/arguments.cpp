@@ -17,18 +17,14 @@ constexpr std::uint64_t kUnit = 4096;
 constexpr std::uint64_t kLargestPiece = std::uint64_t{4095} << 20;
 
 // Long-only options, given values past any character.
-enum : int { kDelete = 256, kNoSums, kNoVerify, kVersion };
+enum : int { kDelete = 256, kNoSums, kNoVerify, kContinue, kVersion };
 
 const option kOptions[] = {
-    {"size", required_argument, nullptr, 's'},
-    {"output", required_argument, nullptr, 'o'},
-    {"delete", no_argument, nullptr, kDelete},
-    {"no-sums", no_argument, nullptr, kNoSums},
-    {"no-verify", no_argument, nullptr, kNoVerify},
-    {"quiet", no_argument, nullptr, 'q'},
-    {"help", no_argument, nullptr, 'h'},
-    {"version", no_argument, nullptr, kVersion},
-    {nullptr, 0, nullptr, 0},
+    {"size", required_argument, nullptr, 's'},      {"output", required_argument, nullptr, 'o'},
+    {"delete", no_argument, nullptr, kDelete},      {"no-sums", no_argument, nullptr, kNoSums},
+    {"no-verify", no_argument, nullptr, kNoVerify}, {"continue", no_argument, nullptr, kContinue},
+    {"quiet", no_argument, nullptr, 'q'},           {"help", no_argument, nullptr, 'h'},
+    {"version", no_argument, nullptr, kVersion},    {nullptr, 0, nullptr, 0},
 };
 
 // The commands each option belongs to.
@@ -38,6 +34,7 @@ bool Belongs(int given, Command command) {
         case kNoSums:
             return command == Command::kSplit;
         case kNoVerify:
+        case kContinue:
             return command == Command::kJoin;
         case 'o':
         case kDelete:
@@ -66,7 +63,7 @@ std::string Spelling(const char* word) {
 
 const char kHelpText[] =
     "Usage: secanto split FILE [-s SIZE] [-o DIR] [--delete] [--no-sums]\n"
-    "       secanto join DIR [-o DIR] [--delete] [--no-verify]\n"
+    "       secanto join DIR [-o DIR] [--delete] [--no-verify] [--continue]\n"
     "       secanto verify DIR\n"
     "Cut a file into numbered pieces (1__NAME, 2__NAME, ...) and join them back.\n"
     "\n"
@@ -81,6 +78,9 @@ const char kHelpText[] =
     "                   with a SHA256SUMS among the pieces, each piece and the whole\n"
     "                   file are checked, and the file is named only once whole\n"
     "        --no-verify  do not read SHA256SUMS\n"
+    "        --continue   go on from the file of the joined name in the output folder,\n"
+    "                     which a join with --delete left when it stopped (a join goes\n"
+    "                     on from its own hidden temporary file without being asked)\n"
     "  verify DIR       check the pieces in DIR against its SHA256SUMS; prints each\n"
     "                   bad one: NAME: FAILED, MISSING or NOT LISTED\n"
     "\n"
@@ -167,6 +167,9 @@ bool ParseArguments(int argc, char** argv, Arguments* arguments) {
                 break;
             case kNoVerify:
                 arguments->verifyJoin = false;
+                break;
+            case kContinue:
+                arguments->continueJoin = true;
                 break;
             case 'q':
                 arguments->quiet = true;

@@ -1,7 +1,7 @@
 // The command line of secanto, read with getopt_long:
 //
 //   secanto split FILE [-s SIZE] [-o DIR] [--delete] [--no-sums] [-q]
-//   secanto join DIR [-o DIR] [--delete] [--no-verify] [-q]
+//   secanto join DIR [-o DIR] [--delete] [--no-verify] [--continue] [-q]
 //   secanto verify DIR [-q]
 //   secanto --help | --version
 #pragma once
@@ -19,8 +19,9 @@ struct Arguments {
     std::string output;   // -o; empty when not given
     std::uint32_t pieceSize = std::uint32_t{1} << 20;
     bool deleteSource = false;
-    bool writeSums = true;   // split without --no-sums
-    bool verifyJoin = true;  // join without --no-verify
+    bool writeSums = true;      // split without --no-sums
+    bool verifyJoin = true;     // join without --no-verify
+    bool continueJoin = false;  // join --continue
     bool quiet = false;
 };
 

@@ -48,6 +48,11 @@ void ReportProblem(const JobReport& report) {
                                "would need more pieces than can be numbered; use larger pieces");
         case Problem::kOutputMoved:
             return ReportError(path, "was removed or replaced while it was being written");
+        case Problem::kPartialMisfit:
+            return ReportError(path, WithReason("does not fit the pieces", report.reason));
+        case Problem::kCanContinue:
+            return ReportError(path, "holds the first " + std::to_string(report.piece) +
+                                         " pieces, which are missing");
         case Problem::kNotDurable:
             return ReportError(path, WithReason("is whole and in place, but its folder entry may "
                                                 "not be on the disk yet",

@@ -9,6 +9,7 @@
 #include "cli/job_runner.h"
 #include "cli/progress_line.h"
 #include "cli/report.h"
+#include "engine/continue_probe.h"
 #include "engine/job_paths.h"
 #include "engine/target_rules.h"
 #include "platform/file_system.h"
@@ -20,7 +21,7 @@ namespace cli {
 namespace {
 
 // With delete-after-use, pieces deleted before a failure have their only copy in the staged
-// output, which the engine then keeps: say where it is.
+// output, which the engine then keeps: say where it is, and how to go on.
 void ReportStaged(const std::string& target, const std::string& outputName) {
     if (outputName.empty()) {
         return;
@@ -28,9 +29,15 @@ void ReportStaged(const std::string& target, const std::string& outputName) {
     const std::string staged = InFolder(target, StagingName(outputName));
     if (platform::PathExists(staged)) {
         ReportError(sums::PrintableName(staged),
-                    "holds the bytes of the pieces already deleted; the pieces left "
-                    "follow them");
+                    "holds the bytes of the pieces already deleted, and the pieces left "
+                    "follow them; run the same command again to go on");
     }
+}
+
+// The command that goes on from the file of the output's name.
+std::string ContinueCommand(const Arguments& arguments, const std::string& target) {
+    return "secanto join " + arguments.operand + " -o " + target +
+           (arguments.deleteSource ? " --delete" : "") + " --continue";
 }
 
 }  // namespace
@@ -60,11 +67,19 @@ int JoinCommand(const Arguments& arguments) {
         ReportError(target, "cannot start hashing: " + reason);
         return kExitTarget;
     }
+    JoinOptions options;
+    options.staged = !arguments.continueJoin;
+    options.continueOutput = arguments.continueJoin;
+    ContinueProbe probe;
+    if (!arguments.quiet &&
+        ProbeContinue(folder, target, options.staged, &probe) == ContinueFit::kFits) {
+        ReportError(sums::PrintableName(InFolder(target, probe.fileName)),
+                    "continuing from piece " + std::to_string(probe.plan.kept + 1) + " of " +
+                        std::to_string(probe.plan.count));
+    }
     ProgressLine progress(stderr, ShowProgress(arguments));
     JobRunner runner(&progress, arguments.deleteSource, &checker);
     CJobController& controller = runner.Controller();
-    JoinOptions options;
-    options.staged = true;
     JobEnd end;
     const bool ran = runner.Run(
         [&] { return controller.StartJoin(target.c_str(), folder.c_str(), options); },
@@ -91,8 +106,15 @@ int JoinCommand(const Arguments& arguments) {
                             (checker.Verifying() ? ", verified" : ", not verified"));
             return ReportNotDeleted(report) ? kExitSource : kExitOk;
         case JOB_ABORTED:
-            ReportError(sums::PrintableName(output), "interrupted: the joined file was not made");
-            ReportStaged(target, checker.OutputName());
+            if (arguments.continueJoin) {
+                ReportError(sums::PrintableName(output),
+                            "interrupted; it holds the pieces joined so far, to go on: " +
+                                ContinueCommand(arguments, target));
+            } else {
+                ReportError(sums::PrintableName(output),
+                            "interrupted: the joined file was not made");
+                ReportStaged(target, checker.OutputName());
+            }
             return kExitInterrupted;
         default:
             break;
@@ -102,6 +124,19 @@ int JoinCommand(const Arguments& arguments) {
     if (checker.Failed()) {
         ReportFinding(folder, checker.Failure());
         status = kExitVerify;
+    } else if (report.problem == JobReport::Problem::kCanContinue) {
+        ReportError(sums::PrintableName(report.path),
+                    "holds the first " + std::to_string(report.piece) +
+                        " pieces, which are missing here; it is left as it is. To go on "
+                        "from it: " +
+                        ContinueCommand(arguments, target));
+        return kExitSource;
+    } else if (report.problem == JobReport::Problem::kPartialMisfit) {
+        ReportError(sums::PrintableName(report.path),
+                    (arguments.continueJoin ? "cannot be gone on from: "
+                                            : "holds pieces of a join that stopped, but ") +
+                        report.reason + "; it is left as it is");
+        return kExitSource;
     } else {
         ReportProblem(report);
         if (report.problem == JobReport::Problem::kBadName) {
@@ -109,6 +144,10 @@ int JoinCommand(const Arguments& arguments) {
         }
     }
     ReportStaged(target, checker.OutputName());
+    if (arguments.continueJoin && arguments.deleteSource && end.pieces > 0) {
+        ReportError(sums::PrintableName(output), "holds the pieces joined so far; to go on: " +
+                                                     ContinueCommand(arguments, target));
+    }
     return status;
 }
 

@@ -19,6 +19,14 @@ public:
     // since the first, as `clock` tells the time.
     explicit DeletionBatch(Clock clock) : m_clock(std::move(clock)) {}
 
+    // The output already holds, up to `end`, the bytes of pieces that an earlier join deleted:
+    // it is never cut back below that.
+    void HoldsDeleted(std::uint64_t end) {
+        m_engaged = true;
+        m_deletedAny = true;
+        m_keepEnd = end;
+    }
+
     // Piece `number`, at `path`, `length` bytes long, has been joined; its last byte ends
     // at `end` in the output.
     void Add(int number, const std::string& path, std::uint64_t length, std::uint64_t end);

@@ -28,8 +28,13 @@
 struct JoinOptions {
     // Under a hidden name beside the output (StagingName), renamed to the output's name only
     // once it is whole, flushed and accepted by the observer; a failure that deleted no
-    // piece removes it.
+    // piece removes it. One found there already holds the pieces an interrupted join
+    // deleted: the join goes on from it (as with continueOutput) and never replaces it.
     bool staged = false;
+    // Go on from the partial output a join with delete-after-use left when it stopped (the
+    // output of that name, or the staged one), under the rule of CheckContinue: the pieces
+    // it holds are checked, not copied again.
+    bool continueOutput = false;
 };
 
 class CJobController {

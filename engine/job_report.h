@@ -21,10 +21,14 @@ struct JobReport {
         kVetoed,         // the job's observer refused; it says why itself
         kNotDurable,     // the output is whole under its name, but its folder entry could
                          // not be flushed
+        kPartialMisfit,  // the partial output at `path` does not fit the pieces (`reason`
+                         // says how): nothing was changed
+        kCanContinue,    // the file at `path` holds the first `piece` pieces, which are
+                         // missing: a join can go on from it, and nothing was replaced
     };
 
     Problem problem = Problem::kNone;
-    int piece = 0;       // for kMissingPiece and kMisfit
+    int piece = 0;       // for kMissingPiece, kMisfit and kCanContinue
     std::string path;    // the file or folder at fault
     std::string reason;  // the system's words, where it gave any
 

@@ -1,57 +1,25 @@
-// The join job: the numbered pieces in a folder appended, in number order, to one file.
+// The join job: the numbered pieces in a folder appended, in number order, to one file; or,
+// after a join with delete-after-use stopped, the pieces left appended to what it made.
+#include <algorithm>
 #include <cstdint>
+#include <cstring>
 #include <vector>
 
 #include "engine/block_copy.h"
+#include "engine/continue_probe.h"
 #include "engine/deletion_batch.h"
 #include "engine/folder_flush.h"
 #include "engine/job_controller.h"
 #include "engine/job_observer.h"
 #include "engine/job_paths.h"
+#include "engine/piece_listing.h"
 #include "engine/piece_set.h"
 #include "platform/file_system.h"
-#include "platform/folder_listing.h"
 #include "platform/system_error.h"
 
 using Problem = JobReport::Problem;
 
 namespace {
-
-struct Listing {
-    bool complete = false;               // read to its end without error
-    std::string reason;                  // why not, in the system's words
-    int matches = 0;                     // entries whose name contains "__"
-    std::string lastMatch;               // the last of them, in listing order
-    std::vector<std::string> fileNames;  // the matches that are files, not folders
-};
-
-Listing ListMatches(const std::string& folder) {
-    Listing result;
-    platform::FolderListing listing;
-    if (!listing.Start(folder)) {
-        result.reason = platform::LastSystemError();
-        return result;
-    }
-    platform::FolderListing::Entry entry;
-    while (listing.Next(&entry)) {
-        if (entry.isFolder && (entry.name == "." || entry.name == "..")) {
-            continue;
-        }
-        if (FindInPath(entry.name, "__") != std::string::npos) {
-            ++result.matches;
-            result.lastMatch = entry.name;
-            if (!entry.isFolder) {
-                result.fileNames.push_back(entry.name);
-            }
-        }
-    }
-    result.complete = !listing.Failed();
-    if (!result.complete) {
-        result.reason = platform::LastSystemError();
-    }
-    listing.Close();
-    return result;
-}
 
 enum class PieceCopy { kCopied, kStopped, kReadFailed, kWriteFailed, kChanged };
 
@@ -81,18 +49,23 @@ PieceCopy CopyPiece(platform::BufferedReader& piece,
                                            : PieceCopy::kChanged;
 }
 
+// Reads `size` bytes from `file` into `data`; false unless all came.
+bool ReadExactly(platform::BufferedReader& file, char* data, std::size_t size) {
+    return file.Read(data, size) == static_cast<std::int64_t>(size);
+}
+
 }  // namespace
 
 void CJobController::RunJoin() {
     std::string source = m_strSource;
     std::string target = m_strTarget;
-    const bool staged = m_joinOptions.staged;
+    const JoinOptions options = m_joinOptions;
     AppendSeparator(&source);
 
     // Refuse a set with a gap or without piece 1 before anything is created, rather than
     // join a short file and call it a success. A listing cut short by an error could hide
     // pieces or name the wrong file, so it is refused too.
-    const Listing listing = ListMatches(source);
+    const PieceListing listing = ListPieces(source);
     std::string outputName;
     if (!listing.complete || listing.matches == 0 ||
         !NameAfterMarker(listing.lastMatch, &outputName)) {
@@ -103,66 +76,189 @@ void CJobController::RunJoin() {
         return Fail(JOB_TARGET_ERROR, 0, Problem::kBadName, source + listing.lastMatch);
     }
     const std::vector<int> numbers = PieceNumbers(listing.fileNames, outputName);
-    if (const int missing = FirstMissingPiece(numbers)) {
-        return Fail(JOB_SOURCE_ERROR, 0, Problem::kMissingPiece,
-                    source + PieceName(missing, outputName), std::string(), missing);
-    }
-    const int highest = numbers.back();
+    std::string targetFolder = target;
+    AppendSeparator(&targetFolder);
+    const std::string outputPath = targetFolder + outputName;
+    const std::string writtenPath =
+        options.staged ? targetFolder + StagingName(outputName) : outputPath;
+    const auto piecePath = [&](int number) { return source + PieceName(number, outputName); };
 
-    // Every piece must open, and the pieces must fit together, before the output is
-    // created, so that a join that cannot give back the original (a piece held by another
-    // program, stale pieces of an earlier split, a piece cut short) leaves a file of the
-    // output's name and the pieces alone. Piece 1 stays open for the copy.
+    // A staged output already there holds the pieces of a join that stopped: the join goes
+    // on from it, or leaves it alone; only one that holds no piece deleted is replaced.
+    platform::FileStamp partial;
+    bool partialThere = false;
+    if (options.continueOutput || options.staged) {
+        // One that cannot be looked at is never taken for one that is not there.
+        if (platform::StampOf(writtenPath, &partial)) {
+            partialThere = partial.regular;
+        } else if (!platform::LastErrorIsNotFound()) {
+            return Fail(JOB_TARGET_ERROR, 0, Problem::kUnreadable, writtenPath,
+                        platform::LastSystemError());
+        }
+    }
+    if (options.continueOutput && !partialThere) {
+        return Fail(JOB_SOURCE_ERROR, 0, Problem::kPartialMisfit, writtenPath,
+                    platform::LastSystemError());
+    }
+    bool goOn = options.continueOutput || partialThere;
+    const int missing = FirstMissingPiece(numbers);
+    if (!goOn && missing != 0) {
+        // A staged join, which replaces nothing it could go on from, says when the file of
+        // the output's name holds the pieces missing.
+        ContinueProbe could;
+        if (options.staged && ProbeContinue(source, target, false, &could) == ContinueFit::kFits) {
+            return Fail(JOB_SOURCE_ERROR, 0, Problem::kCanContinue, outputPath, std::string(),
+                        could.plan.kept);
+        }
+        return Fail(JOB_SOURCE_ERROR, 0, Problem::kMissingPiece, piecePath(missing), std::string(),
+                    missing);
+    }
+
+    // Every piece there must open, and the pieces must fit together, before the output is
+    // created or changed, so that a join that cannot give back the original (a piece held
+    // by another program, stale pieces of an earlier split, a piece cut short) leaves a
+    // file of the output's name and the pieces alone.
     platform::BufferedReader piece(platform::kFileBufferSize);
-    std::vector<std::uint64_t> lengths(static_cast<std::size_t>(highest));
-    std::uint64_t total = 0;
-    for (int number = highest; number >= 1; --number) {
-        const std::string path = source + PieceName(number, outputName);
-        std::uint64_t& length = lengths[static_cast<std::size_t>(number - 1)];
-        if (!piece.Open(path) || !piece.Length(&length)) {
-            const std::string reason = platform::LastSystemError();
-            piece.Close();
-            return Fail(JOB_SOURCE_ERROR, 0, Problem::kUnreadable, path, reason);
-        }
-        total += length;
-        if (number > 1) {
-            piece.Close();
+    std::vector<std::uint64_t> present;
+    std::string failedPath;
+    std::string reason;
+    if (!PieceLengths(source, outputName, numbers, &present, &failedPath, &reason)) {
+        return Fail(JOB_SOURCE_ERROR, 0, Problem::kUnreadable, failedPath, reason);
+    }
+    ContinuedJoin plan;
+    plan.count = numbers.empty() ? 0 : numbers.back();
+    if (goOn) {
+        std::string why;
+        const auto endsWithLast = [&](std::uint64_t pieceLength) {
+            return HoldsAt(writtenPath, static_cast<std::uint64_t>(plan.count - 1) * pieceLength,
+                           piecePath(plan.count));
+        };
+        const ContinueFit fit =
+            CheckContinue(numbers, present, partial.length, endsWithLast, &plan, &why);
+        if (fit == ContinueFit::kNothingMissing && !options.continueOutput &&
+            HoldsPiecesFromStart(writtenPath, source, outputName, plan.count)) {
+            goOn = false;  // every piece is still there and holds what it does: replaced
+        } else if (fit != ContinueFit::kFits) {
+            return Fail(JOB_SOURCE_ERROR, 0, Problem::kPartialMisfit, writtenPath,
+                        fit == ContinueFit::kNothingMissing ? "no piece it holds is missing" : why);
         }
     }
-    if (const int misfit = FirstMisfit(lengths)) {
-        piece.Close();
-        return Fail(JOB_SOURCE_ERROR, 0, Problem::kMisfit, source + PieceName(misfit, outputName),
-                    std::string(), misfit);
+    if (!goOn) {
+        if (const int misfit = FirstMisfit(present)) {
+            return Fail(JOB_SOURCE_ERROR, 0, Problem::kMisfit, piecePath(misfit), std::string(),
+                        misfit);
+        }
     }
+    const int kept = plan.kept;
+    const int highest = plan.count;
+    const std::uint64_t keptBytes = static_cast<std::uint64_t>(kept) * plan.pieceLength;
+    std::vector<std::uint64_t> lengths(static_cast<std::size_t>(highest), plan.pieceLength);
+    std::uint64_t toCopy = 0;
+    for (std::size_t i = 0; i < numbers.size(); ++i) {
+        lengths[static_cast<std::size_t>(numbers[i] - 1)] = present[i];
+        toCopy += numbers[i] > kept ? present[i] : 0;
+    }
+
     JobObserver* const observer = m_pJobObserver;
     if (observer != nullptr) {
         const JobResult verdict = observer->JoinStarts(outputName, lengths);
         if (verdict != JOB_OK) {
-            piece.Close();
             return Fail(verdict, 0, Problem::kVetoed, source);
         }
     }
+    // Before anything is changed, the pieces the partial output holds are read from it as if
+    // they were joined now: the observer checks them, and each still in the folder must be
+    // the same bytes, or the pieces are not this output's.
+    if (goOn) {
+        const bool watched = observer != nullptr && observer->WatchesBytes();
+        const bool keptThere = numbers.front() <= kept;
+        platform::BufferedReader held(platform::kFileBufferSize);
+        if ((watched || keptThere) && !held.Open(writtenPath)) {
+            return Fail(JOB_SOURCE_ERROR, 0, Problem::kUnreadable, writtenPath,
+                        platform::LastSystemError());
+        }
+        char bytes[kBlockSize];
+        char other[kBlockSize];
+        std::uint64_t at = 0;  // where `held` reads
+        for (int number = 1; number <= kept; ++number) {
+            const bool there = std::binary_search(numbers.begin(), numbers.end(), number);
+            if (there && !piece.Open(piecePath(number))) {
+                return Fail(JOB_SOURCE_ERROR, 0, Problem::kUnreadable, piecePath(number),
+                            platform::LastSystemError());
+            }
+            // Bytes nobody compares or watches are not read at all.
+            const std::uint64_t start = static_cast<std::uint64_t>(number - 1) * plan.pieceLength;
+            if ((watched || there) && at != start && !held.SkipTo(start)) {
+                piece.Close();
+                return Fail(JOB_SOURCE_ERROR, 0, Problem::kUnreadable, writtenPath,
+                            platform::LastSystemError());
+            }
+            for (std::uint64_t done = 0; (watched || there) && done < plan.pieceLength;) {
+                if (!KeepGoing()) {
+                    piece.Close();
+                    return PostStopped(0);
+                }
+                const std::size_t step = plan.pieceLength - done < kBlockSize
+                                             ? static_cast<std::size_t>(plan.pieceLength - done)
+                                             : kBlockSize;
+                if (!ReadExactly(held, bytes, step)) {
+                    piece.Close();
+                    return Fail(JOB_SOURCE_ERROR, 0, Problem::kUnreadable, writtenPath,
+                                platform::LastSystemError());
+                }
+                if (there &&
+                    (!ReadExactly(piece, other, step) || std::memcmp(bytes, other, step) != 0)) {
+                    piece.Close();
+                    return Fail(JOB_SOURCE_ERROR, 0, Problem::kPartialMisfit, writtenPath,
+                                "its bytes differ from piece " + std::to_string(number) +
+                                    ", which is still there");
+                }
+                if (watched) {
+                    observer->PieceBytes(bytes, step);
+                }
+                done += step;
+                at = start + done;
+            }
+            piece.Close();
+            if (observer != nullptr && observer->PieceDone(number) != JOB_OK) {
+                return Fail(JOB_SOURCE_ERROR, 0, Problem::kVetoed, piecePath(number));
+            }
+        }
+        held.Close();
+    }
+
     // The folders are made from the target as given, as the split makes them, so that a
     // name the system would trim (blanks) is refused the same way by both jobs.
     const std::vector<std::string> grown = CreateFolderChain(target);
-    AppendSeparator(&target);
-    const std::string outputPath = target + outputName;
-    const std::string writtenPath = staged ? target + StagingName(outputName) : outputPath;
+    target = targetFolder;
     platform::BufferedWriter output(platform::kFileBufferSize);
-    if (!output.Create(writtenPath, staged ? platform::File::Access::kCreateHidden
-                                           : platform::File::Access::kCreateWrite)) {
-        const std::string reason = platform::LastSystemError();
-        piece.Close();
-        return Fail(JOB_TARGET_ERROR, 0, Problem::kUnwritable, writtenPath, reason);
+    const bool opened =
+        goOn ? output.Continue(writtenPath, keptBytes)
+             : output.Create(writtenPath, options.staged ? platform::File::Access::kCreateHidden
+                                                         : platform::File::Access::kCreateWrite);
+    if (!opened) {
+        return Fail(JOB_TARGET_ERROR, 0, Problem::kUnwritable, writtenPath,
+                    platform::LastSystemError());
     }
-    m_nBytesExpected = total;
-    Post(WM_JOB_RANGE, static_cast<std::uintptr_t>(listing.matches), 0);
+    m_nBytesExpected = toCopy;
+    Post(WM_JOB_RANGE, static_cast<std::uintptr_t>(goOn ? highest : listing.matches), 0);
 
     char block[kBlockSize];
-    int lastFinished = 0;
-    std::uint64_t written = 0;  // bytes of the pieces joined
+    int lastFinished = kept;
+    std::uint64_t written = keptBytes;  // bytes of the pieces joined
     bool foldersFlushed = false;
     DeletionBatch batch(m_clock);
+    if (kept > 0) {
+        batch.HoldsDeleted(keptBytes);
+    }
+    // The last two pieces go only once the output is whole: until then, the pieces left
+    // always tell how long a piece is, which a later join that goes on needs.
+    struct LastPiece {
+        int number;
+        std::string path;
+        bool deleting;  // the option was on when it was joined
+    };
+    std::vector<LastPiece> lastPieces;
     const auto report = [&](int number) {
         lastFinished = number;
         Post(WM_JOB_PROGRESS, 0, number);
@@ -178,7 +274,7 @@ void CJobController::RunJoin() {
         const bool cut = !batch.Engaged() || !output.IsOpen() || output.Truncate(batch.KeepEnd());
         const std::string cutReason = cut ? std::string() : platform::LastSystemError();
         output.Close();
-        if (staged && !batch.DeletedAny()) {
+        if (options.staged && !batch.DeletedAny()) {
             platform::RemoveFile(writtenPath);
         }
         if (stopped && m_bShutdown) {
@@ -227,11 +323,11 @@ void CJobController::RunJoin() {
         return true;
     };
 
-    for (int number = 1; number <= highest; ++number) {
-        const std::string piecePath = source + PieceName(number, outputName);
-        if (number > 1 && !piece.Open(piecePath)) {
-            // A piece the listing found has gone missing since.
-            return end(false, JOB_SOURCE_ERROR, Problem::kUnreadable, piecePath,
+    for (int number = kept + 1; number <= highest; ++number) {
+        const std::string path = piecePath(number);
+        if (!piece.Open(path)) {
+            // A piece checked above has gone missing since.
+            return end(false, JOB_SOURCE_ERROR, Problem::kUnreadable, path,
                        platform::LastSystemError());
         }
         const std::uint64_t length = lengths[static_cast<std::size_t>(number - 1)];
@@ -242,10 +338,10 @@ void CJobController::RunJoin() {
             case PieceCopy::kStopped:
                 return end(true, JOB_ABORTED, Problem::kNone, std::string(), std::string());
             case PieceCopy::kReadFailed:
-                return end(false, JOB_SOURCE_ERROR, Problem::kUnreadable, piecePath,
+                return end(false, JOB_SOURCE_ERROR, Problem::kUnreadable, path,
                            platform::LastSystemError());
             case PieceCopy::kChanged:
-                return end(false, JOB_SOURCE_ERROR, Problem::kChanged, piecePath, std::string());
+                return end(false, JOB_SOURCE_ERROR, Problem::kChanged, path, std::string());
             case PieceCopy::kWriteFailed:
                 return end(false, JOB_TARGET_ERROR, Problem::kUnwritable, writtenPath,
                            platform::LastSystemError());
@@ -255,24 +351,29 @@ void CJobController::RunJoin() {
         if (observer != nullptr) {
             const JobResult verdict = observer->PieceDone(number);
             if (verdict != JOB_OK) {
-                return end(false, verdict, Problem::kVetoed, piecePath, std::string());
+                return end(false, verdict, Problem::kVetoed, path, std::string());
             }
         }
-        if (m_bDeleteSource && !batch.Stopped()) {
+        const bool deleting = m_bDeleteSource && !batch.Stopped();
+        if (number >= highest - 1) {
+            lastPieces.push_back({number, path, deleting});
+            continue;
+        }
+        if (deleting) {
             // A piece is data until its bytes are safely in the output. They start on their
             // way now, so that the batch's flush finds most of them written already.
-            batch.Add(number, piecePath, length, written);
             if (!output.StartFlush()) {
                 return end(false, JOB_TARGET_ERROR, Problem::kUnwritable, writtenPath,
                            platform::LastSystemError());
             }
+            batch.Add(number, path, length, written);
             if (batch.Due() && !settle()) {
                 return;
             }
             continue;
         }
         // A staged output is flushed before it is named: its bytes start on their way now.
-        if (staged && !output.StartFlush()) {
+        if (options.staged && !output.StartFlush()) {
             return end(false, JOB_TARGET_ERROR, Problem::kUnwritable, writtenPath,
                        platform::LastSystemError());
         }
@@ -287,27 +388,45 @@ void CJobController::RunJoin() {
     }
 
     // A staged output takes the output's name only once its bytes are durable and accepted,
-    // so that the name never holds a file that is not whole.
-    if ((staged && !output.Flush()) || !output.Close()) {
+    // so that the name never holds a file that is not whole; so must one whose last pieces
+    // are to be deleted.
+    const bool deletingLast = std::any_of(lastPieces.begin(), lastPieces.end(),
+                                          [](const LastPiece& last) { return last.deleting; });
+    if (((options.staged || deletingLast) && !output.Flush()) || !output.Close()) {
         return end(false, JOB_TARGET_ERROR, Problem::kUnwritable, writtenPath,
                    platform::LastSystemError());
     }
     if (observer != nullptr) {
-        const JobResult verdict = observer->Finished(target, outputName, lastFinished);
+        const JobResult verdict = observer->Finished(target, outputName, highest);
         if (verdict != JOB_OK) {
             return end(false, verdict, Problem::kVetoed, outputPath, std::string());
         }
     }
-    if (staged) {
+    // The last point where an abort keeps the last pieces: from here the job only names its
+    // output and deletes them, which takes no time worth stopping.
+    if (deletingLast && !KeepGoing()) {
+        return end(true, JOB_ABORTED, Problem::kNone, std::string(), std::string());
+    }
+    if (options.staged) {
         if (!platform::Unhide(writtenPath) || !platform::RenameFile(writtenPath, outputPath)) {
             return end(false, JOB_TARGET_ERROR, Problem::kUnwritable, outputPath,
                        platform::LastSystemError());
         }
-        // The file is whole under its name now; only its folder entry may not be durable.
-        if (!FlushFolders(target, grown)) {
-            return Fail(JOB_TARGET_ERROR, lastFinished, Problem::kNotDurable, outputPath,
-                        platform::LastSystemError());
+    }
+    // The file is whole under its name now; only its folder entry may not be durable.
+    if ((options.staged || deletingLast) && !FlushFolders(target, grown)) {
+        return Fail(JOB_TARGET_ERROR, lastFinished, Problem::kNotDurable, outputPath,
+                    platform::LastSystemError());
+    }
+    // The last pieces, held back until now, go if the option still says so.
+    const bool stillDeleting = m_bDeleteSource;
+    for (const LastPiece& last : lastPieces) {
+        if (last.deleting && stillDeleting && m_report.notDeleted.empty() &&
+            !platform::RemoveFile(last.path)) {
+            m_report.notDeleted = last.path;
+            m_report.notDeletedReason = platform::LastSystemError();
         }
+        report(last.number);
     }
     // No result while the user is being asked whether to stop.
     m_hold.Pass();

@@ -41,3 +41,78 @@ int FirstMisfit(const std::vector<std::uint64_t>& lengths) {
     }
     return lengths.back() > lengths.front() ? static_cast<int>(count) : 0;
 }
+
+ContinueFit CheckContinue(const std::vector<int>& numbers,
+                          const std::vector<std::uint64_t>& lengths,
+                          std::uint64_t partial,
+                          const std::function<bool(std::uint64_t)>& endsWithLast,
+                          ContinuedJoin* plan,
+                          std::string* why) {
+    if (numbers.empty()) {
+        *why = "no pieces are left to join";
+        return ContinueFit::kNoFit;
+    }
+    const int count = numbers.back();
+    // The highest number missing below the last piece: every piece after it is there.
+    int kept = 0;
+    std::size_t first = numbers.size() - 1;  // index of piece kept + 1
+    for (int expected = count; first > 0 && numbers[first - 1] == expected - 1; --expected) {
+        --first;
+    }
+    kept = numbers[first] - 1;
+    if (kept == 0) {
+        return ContinueFit::kNothingMissing;
+    }
+    const std::vector<std::uint64_t> rest(lengths.begin() + static_cast<std::ptrdiff_t>(first),
+                                          lengths.end());
+    const std::uint64_t last = rest.back();
+    const auto wholeLength = [&](std::uint64_t kept, std::uint64_t length, std::uint64_t* out) {
+        if (length == 0 || length > UINT64_MAX / kept) {
+            return false;
+        }
+        *out = kept * length;
+        return true;
+    };
+    std::uint64_t pieceLength = 0;
+    if (rest.size() >= 2) {
+        if (const int misfit = FirstMisfit(rest)) {
+            *why = "piece " + std::to_string(kept + misfit) +
+                   " does not fit the pieces after it or before it";
+            return ContinueFit::kNoFit;
+        }
+        pieceLength = rest.front();
+    } else {
+        // Only the last piece is left. Either the partial output holds the pieces before it
+        // exactly, or it holds the last piece already, after them.
+        const std::uint64_t h = static_cast<std::uint64_t>(kept);
+        const bool exact = partial % h == 0 && partial / h >= last && partial > 0;
+        const bool withLast = partial >= last && (partial - last) % h == 0 &&
+                              (partial - last) / h >= last && partial > last &&
+                              endsWithLast((partial - last) / h);
+        if (exact && withLast && last > 0) {
+            *why = "it cannot be told whether it holds the last piece already";
+            return ContinueFit::kNoFit;
+        }
+        if (!exact && !withLast) {
+            *why = "its length is no whole number of pieces before the last one";
+            return ContinueFit::kNoFit;
+        }
+        pieceLength = exact ? partial / h : (partial - last) / h;
+    }
+    for (std::size_t i = 0; i < first; ++i) {
+        if (lengths[i] != pieceLength) {
+            *why = "piece " + std::to_string(numbers[i]) + " is not as long as the others";
+            return ContinueFit::kNoFit;
+        }
+    }
+    std::uint64_t keptBytes = 0;
+    if (!wholeLength(static_cast<std::uint64_t>(kept), pieceLength, &keptBytes) ||
+        partial < keptBytes) {
+        *why = "it holds fewer than the " + std::to_string(kept) + " pieces missing";
+        return ContinueFit::kNoFit;
+    }
+    plan->kept = kept;
+    plan->count = count;
+    plan->pieceLength = pieceLength;
+    return ContinueFit::kFits;
+}

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -18,3 +19,34 @@ int FirstMissingPiece(const std::vector<int>& numbers);
 // only one, but the last, which is no longer. The number of the first piece that breaks this
 // for these lengths (piece 1's first), or 0 when none does.
 int FirstMisfit(const std::vector<std::uint64_t>& lengths);
+
+// Where a join that stopped with pieces deleted can go on: pieces 1 to `kept` are gone and
+// their bytes are the first kept × pieceLength bytes of the partial output; pieces
+// kept + 1 to count are still in the folder.
+struct ContinuedJoin {
+    int kept = 0;
+    int count = 0;
+    std::uint64_t pieceLength = 0;
+};
+
+enum class ContinueFit {
+    kNothingMissing,  // pieces 1 to the highest are all there: nothing to continue
+    kFits,
+    kNoFit,
+};
+
+// The rule for going on. `numbers` are the pieces of one name found (ascending) and
+// `lengths` theirs; `partial` is the partial output's length. The highest missing number
+// below the last piece is `kept`; the pieces after it must fit one split (every one but the
+// last of one length L, the last no longer) and the partial output hold at least kept × L
+// bytes; pieces numbered up to `kept` that are still there must be L long too. When only the
+// last piece is left, L comes from the partial output: `endsWithLast(L)` tells whether it
+// also holds the last piece already, after kept × L bytes; when that reading and the one
+// without it both fit and would give different files, nothing fits. `why` says what does
+// not fit.
+ContinueFit CheckContinue(const std::vector<int>& numbers,
+                          const std::vector<std::uint64_t>& lengths,
+                          std::uint64_t partial,
+                          const std::function<bool(std::uint64_t pieceLength)>& endsWithLast,
+                          ContinuedJoin* plan,
+                          std::string* why);

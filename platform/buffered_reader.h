@@ -24,6 +24,11 @@ public:
     // The bytes buffered at the read position, refilled when none are left; `available` is
     // 0 at the end or on an error, which Read then reports.
     const char* Peek(std::size_t* available);
+    // Moves the read position to `offset` from the file's start, dropping what is buffered.
+    bool SkipTo(std::uint64_t offset) {
+        m_begin = m_end = 0;
+        return !m_failed && m_file.Seek(offset);
+    }
     // Moves the read position over `size` bytes returned by Peek.
     void Skip(std::size_t size) { m_begin += size; }
     // The file itself, for a copy that leaves the buffer out: only while the buffer is

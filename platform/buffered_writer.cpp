@@ -20,6 +20,21 @@ bool BufferedWriter::Create(const std::string& path, File::Access access) {
     return m_file.Open(path, access);
 }
 
+bool BufferedWriter::Continue(const std::string& path, std::uint64_t keep) {
+    if (m_file.IsOpen() && !Close()) {
+        return false;
+    }
+    m_used = 0;
+    m_failed = false;
+    std::uint64_t length = 0;
+    if (!m_file.Open(path, File::Access::kWriteExisting) || !m_file.Length(&length) ||
+        length < keep || !m_file.Truncate(keep) || !m_file.Seek(keep)) {
+        m_file.Close();
+        return false;
+    }
+    return true;
+}
+
 bool BufferedWriter::Drain() {
     if (m_failed) {
         return false;

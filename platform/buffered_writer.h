@@ -20,6 +20,9 @@ public:
     // Creates the file in one of the ways File::Access names for creating (by default
     // created, or emptied if it exists).
     bool Create(const std::string& path, File::Access access = File::Access::kCreateWrite);
+    // Opens an existing file to go on writing it after its first `keep` bytes, which it must
+    // hold: what follows them is cut off.
+    bool Continue(const std::string& path, std::uint64_t keep);
     bool Write(const void* data, std::size_t size);
     // Writes out the buffer, then copies up to `size` bytes from `source` inside the system
     // (File::CopyFrom). Once the system has refused, every later call of this writer

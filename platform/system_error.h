@@ -13,4 +13,7 @@ std::string LastSystemError();
 // True when the last failed call found no file, or no folder on the way to it.
 bool LastErrorIsNotFound();
 
+// True when the last failed call would have made a file that exists already.
+bool LastErrorIsAlreadyThere();
+
 }  // namespace platform

@@ -42,8 +42,9 @@ bool CreateTemporary(const std::string& folder,
         if (file->Open(*path, platform::File::Access::kCreateNew)) {
             return true;
         }
+        const bool taken = platform::LastErrorIsAlreadyThere();
         *reason = platform::LastSystemError();
-        if (!platform::PathExists(*path)) {
+        if (!taken) {
             return false;
         }
     }

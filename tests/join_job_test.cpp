@@ -10,6 +10,9 @@
 #include "engine/hold_gate.h"
 #include "engine/job_controller.h"
 #include "engine/job_paths.h"
+#include "engine/piece_set.h"
+#include "platform/sha256.h"
+#include "sums/join_checker.h"
 #include "platform/file_system.h"
 #include "tests/support/job_outcome.h"
 #include "tests/support/test_files.h"
@@ -442,7 +445,8 @@ TEST_F(JoinJob, ObserverSeesEveryPieceBeforeTheSourceGoes) {
 }
 
 TEST_F(JoinJob, StagedOutputTakesItsNameOnlyOnceAccepted) {
-    const std::vector<std::string> pieces = {Pattern(5000, 1), Pattern(5000, 2), "end"};
+    const std::vector<std::string> pieces = {Pattern(5000, 1), Pattern(5000, 2), Pattern(5000, 3),
+                                             "end"};
     const std::string staged = StagingName("a.bin");
     Watcher watcher;
     controller.SetObserver(&watcher);
@@ -456,10 +460,10 @@ TEST_F(JoinJob, StagedOutputTakesItsNameOnlyOnceAccepted) {
     };
     const Case cases[] = {
         {0, true, false, JOB_OK, {}, {"a.bin"}},
-        {2, false, false, JOB_SOURCE_ERROR, {"1__a.bin", "2__a.bin", "3__a.bin"}, {}},
-        {2, true, false, JOB_SOURCE_ERROR, {"1__a.bin", "2__a.bin", "3__a.bin"}, {}},
+        {2, false, false, JOB_SOURCE_ERROR, {"1__a.bin", "2__a.bin", "3__a.bin", "4__a.bin"}, {}},
+        {2, true, false, JOB_SOURCE_ERROR, {"1__a.bin", "2__a.bin", "3__a.bin", "4__a.bin"}, {}},
         // The staged file holds the only copy of pieces 1 and 2 now, so it stays.
-        {3, true, true, JOB_SOURCE_ERROR, {"3__a.bin"}, {staged}},
+        {3, true, true, JOB_SOURCE_ERROR, {"3__a.bin", "4__a.bin"}, {staged}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(std::to_string(c.vetoPiece) + (c.deleteAfterUse ? " deleting" : ""));
@@ -485,9 +489,10 @@ TEST_F(JoinJob, StagedOutputTakesItsNameOnlyOnceAccepted) {
         EXPECT_EQ(ListNames(dir / "out"), c.outputs);
         if (c.result == JOB_OK) {
             EXPECT_EQ(watcher.namesAtFinish, std::vector<std::string>{staged});
-            EXPECT_EQ(watcher.finished, "a.bin 3");
-            EXPECT_EQ(watcher.lengths, (std::vector<std::uint64_t>{5000, 5000, 3}));
-            EXPECT_EQ(ReadWholeFile(dir / "out/a.bin"), pieces[0] + pieces[1] + pieces[2]);
+            EXPECT_EQ(watcher.finished, "a.bin 4");
+            EXPECT_EQ(watcher.lengths, (std::vector<std::uint64_t>{5000, 5000, 5000, 3}));
+            EXPECT_EQ(ReadWholeFile(dir / "out/a.bin"),
+                      pieces[0] + pieces[1] + pieces[2] + pieces[3]);
         }
         if (c.outputs == std::vector<std::string>{staged}) {
             EXPECT_EQ(ReadWholeFile(dir / ("out/" + staged)), pieces[0] + pieces[1]);
@@ -550,6 +555,205 @@ TEST_F(JoinJob, TheOptionChangedDuringTheJobLosesNoPiece) {
         }
     }
     controller.SetObserver(nullptr);
+}
+
+TEST(ContinueRule, WhereAJoinThatStoppedCanGoOn) {
+    constexpr std::uint64_t L = 4096;
+    const struct {
+        const char* what;
+        std::vector<int> numbers;
+        std::vector<std::uint64_t> lengths;
+        std::uint64_t partial;
+        bool holdsLast;  // the partial output ends with the last piece already
+        ContinueFit fit;
+        int kept;
+    } kCases[] = {
+        {"pieces 3 to 5 left", {3, 4, 5}, {L, L, 10}, 2 * L, false, ContinueFit::kFits, 2},
+        {"more than the pieces gone",
+         {3, 4, 5},
+         {L, L, 10},
+         2 * L + 9,
+         false,
+         ContinueFit::kFits,
+         2},
+        {"fewer than the pieces gone",
+         {3, 4, 5},
+         {L, L, 10},
+         2 * L - 1,
+         false,
+         ContinueFit::kNoFit,
+         0},
+        {"nothing missing", {1, 2, 3}, {L, L, 10}, 0, false, ContinueFit::kNothingMissing, 0},
+        {"a piece kept before the gap", {2, 4, 5}, {L, L, 10}, 3 * L, false, ContinueFit::kFits, 3},
+        {"a piece kept before the gap, too short",
+         {2, 4, 5},
+         {L - 1, L, 10},
+         3 * L,
+         false,
+         ContinueFit::kNoFit,
+         0},
+        {"pieces left that do not fit",
+         {3, 4, 5},
+         {L, L - 1, 10},
+         2 * L,
+         false,
+         ContinueFit::kNoFit,
+         0},
+        {"only the last, the rest exactly before it",
+         {5},
+         {10},
+         4 * L,
+         false,
+         ContinueFit::kFits,
+         4},
+        {"only the last, held already", {5}, {10}, 4 * L + 10, true, ContinueFit::kFits, 4},
+        {"only the last, both readings", {5}, {8}, 4 * L + 8, true, ContinueFit::kNoFit, 0},
+        {"only an empty last", {5}, {0}, 4 * L, true, ContinueFit::kFits, 4},
+        {"only the last, no whole pieces", {5}, {10}, 4 * L + 3, false, ContinueFit::kNoFit, 0},
+        {"only the last, longer than the rest", {3}, {L + 1}, 2 * L, false, ContinueFit::kNoFit, 0},
+    };
+    for (const auto& c : kCases) {
+        SCOPED_TRACE(c.what);
+        ContinuedJoin plan;
+        std::string why;
+        const ContinueFit fit = CheckContinue(
+            c.numbers, c.lengths, c.partial,
+            [&](std::uint64_t length) { return c.holdsLast && length == L; }, &plan, &why);
+        EXPECT_EQ(fit, c.fit) << why;
+        if (fit == ContinueFit::kFits) {
+            EXPECT_EQ(plan.kept, c.kept);
+            EXPECT_EQ(plan.count, c.numbers.back());
+            EXPECT_EQ(plan.pieceLength, L);
+        }
+    }
+}
+
+TEST_F(JoinJob, AJoinThatStoppedGoesOnFromWhatItMade) {
+    // Stopped by an abort or by a failure at piece 3, 5 or 6 of 7, with pieces deleted as
+    // it went, the same join goes on from its partial output: in the output's own name (as
+    // the dialog leaves it) or its staged one, with and without a SHA256SUMS to check.
+    std::vector<std::string> pieces;
+    std::string whole;
+    for (int k = 1; k <= 7; ++k) {
+        pieces.push_back(Pattern(k < 7 ? 5000 : 77, static_cast<unsigned>(k + 40)));
+        whole += pieces.back();
+    }
+    for (int stop : {3, 5, 6}) {
+        for (bool abort : {true, false}) {
+            for (bool staged : {false, true}) {
+                for (bool listed : {false, true}) {
+                    SCOPED_TRACE(std::to_string(stop) + (abort ? " abort" : " failure") +
+                                 (staged ? " staged" : "") + (listed ? " listed" : ""));
+                    RemoveTree(dir / "in");
+                    RemoveTree(dir / "out");
+                    std::string sums;
+                    platform::Sha256 sha;
+                    for (std::size_t k = 0; k < pieces.size(); ++k) {
+                        Piece(std::to_string(k + 1) + "__a.bin", pieces[k]);
+                        std::string digest;
+                        ASSERT_TRUE(sha.Update(pieces[k].data(), pieces[k].size()) &&
+                                    sha.Finish(&digest));
+                        sums += digest + "  " + std::to_string(k + 1) + "__a.bin\n";
+                    }
+                    if (listed) {
+                        WriteWholeFile(dir / "in/SHA256SUMS", sums);
+                    }
+                    Watcher watcher;
+                    watcher.vetoPiece = abort ? 0 : stop;
+                    watcher.onPieceDone = [&](int number) {
+                        LetBatchAge();
+                        if (abort && number == stop) {
+                            controller.Abort();
+                        }
+                    };
+                    controller.SetObserver(&watcher);
+                    controller.m_bDeleteSource = true;
+                    JoinOptions options;
+                    options.staged = staged;
+                    const JobOutcome first = Join(dir / "in", dir / "out", options);
+                    EXPECT_EQ(first.result, abort ? JOB_ABORTED : JOB_SOURCE_ERROR);
+                    const int kept = static_cast<int>(first.done);
+                    ASSERT_GT(kept, 0);
+
+                    sums::JoinChecker checker;
+                    checker.ReadList(dir / "in");
+                    std::string reason;
+                    ASSERT_TRUE(checker.Start(&reason)) << reason;
+                    controller.SetObserver(&checker);
+                    options.continueOutput = !staged;
+                    WaitUntilIdle(controller);
+                    ASSERT_TRUE(
+                        controller.StartJoin((dir / "out").c_str(), (dir / "in").c_str(), options));
+                    const JobOutcome next = CollectJob(receiver, seconds(60), kept);
+                    EXPECT_EQ(next.broken, "");
+                    EXPECT_EQ(next.result, JOB_OK);
+                    EXPECT_EQ(next.range, 7u);
+                    ASSERT_FALSE(next.progress.empty());
+                    EXPECT_EQ(next.progress.front(), kept + 1);
+                    EXPECT_EQ(checker.Verifying(), listed);
+                    EXPECT_EQ(ReadWholeFile(dir / "out/a.bin"), whole);
+                    EXPECT_EQ(ListNames(dir / "out"), std::vector<std::string>{"a.bin"});
+                    EXPECT_EQ(ListNames(dir / "in"), listed ? std::vector<std::string>{"SHA256SUMS"}
+                                                            : std::vector<std::string>{});
+                    controller.SetObserver(nullptr);
+                }
+            }
+        }
+    }
+}
+
+TEST_F(JoinJob, APartialOutputThatDoesNotFitIsLeftAsItIs) {
+    // Pieces 3 and 4 of four are left; the partial output should hold pieces 1 and 2.
+    const std::vector<std::string> pieces = {Pattern(5000, 1), Pattern(5000, 2), Pattern(5000, 3),
+                                             Pattern(20, 4)};
+    std::string digest1;
+    platform::Sha256 sha;
+    ASSERT_TRUE(sha.Update(pieces[0].data(), pieces[0].size()) && sha.Finish(&digest1));
+    std::string other = pieces[0];
+    other[9] ^= 1;
+    const struct {
+        const char* what;
+        std::string partial;
+        bool keepPiece1;  // piece 1 is still there
+        std::string sums;
+        bool staged;
+    } kCases[] = {
+        {"too short", pieces[0] + pieces[1].substr(1), false, "", false},
+        {"a piece still there differs", other + pieces[1], true, "", false},
+        {"the list does not match", other + pieces[1], false, digest1 + "  1__a.bin\n", false},
+        {"a staged file of another set", pieces[0] + pieces[1].substr(9), false, "", true},
+    };
+    for (const auto& c : kCases) {
+        SCOPED_TRACE(c.what);
+        RemoveTree(dir / "in");
+        RemoveTree(dir / "out");
+        for (int k = c.keepPiece1 ? 1 : 3; k <= 4; ++k) {
+            Piece(std::to_string(k) + "__a.bin", pieces[static_cast<std::size_t>(k - 1)]);
+        }
+        if (!c.sums.empty()) {
+            WriteWholeFile(dir / "in/SHA256SUMS", c.sums);
+        }
+        MakeFolder(dir / "out");
+        const std::string partialName = c.staged ? StagingName("a.bin") : "a.bin";
+        WriteWholeFile(dir / ("out/" + partialName), c.partial);
+        const std::vector<std::string> before = ListNames(dir / "in");
+        sums::JoinChecker checker;
+        checker.ReadList(dir / "in");
+        std::string reason;
+        ASSERT_TRUE(checker.Start(&reason));
+        controller.SetObserver(&checker);
+        controller.m_bDeleteSource = true;
+        JoinOptions options;
+        options.staged = c.staged;
+        options.continueOutput = !c.staged;
+        const JobOutcome job = Join(dir / "in", dir / "out", options);
+        EXPECT_EQ(job.result, JOB_SOURCE_ERROR);
+        EXPECT_FALSE(job.hasRange);
+        EXPECT_EQ(ReadWholeFile(dir / ("out/" + partialName)), c.partial);
+        EXPECT_EQ(ListNames(dir / "out"), std::vector<std::string>{partialName});
+        EXPECT_EQ(ListNames(dir / "in"), before);
+        controller.SetObserver(nullptr);
+    }
 }
 
 TEST_F(JoinJob, SplitThenJoinIsByteIdentical) {

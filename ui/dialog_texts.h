@@ -30,6 +30,9 @@ inline constexpr wchar_t kQuitCaption[] = L"Secanto";
 inline constexpr wchar_t kQuitQuestion[] = L"工作还未完成，确实要退出吗？";
 // Asked under the program's name.
 inline constexpr wchar_t kAbortQuestion[] = L"确实要终止吗？";
+// Asked, under kQuitCaption, before a join that can go on from the file of the joined name;
+// %d is the number of pieces that file holds.
+inline constexpr wchar_t kContinueQuestion[] = L"目标文件已含前%d块，要继续合并吗？";
 
 inline constexpr wchar_t kSuccessCaption[] = L"成功";
 inline constexpr wchar_t kSuccessText[] = L"操作成功完成";

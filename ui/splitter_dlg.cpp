@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <cwchar>
 
+#include "engine/continue_probe.h"
 #include "engine/job_notifications.h"
 #include "engine/target_rules.h"
 #include "resources/resource.h"
@@ -191,6 +192,20 @@ void CSplitterDlg::OnStart() {
     if (m_pController->m_bBusy) {
         return;
     }
+    // A join with delete-after-use that stopped left the first pieces in the file of the
+    // joined name: the user may go on from it rather than be told a piece is missing.
+    JoinOptions options;
+    ContinueProbe probe;
+    if (ProbeContinue(source, target, false, &probe) == ContinueFit::kFits) {
+        wchar_t question[128];
+        std::swprintf(question, sizeof question / sizeof question[0], kContinueQuestion,
+                      probe.plan.kept);
+        options.continueOutput =
+            MessageBoxW(m_hWnd, question, kQuitCaption, MB_YESNO | MB_ICONQUESTION) == IDYES;
+        if (m_pController == nullptr || m_pController->m_bBusy) {
+            return;
+        }
+    }
     // Pieces with a SHA256SUMS that lists their file are checked before they are used;
     // any mismatch ends the join as a source error.
     auto checker = std::make_unique<sums::JoinChecker>();
@@ -202,7 +217,7 @@ void CSplitterDlg::OnStart() {
     }
     m_pController->SetObserver(checker.get());
     m_pChecker = std::move(checker);
-    m_pController->StartJoin(target.c_str(), source.c_str());
+    m_pController->StartJoin(target.c_str(), source.c_str(), options);
 }
 
 void CSplitterDlg::OnAbort() {

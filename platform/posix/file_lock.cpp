@@ -12,7 +12,8 @@ bool FileLock::Acquire(const std::string& path) {
     Release();
     int fd;
     do {
-        fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
+        // Read access is all that flock needs, and all that a lock file is opened for.
+        fd = ::open(path.c_str(), O_RDONLY | O_CREAT | O_CLOEXEC, 0666);
     } while (fd < 0 && errno == EINTR);
     if (fd < 0) {
         return false;

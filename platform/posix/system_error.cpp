@@ -29,4 +29,8 @@ bool LastErrorIsNotFound() {
     return errno == ENOENT;
 }
 
+bool LastErrorIsAlreadyThere() {
+    return errno == EEXIST;
+}
+
 }  // namespace platform

@@ -8,7 +8,8 @@ namespace platform {
 
 bool FileLock::Acquire(const std::string& path) {
     Release();
-    HANDLE handle = ::CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE,
+    // Read access is all that LockFileEx needs.
+    HANDLE handle = ::CreateFileA(path.c_str(), GENERIC_READ,
                                   FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                                   OPEN_ALWAYS, FILE_ATTRIBUTE_HIDDEN, nullptr);
     if (handle == INVALID_HANDLE_VALUE) {

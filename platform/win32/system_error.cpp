@@ -38,4 +38,9 @@ bool LastErrorIsNotFound() {
     return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
 }
 
+bool LastErrorIsAlreadyThere() {
+    const DWORD error = ::GetLastError();
+    return error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS;
+}
+
 }  // namespace platform

@@ -1,8 +1,10 @@
 # Checks a system-call trace (strace -f -y) for the order of durability: when a file under
-# ROOT is deleted, every file under ROOT that was created or written before must have been
+# ROOT is deleted, every file under ROOT that was emptied or written before must have been
 # flushed since, with success; with FOLDERS=1, so must every folder under ROOT that gained
-# an entry (a created file or folder). Prints one line per breach and a summary line
-# "deletions N"; exits 1 on any breach.
+# or lost an entry (a created file or folder, a rename). A file renamed must have been
+# flushed before, so that its new name never stands for bytes not on the disk. Prints one
+# line per breach and the summary lines "deletions N" and "renames N"; exits 1 on any
+# breach.
 #
 # With REPORT, the file the program writes its result to once the job has ended, every
 # deletion must also come before that write: a delete that the system accepted but carried
@@ -45,6 +47,14 @@ function quoted(text) {
         return ""
     }
     return normal(substr(text, RSTART + 1, RLENGTH - 2))
+}
+
+# The second quoted string in `text`.
+function quoted2(text) {
+    if (!match(text, /"[^"]*"/)) {
+        return ""
+    }
+    return quoted(substr(text, RSTART + RLENGTH))
 }
 
 function breach(what) {
@@ -90,7 +100,11 @@ BEGIN {
         if (call == "creat" || args ~ /O_CREAT|O_TRUNC/) {
             path = fdpath(result)
             if (mine(path)) {
-                dirty[path] = 1
+                # A file made empty loses its bytes; one only made holds none yet, and its
+                # name is the folder's to flush.
+                if (call == "creat" || args ~ /O_TRUNC/) {
+                    dirty[path] = 1
+                }
                 if (args ~ /O_CREAT/ || call == "creat") {
                     entries[parent(path)] = 1
                 }
@@ -125,6 +139,19 @@ BEGIN {
         path = fdpath(args)
         delete dirty[path]
         delete entries[path]
+    } else if (call == "rename" || call == "renameat" || call == "renameat2") {
+        from = quoted(args)
+        to = quoted2(args)
+        if (!mine(from) && !mine(to)) {
+            next
+        }
+        ++renames
+        if (from in dirty) {
+            breach("renamed " from " before it was flushed")
+        }
+        delete dirty[from]
+        entries[parent(to)] = 1
+        entries[parent(from)] = 1
     } else if (call == "unlink" || call == "unlinkat") {
         if (call == "unlinkat") {
             sub(/^[^,]*, /, "", args)
@@ -153,5 +180,6 @@ END {
         breach("the result was never written to " REPORT)
     }
     print "deletions " deletions + 0
+    print "renames " renames + 0
     exit failed
 }

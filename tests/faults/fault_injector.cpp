@@ -55,6 +55,8 @@ const char* OpName(Op op) {
             return "length";
         case Op::kCopy:
             return "copy";
+        case Op::kRename:
+            return "rename";
         case Op::kList:
             return "list";
     }
@@ -175,6 +177,18 @@ void Deleted(const std::string& path, bool succeeded) {
     deletion.written = s.written;
     deletion.unflushedFolders.assign(s.unflushedFolders.begin(), s.unflushedFolders.end());
     s.record.deletions.push_back(deletion);
+}
+
+void Renamed(const std::string& from, const std::string& to) {
+    State& s = TheState();
+    std::lock_guard<std::mutex> guard(s.lock);
+    const auto moved = s.written.find(Normal(from));
+    if (moved != s.written.end()) {
+        s.written[Normal(to)] = moved->second;
+        s.written.erase(moved);
+    }
+    s.unflushedFolders.insert(Parent(from));
+    s.unflushedFolders.insert(Parent(to));
 }
 
 std::string Normal(const std::string& path) {

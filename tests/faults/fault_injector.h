@@ -25,6 +25,7 @@ enum class Op {
     kLength,        // fstat, GetFileSizeEx
     kList,          // start a folder listing
     kCopy,          // copy_file_range: a copy inside the system, from one file into another
+    kRename,        // rename, MoveFileExA
 };
 const char* OpName(Op op);
 
@@ -88,6 +89,9 @@ void Flushed(const std::string& path, std::uint64_t size);
 void EntryAdded(const std::string& folder);
 void FolderFlushed(const std::string& folder);
 void Deleted(const std::string& path, bool succeeded);
+// A file took another name: what the ledger knows of it moves along, and both folders
+// changed.
+void Renamed(const std::string& from, const std::string& to);
 
 // `path` without trailing separators; its folder.
 std::string Normal(const std::string& path);

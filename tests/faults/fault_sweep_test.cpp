@@ -15,6 +15,9 @@
 #include "engine/block_copy.h"
 #include "engine/job_controller.h"
 #include "engine/job_paths.h"
+#include "platform/sha256.h"
+#include "sums/join_checker.h"
+#include "sums/split_sums_writer.h"
 #include "tests/faults/fault_injector.h"
 #include "tests/support/job_outcome.h"
 #include "tests/support/test_files.h"
@@ -44,10 +47,13 @@ struct Scenario {
     Job job;
     bool deleteAfterUse;
     Persistence persistence;
+    // As the command line runs it: a split writing SHA256SUMS, a join staged and checked
+    // against it.
+    bool withSums = false;
 };
 
 std::string Describe(const Scenario& s) {
-    return std::string(s.job == Job::kSplit ? "Split" : "Join") +
+    return std::string(s.job == Job::kSplit ? "Split" : "Join") + (s.withSums ? "WithSums" : "") +
            (s.deleteAfterUse ? "Deleting" : "Keeping") +
            (s.persistence == Persistence::kPersistent ? "Persistent" : "Transient");
 }
@@ -128,12 +134,35 @@ protected:
             }
         }
 
+        const bool withSums = GetParam().withSums;
+        sums::SplitSumsWriter writer(true);
+        sums::JoinChecker checker;
+        JoinOptions options;
+        std::string reason;
+        if (withSums && GetParam().job == Job::kSplit) {
+            EXPECT_TRUE(writer.Start(&reason)) << reason;
+            controller.SetObserver(&writer);
+        } else if (withSums) {
+            std::string list;
+            platform::Sha256 sha;
+            for (std::size_t k = 0; k < pieces.size(); ++k) {
+                std::string digest;
+                EXPECT_TRUE(sha.Update(pieces[k].data(), pieces[k].size()) && sha.Finish(&digest));
+                list += digest + "  " + PieceName(static_cast<int>(k + 1), "a.bin") + "\n";
+            }
+            WriteWholeFile(dir / "in/SHA256SUMS", list);
+            checker.ReadList(in);
+            EXPECT_TRUE(checker.Start(&reason)) << reason;
+            controller.SetObserver(&checker);
+            options.staged = true;
+        }
+
         const std::vector<std::string> before = OpenDescriptors();
         faults::Arm(failAt, GetParam().persistence);
         const bool started =
             GetParam().job == Job::kSplit
                 ? controller.StartSplit(out.c_str(), (dir / "in/src.bin").c_str(), kPieceSize)
-                : controller.StartJoin(out.c_str(), in.c_str());
+                : controller.StartJoin(out.c_str(), in.c_str(), options);
         const JobOutcome job = CollectJob(receiver, std::chrono::seconds(30));
         if (!job.hasDone) {
             // The worker is stuck: the controller could be neither reused nor torn down.
@@ -142,6 +171,7 @@ protected:
         }
         WaitUntilIdle(controller);
         const faults::Record record = faults::Disarm();
+        controller.SetObserver(nullptr);
         SCOPED_TRACE(Describe(record));
 
         EXPECT_TRUE(started);
@@ -231,6 +261,9 @@ protected:
                    const std::string& whole,
                    const std::vector<std::string>& pieces) {
         const std::string output = out + SeparatorOf(out) + "a.bin";
+        // A staged output holds the pieces deleted until it takes the output's name.
+        const std::string staged = out + SeparatorOf(out) + StagingName("a.bin");
+        const std::string holder = Exists(output) ? output : staged;
         if (job.result == JOB_OK) {
             EXPECT_EQ(job.done, static_cast<std::intptr_t>(pieces.size()));
             EXPECT_EQ(ReadWholeFile(output), whole) << "the joined file differs";
@@ -252,16 +285,19 @@ protected:
             const faults::Deletion* deletion = FindDeletion(record, piece);
             ASSERT_NE(deletion, nullptr);
             ExpectFoldersFlushed(*deletion);
-            const auto state = deletion->written.find(output);
+            auto state = deletion->written.find(output);
+            if (state == deletion->written.end()) {
+                state = deletion->written.find(staged);
+            }
             ASSERT_NE(state, deletion->written.end()) << "output never written";
             EXPECT_FALSE(state->second.dirty) << "output not flushed before the deletion";
             EXPECT_GE(state->second.flushedSize, end) << "its bytes were not flushed";
-            EXPECT_EQ(ReadWholeFile(output).substr(begin, end - begin), pieces[k - 1]);
+            EXPECT_EQ(ReadWholeFile(holder).substr(begin, end - begin), pieces[k - 1]);
         }
         // Once pieces go, a failed join leaves a file that the pieces left complete exactly,
         // unless it failed only after every piece was in it.
         if (GetParam().deleteAfterUse && job.result != JOB_OK && left != whole) {
-            const std::string joined = ReadWholeFile(output);
+            const std::string joined = ReadWholeFile(holder);
             EXPECT_TRUE(joined + left == whole || joined == whole)
                 << "the joined file and the pieces left do not give the original";
         }
@@ -337,6 +373,9 @@ std::vector<Scenario> AllScenarios() {
             for (Persistence p : {Persistence::kTransient, Persistence::kPersistent}) {
                 all.push_back({job, deleting, p});
             }
+        }
+        for (Persistence p : {Persistence::kTransient, Persistence::kPersistent}) {
+            all.push_back({job, true, p, true});
         }
     }
     return all;

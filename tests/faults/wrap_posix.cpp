@@ -27,6 +27,7 @@ int __real_fsync(int fd);
 int __real_close(int fd);
 int __real_fstat(int fd, struct stat* info);
 int __real_unlink(const char* path);
+int __real_rename(const char* from, const char* to);
 int __real_mkdir(const char* path, mode_t mode);
 DIR* __real_opendir(const char* path);
 struct dirent* __real_readdir(DIR* dir);
@@ -184,6 +185,20 @@ int __wrap_unlink(const char* path) {
     }
     const int result = __real_unlink(path);
     faults::Deleted(path, result == 0);
+    return result;
+}
+
+int __wrap_rename(const char* from, const char* to) {
+    if (!faults::Watched()) {
+        return __real_rename(from, to);
+    }
+    if (faults::Fail(Op::kRename, from, false)) {
+        return Failed();
+    }
+    const int result = __real_rename(from, to);
+    if (result == 0) {
+        faults::Renamed(from, to);
+    }
     return result;
 }
 

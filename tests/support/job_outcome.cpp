@@ -14,8 +14,12 @@ void Break(JobOutcome* outcome, const std::string& what) {
 
 }  // namespace
 
-JobOutcome CollectJob(JobReceiver& receiver, std::chrono::milliseconds timeout) {
+JobOutcome CollectJob(JobReceiver& receiver,
+                      std::chrono::milliseconds timeout,
+                      std::intptr_t after) {
     JobOutcome outcome;
+    bool anyStart = after < 0;
+    std::intptr_t base = anyStart ? 0 : after;
     JobMessage message;
     while (receiver.Next(&message, timeout)) {
         switch (message.message) {
@@ -35,9 +39,15 @@ JobOutcome CollectJob(JobReceiver& receiver, std::chrono::milliseconds timeout) 
                     Break(&outcome,
                           "WM_JOB_PROGRESS with wParam " + std::to_string(message.wParam));
                 }
-                if (message.lParam != static_cast<std::intptr_t>(outcome.progress.size()) + 1) {
-                    Break(&outcome, "WM_JOB_PROGRESS " + std::to_string(message.lParam) +
-                                        " after " + std::to_string(outcome.progress.size()));
+                if (anyStart && outcome.progress.empty() && message.lParam > 0) {
+                    base = message.lParam - 1;
+                }
+                if (message.lParam !=
+                    base + static_cast<std::intptr_t>(outcome.progress.size()) + 1) {
+                    Break(&outcome,
+                          "WM_JOB_PROGRESS " + std::to_string(message.lParam) + " after " +
+                              std::to_string(base +
+                                             static_cast<std::intptr_t>(outcome.progress.size())));
                 }
                 outcome.progress.push_back(message.lParam);
                 break;
@@ -45,7 +55,8 @@ JobOutcome CollectJob(JobReceiver& receiver, std::chrono::milliseconds timeout) 
                 outcome.hasDone = true;
                 outcome.result = static_cast<unsigned>(message.wParam);
                 outcome.done = message.lParam;
-                if (message.lParam != static_cast<std::intptr_t>(outcome.progress.size())) {
+                if (message.lParam != base + static_cast<std::intptr_t>(outcome.progress.size()) &&
+                    !(anyStart && outcome.progress.empty())) {
                     Break(&outcome, "WM_JOB_DONE counts " + std::to_string(message.lParam) +
                                         " pieces, progress reported " +
                                         std::to_string(outcome.progress.size()));

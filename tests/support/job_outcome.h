@@ -1,6 +1,6 @@
 // One job's notifications as the receiver saw them, checked against the guarantees every
-// job keeps: at most one range before any progress, progress 1, 2, 3 … without gaps, and
-// a closing WM_JOB_DONE that counts the pieces reported.
+// job keeps: at most one range before any progress, progress 1, 2, 3 … without gaps (for a
+// join that goes on, from the pieces it had), and a closing WM_JOB_DONE that counts them.
 #pragma once
 
 #include <chrono>
@@ -23,9 +23,11 @@ struct JobOutcome {
 };
 
 // Collects notifications up to and including WM_JOB_DONE, or until `timeout` passes with
-// nothing new.
+// nothing new. Progress counts from `after` (a join that goes on reports from the pieces
+// it had already); -1 takes the first count as it comes.
 JobOutcome CollectJob(JobReceiver& receiver,
-                      std::chrono::milliseconds timeout = std::chrono::seconds(60));
+                      std::chrono::milliseconds timeout = std::chrono::seconds(60),
+                      std::intptr_t after = 0);
 
 // The notifications that arrive within `quiet`; for checking that nothing is posted.
 std::vector<JobMessage> Drain(JobReceiver& receiver,

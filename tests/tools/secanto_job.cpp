@@ -2,7 +2,7 @@
 // real job from outside (system-call traces, injected faults, a killed process).
 //
 //   secanto_job split TARGET SOURCE SIZE [--delete] [--time]
-//   secanto_job join TARGET SOURCE [--delete] [--time]
+//   secanto_job join TARGET SOURCE [--delete] [--continue] [--time]
 //
 // Prints "result R pieces K" from WM_JOB_DONE and exits with R (0 to 3); 64 for a wrong
 // command line, 65 when no result came, 66 when the notifications broke their guarantees.
@@ -23,7 +23,7 @@ namespace {
 int Usage() {
     std::fprintf(stderr,
                  "usage: secanto_job split TARGET SOURCE SIZE [--delete] [--time]\n"
-                 "       secanto_job join TARGET SOURCE [--delete] [--time]\n");
+                 "       secanto_job join TARGET SOURCE [--delete] [--continue] [--time]\n");
     return 64;
 }
 
@@ -52,9 +52,12 @@ int main(int argc, char** argv) {
     }
     bool deleteAfterUse = false;
     bool timed = false;
+    JoinOptions options;
     for (; next < argc; ++next) {
         if (std::strcmp(argv[next], "--delete") == 0) {
             deleteAfterUse = true;
+        } else if (!split && std::strcmp(argv[next], "--continue") == 0) {
+            options.continueOutput = true;
         } else if (std::strcmp(argv[next], "--time") == 0) {
             timed = true;
         } else {
@@ -68,12 +71,13 @@ int main(int argc, char** argv) {
     const auto start = std::chrono::steady_clock::now();
     const bool started =
         split ? controller.StartSplit(argv[2], argv[3], static_cast<std::uint32_t>(size))
-              : controller.StartJoin(argv[2], argv[3]);
+              : controller.StartJoin(argv[2], argv[3], options);
     if (!started) {
         std::fprintf(stderr, "secanto_job: the job was refused\n");
         return 65;
     }
-    const JobOutcome job = CollectJob(receiver, std::chrono::minutes(10));
+    const JobOutcome job =
+        CollectJob(receiver, std::chrono::minutes(10), options.continueOutput ? -1 : 0);
     if (!job.hasDone) {
         std::fprintf(stderr, "secanto_job: no result came\n");
         return 65;

@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cwchar>
 #include <iterator>
@@ -506,6 +507,66 @@ TEST_F(SecantorDeleting, TickedDuringAJoinThenAbortedLosesNoPiece) {
     ASSERT_TRUE(Answer(box, IDOK));
     ExpectNothingLost(pieces, joined + "\\a.bin", kCount);
     EXPECT_TRUE(Exists(pieces + "\\1__a.bin")) << "joined before the box was ticked";
+    CloseIdle(program);
+}
+
+TEST_F(SecantorDeleting, AJoinAbortedAfterDeletionsGoesOnWhenAsked) {
+    constexpr int kCount = 256;
+    const std::string pieces = m_folder / "pieces";
+    const std::string joined = m_folder / "joined";
+    const std::string output = joined + "\\a.bin";
+    MakeMarkedPieces(pieces, kCount);
+
+    SecantorProcess program(m_folder.Path());
+    HWND dialog = program.Dialog();
+    Click(program.Item(IDC_MODE_JOIN));
+    Click(program.Item(IDC_DELETE_SOURCE));
+    ASSERT_TRUE(WaitUntil([&] { return Stored("D") == "1"; }));
+    SetText(program.Item(IDC_SOURCE_PATH), Wide(pieces));
+    SetText(program.Item(IDC_TARGET_PATH), Wide(joined));
+    Click(program.Item(IDC_START));
+    WaitUntil([&] { return ListNames(pieces).size() < kCount || HasMessageBox(program.Id()); });
+    Click(program.Item(IDC_ABORT));
+    MessageBoxView box;
+    ASSERT_TRUE(WaitForMessageBox(program.Id(), &box));
+    if (box.text == kAbortQuestion) {
+        ASSERT_TRUE(Answer(box, IDYES));
+        ASSERT_TRUE(WaitForMessageBox(program.Id(), &box));
+    }
+    const bool stopped = box.text == kAbortedText;
+    ASSERT_TRUE(Answer(box, IDOK));
+    const std::vector<std::string> left = ListNames(pieces);
+    if (!stopped || left.size() == kCount) {
+        CloseIdle(program);
+        GTEST_SKIP() << "the join ended, or stopped before it deleted a piece";
+    }
+    ExpectNothingLost(pieces, output, kCount);
+    int kept = kCount;
+    for (const std::string& name : left) {
+        kept = std::min(kept, std::stoi(name) - 1);
+    }
+    wchar_t question[128];
+    std::swprintf(question, sizeof question / sizeof question[0], kContinueQuestion, kept);
+    const std::string partial = ReadWholeFile(output);
+
+    // No: the join refuses as it always has, and changes nothing.
+    Click(program.Item(IDC_START));
+    ASSERT_TRUE(
+        Answer(ExpectBox(program, kQuitCaption, question, dialog, true, {IDYES, IDNO}), IDNO));
+    ASSERT_TRUE(
+        Answer(ExpectBox(program, kFailureCaption, kSourceErrorText, dialog, false, {IDOK}), IDOK));
+    EXPECT_EQ(ListNames(pieces), left);
+    EXPECT_TRUE(ReadWholeFile(output) == partial);
+
+    // Yes: it goes on from the pieces the file holds, deleting the rest as it goes.
+    Click(program.Item(IDC_START));
+    ASSERT_TRUE(
+        Answer(ExpectBox(program, kQuitCaption, question, dialog, true, {IDYES, IDNO}), IDYES));
+    ASSERT_TRUE(
+        Answer(ExpectBox(program, kSuccessCaption, kSuccessText, nullptr, true, {IDOK}), IDOK));
+    EXPECT_TRUE(ListNames(pieces).empty());
+    ExpectNothingLost(pieces, output, kCount);
+    EXPECT_EQ(ReadWholeFile(output).size(), kCount * kMiB);
     CloseIdle(program);
 }
 
