@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "cli/report.h"
+#include "sums/checksum_line.h"
 
 namespace cli {
 
@@ -44,19 +45,50 @@ bool Belongs(int given, Command command) {
     }
 }
 
-const char* OptionName(int given) {
+const option* OptionOf(int given) {
     for (const option& o : kOptions) {
-        if (o.val == given) {
-            return o.name;
+        if (o.name != nullptr && o.val == given) {
+            return &o;
         }
     }
-    return "";
+    return nullptr;
 }
 
-// The option as written, without a value given with '='.
-std::string Spelling(const char* word) {
-    const char* equals = std::strchr(word, '=');
-    return equals == nullptr ? std::string(word) : std::string(word, equals);
+// An option getopt_long refused, worded as glibc's getopt_long words it, whichever
+// getopt_long (glibc's or MinGW's) refused it: they differ in what they return, not in
+// optopt, which is 0 for a long option that names none of ours, the option's own value for
+// a long option given with a value it does not take or without the value it needs, and the
+// character for a short option. `word` is the argument getopt_long stepped past last.
+std::string OptionError(int optopt, const char* word) {
+    const std::string typed = sums::PrintableName(word);
+    if (optopt == 0) {
+        // As typed, value and all; the options it begins, when it begins more than one.
+        const char* const after = std::strncmp(word, "--", 2) == 0 ? word + 2 : word;
+        const std::string name(after, std::strcspn(after, "="));
+        std::string possibilities;
+        int count = 0;
+        for (const option& o : kOptions) {
+            if (o.name != nullptr && std::strncmp(o.name, name.c_str(), name.size()) == 0) {
+                possibilities += std::string(" '--") + o.name + "'";
+                ++count;
+            }
+        }
+        return count > 1 ? "option '" + typed + "' is ambiguous; possibilities:" + possibilities
+                         : "unrecognized option '" + typed + "'";
+    }
+    const option* known = OptionOf(optopt);
+    if (known == nullptr) {
+        return "invalid option -- '" +
+               sums::PrintableName(std::string(1, static_cast<char>(optopt))) + "'";
+    }
+    if (known->has_arg == no_argument) {
+        // Only a long option can be given a value.
+        return std::string("option '--") + known->name + "' doesn't allow an argument";
+    }
+    if (std::strncmp(word, "--", 2) == 0) {
+        return std::string("option '--") + known->name + "' requires an argument";
+    }
+    return std::string("option requires an argument -- '") + static_cast<char>(optopt) + "'";
 }
 
 }  // namespace
@@ -69,14 +101,15 @@ const char kHelpText[] =
     "\n"
     "  split FILE       write FILE's pieces and SHA256SUMS, which lists every piece\n"
     "                   and the whole file, into DIR (default: FILE without its\n"
-    "                   extension)\n"
+    "                   extension); FILE may be a pipe, read to its end\n"
     "    -s, --size SIZE  a number with K, M or G (1K = 1024 bytes; a bare number\n"
     "                     means M), a multiple of 4K from 4K to 4095M; default 1M\n"
     "        --no-sums    write no SHA256SUMS\n"
-    "  join DIR         join the pieces in folder DIR (or in the folder of the piece\n"
-    "                   DIR) into a file in DIR/NAME-OF-DIR, or in the -o folder;\n"
-    "                   with a SHA256SUMS among the pieces, each piece and the whole\n"
-    "                   file are checked, and the file is named only once whole\n"
+    "  join DIR         join the pieces in folder DIR into a file in DIR/NAME-OF-DIR,\n"
+    "                   or in the -o folder; when DIR holds pieces of several files,\n"
+    "                   name one piece instead: its file's pieces are joined. With a\n"
+    "                   SHA256SUMS among the pieces, each piece and the whole file\n"
+    "                   are checked, and the file is named only once whole\n"
     "        --no-verify  do not read SHA256SUMS\n"
     "        --continue   go on from the file of the joined name in the output folder,\n"
     "                     which a join with --delete left when it stopped (a join goes\n"
@@ -91,8 +124,14 @@ const char kHelpText[] =
     "  -h, --help         print this help\n"
     "      --version      print the version\n"
     "\n"
-    "Progress is shown on standard error when it is a terminal. Ctrl+C stops a job\n"
-    "cleanly, deleting nothing.\n"
+    "Progress is shown on standard error when it is a terminal.\n"
+    "Ctrl+C (or SIGTERM, SIGHUP) stops a job, with status 130. A split leaves\n"
+    "FILE as it was (also with --delete), the pieces finished, perhaps a part\n"
+    "of the next, and SHA256SUMS as it was. A join leaves every piece it has\n"
+    "not deleted and no file of the joined name (with --continue, that file\n"
+    "holds the pieces joined so far); with --delete, the bytes of the pieces\n"
+    "already deleted are in the hidden file .secanto-HASH.part in the output\n"
+    "folder, the pieces left follow them, and the same command goes on.\n"
     "Exit status: 0 done, 1 bad usage, 2 source error, 3 target error,\n"
     "4 verification failed, 130 interrupted.\n";
 
@@ -136,7 +175,8 @@ bool ParsePieceSize(const std::string& text, std::uint32_t* size) {
 }
 
 bool ParseArguments(int argc, char** argv, Arguments* arguments) {
-    // Errors are worded here, with the program's own name rather than argv[0].
+    // Errors are worded here, with the program's own name rather than argv[0], and the same
+    // on every system.
     opterr = 0;
     bool help = false;
     bool version = false;
@@ -147,7 +187,6 @@ bool ParseArguments(int argc, char** argv, Arguments* arguments) {
         if (got == -1) {
             break;
         }
-        const char* word = argv[optind - 1];
         switch (got) {
             case 's':
                 sizeText = optarg;
@@ -180,21 +219,9 @@ bool ParseArguments(int argc, char** argv, Arguments* arguments) {
             case kVersion:
                 version = true;
                 break;
-            case ':':
-                if (std::strncmp(word, "--", 2) == 0) {
-                    UsageError("option '" + Spelling(word) + "' requires an argument");
-                } else {
-                    UsageError(std::string("option requires an argument -- '") +
-                               static_cast<char>(optopt) + "'");
-                }
-                return false;
             default:
-                if (optopt != 0) {
-                    UsageError(std::string("invalid option -- '") + static_cast<char>(optopt) +
-                               "'");
-                } else {
-                    UsageError("unrecognized option '" + Spelling(word) + "'");
-                }
+                // ':' or '?': which one differs between getopt_long's; optopt tells.
+                UsageError(OptionError(optopt, argv[optind - 1]));
                 return false;
         }
         given.push_back(got);
@@ -215,12 +242,12 @@ bool ParseArguments(int argc, char** argv, Arguments* arguments) {
     } else if (command == "verify") {
         arguments->command = Command::kVerify;
     } else {
-        UsageError("unknown command '" + command + "'");
+        UsageError("unknown command '" + sums::PrintableName(command) + "'");
         return false;
     }
     for (int option : given) {
         if (!Belongs(option, arguments->command)) {
-            UsageError(std::string("option '--") + OptionName(option) + "' does not apply to " +
+            UsageError(std::string("option '--") + OptionOf(option)->name + "' does not apply to " +
                        command);
             return false;
         }
@@ -232,7 +259,7 @@ bool ParseArguments(int argc, char** argv, Arguments* arguments) {
     }
     arguments->operand = argv[optind++];
     if (optind < argc) {
-        UsageError(std::string("extra operand '") + argv[optind] + "'");
+        UsageError("extra operand '" + sums::PrintableName(argv[optind]) + "'");
         return false;
     }
     if (arguments->operand.empty()) {
@@ -240,7 +267,7 @@ bool ParseArguments(int argc, char** argv, Arguments* arguments) {
         return false;
     }
     if (sizeText != nullptr && !ParsePieceSize(sizeText, &arguments->pieceSize)) {
-        UsageError(std::string("invalid piece size '") + sizeText +
+        UsageError("invalid piece size '" + sums::PrintableName(sizeText) +
                    "': a multiple of 4K from 4K to 4095M is needed");
         return false;
     }

@@ -16,8 +16,9 @@ int VerifyCommand(const Arguments& arguments);
 bool ShowProgress(const Arguments& arguments);
 
 // The pieces' folder that `operand` names: itself when it is a folder, the folder holding it
-// when it is a file (a piece, or SHA256SUMS). False after reporting why it names neither.
-bool PiecesFolder(const std::string& operand, std::string* folder);
+// when it is a file (a piece, or SHA256SUMS), whose name then goes to `fileName` (if given;
+// empty for a folder). False after reporting why it names neither.
+bool PiecesFolder(const std::string& operand, std::string* folder, std::string* fileName = nullptr);
 
 // `name` in `folder`, with one separator between them.
 std::string InFolder(const std::string& folder, const std::string& name);

@@ -1,10 +1,12 @@
+// The command line's words for what went wrong in a job or in a check against SHA256SUMS.
 #include "cli/job_messages.h"
 
 #include <string>
 
 #include "cli/commands.h"
+#include "cli/output_folder.h"
 #include "cli/report.h"
-#include "sums/checksum_line.h"
+#include "cli/stale_pieces.h"
 
 namespace cli {
 
@@ -19,7 +21,7 @@ std::string WithReason(const std::string& words, const std::string& reason) {
 }  // namespace
 
 void ReportProblem(const JobReport& report) {
-    const std::string path = sums::PrintableName(report.path);
+    const std::string& path = report.path;
     switch (report.problem) {
         case Problem::kNone:
         case Problem::kVetoed:
@@ -60,18 +62,29 @@ void ReportProblem(const JobReport& report) {
     }
 }
 
+void ReportJobProblem(const JobReport& report,
+                      const std::string& target,
+                      const std::string& piecesFolder,
+                      const std::string& fileName) {
+    const bool said =
+        (report.problem == Problem::kMisfit && ReportPiecesAfterSet(piecesFolder, fileName)) ||
+        (report.problem == Problem::kUnwritable && ExplainUnmadeFolder(target));
+    if (!said) {
+        ReportProblem(report);
+    }
+}
+
 bool ReportNotDeleted(const JobReport& report) {
     if (report.notDeleted.empty()) {
         return false;
     }
-    ReportError(sums::PrintableName(report.notDeleted),
-                WithReason("not deleted", report.notDeletedReason));
+    ReportError(report.notDeleted, WithReason("not deleted", report.notDeletedReason));
     return true;
 }
 
 void ReportFinding(const std::string& folder, const sums::Finding& finding) {
     using Kind = sums::Finding::Kind;
-    const std::string path = sums::PrintableName(InFolder(folder, finding.name));
+    const std::string path = InFolder(folder, finding.name);
     switch (finding.kind) {
         case Kind::kFailed:
             return ReportError(path, finding.piece > 0
@@ -86,12 +99,10 @@ void ReportFinding(const std::string& folder, const sums::Finding& finding) {
         case Kind::kConflict:
             return ReportError(path, "SHA256SUMS has lines for it that disagree");
         case Kind::kMalformed:
-            return ReportError(sums::PrintableName(finding.name),
-                               "line " + std::to_string(finding.line) +
-                                   " is no checksum line sha256sum could read");
+            return ReportError(finding.name, "line " + std::to_string(finding.line) +
+                                                 " is no checksum line sha256sum could read");
         case Kind::kListUnreadable:
-            return ReportError(sums::PrintableName(finding.name),
-                               WithReason("could not be read", finding.reason));
+            return ReportError(finding.name, WithReason("could not be read", finding.reason));
     }
 }
 

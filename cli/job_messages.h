@@ -2,6 +2,8 @@
 // and the checksum layer's findings: one line per thing wrong, "secanto: PATH: reason".
 #pragma once
 
+#include <string>
+
 #include "engine/job_report.h"
 #include "sums/finding.h"
 
@@ -10,6 +12,14 @@ namespace cli {
 // The report's problem, on standard error. Nothing for kNone and kVetoed, whose observer
 // speaks for itself.
 void ReportProblem(const JobReport& report);
+
+// As ReportProblem, with more where the report alone would mislead: the pieces that do not
+// fit after a whole set of `fileName`'s pieces in `piecesFolder` (a join's kMisfit), or why
+// the folder `target` could not be made (kUnwritable there).
+void ReportJobProblem(const JobReport& report,
+                      const std::string& target,
+                      const std::string& piecesFolder,
+                      const std::string& fileName);
 
 // A deletion that failed with delete-after-use: "secanto: PATH: not deleted: REASON".
 // True when there was one.

@@ -3,15 +3,23 @@
 #include "cli/job_runner.h"
 
 #include <chrono>
+#include <cstdio>
+#include <cstdlib>
 
 #include "cli/report.h"
 #include "platform/interrupt.h"
+#include "platform/terminal.h"
 
 namespace cli {
 
 namespace {
 
+using Clock = std::chrono::steady_clock;
+
 constexpr std::chrono::milliseconds kPoll(100);
+// How long a job asked to stop may take before it counts as held by the system. The jobs
+// stop within a block, far sooner, wherever they can be stopped at all.
+constexpr std::chrono::milliseconds kStopGrace(300);
 
 }  // namespace
 
@@ -19,6 +27,18 @@ JobRunner::JobRunner(ProgressLine* progress, bool deleteSource, JobObserver* obs
     : m_progress(progress), m_controller(m_inbox.Target()) {
     m_controller.m_bDeleteSource = deleteSource;
     m_controller.SetObserver(observer);
+}
+
+JobRunner::~JobRunner() {
+    if (m_stranded) {
+        // The worker cannot be waited for, and nothing it still holds needs closing (see
+        // Run): the process ends here, with what the command has said.
+        platform::WorkStopped();
+        std::fflush(stdout);
+        std::fflush(stderr);
+        platform::RestoreConsole();
+        std::_Exit(kExitInterrupted);
+    }
 }
 
 bool JobRunner::Run(const std::function<bool()>& start,
@@ -29,12 +49,14 @@ bool JobRunner::Run(const std::function<bool()>& start,
         return false;
     }
     bool aborted = false;
-    bool counting = false;
+    Clock::time_point abortedAt;
+    bool ranged = false;
     std::uint64_t piecesDone = 0;
     for (;;) {
         if (!aborted && platform::Interrupted()) {
             m_controller.Abort();
             aborted = true;
+            abortedAt = Clock::now();
         }
         platform::Notification notification;
         if (m_inbox.Next(&notification, kPoll)) {
@@ -42,7 +64,8 @@ bool JobRunner::Run(const std::function<bool()>& start,
                 case WM_JOB_RANGE: {
                     const JobSize size = atRange(notification.wParam);
                     m_progress->Start(size.bytes, size.pieces);
-                    counting = true;
+                    ranged = true;
+                    end->begun = true;
                     break;
                 }
                 case WM_JOB_PROGRESS:
@@ -57,8 +80,21 @@ bool JobRunner::Run(const std::function<bool()>& start,
                     break;
             }
         }
-        if (counting) {
+        if (ranged) {
             m_progress->Update(m_controller.m_nBytesCopied.load(), piecesDone);
+        }
+        // A job that does not stop may be held in the system: opening a pipe that waits for
+        // a writer, reading one that waits for bytes, or opening a piece that is a pipe.
+        // Before its range it has made nothing (at most a folder); a split from a pipe deletes
+        // nothing and keeps its pieces as a stop keeps them. Only then may it be left behind.
+        // A job past its range with files of its own to cut back or delete is waited for.
+        if (aborted && Clock::now() - abortedAt >= kStopGrace &&
+            (!ranged || m_controller.m_nBytesExpected.load() == CJobController::kUnknownLength)) {
+            m_progress->Clear();
+            end->result = JOB_ABORTED;
+            end->pieces = static_cast<int>(piecesDone);
+            m_stranded = true;
+            return true;
         }
     }
 }

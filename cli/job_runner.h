@@ -21,7 +21,8 @@ struct JobSize {
 // How a job ended, from its WM_JOB_DONE.
 struct JobEnd {
     JobResult result = JOB_OK;
-    int pieces = 0;  // pieces finished
+    int pieces = 0;      // pieces finished
+    bool begun = false;  // the job posted its range: it got past opening what it reads
 };
 
 class JobRunner {
@@ -29,6 +30,9 @@ public:
     // A controller with the delete-after-use option and `observer` (null: none), which
     // must outlive the runner.
     JobRunner(ProgressLine* progress, bool deleteSource, JobObserver* observer);
+    // Waits for the worker, unless the job was left held in the system (Run): then it ends
+    // the process with status 130, since the worker can be neither stopped nor waited for.
+    ~JobRunner();
 
     // The controller to start the job on. Without a usable inbox it refuses every job.
     CJobController& Controller() { return m_controller; }
@@ -37,6 +41,10 @@ public:
     // clears the progress line. At the job's range, `atRange` is given the pieces it
     // announced and tells the size to count up to; it may print notes, as nothing is drawn
     // yet. False, said on stderr, when the job could not be started.
+    // After an interrupt, a job that does not stop soon and is still preparing (it has made
+    // nothing yet), or is a split from a pipe, is left where the system holds it (a pipe
+    // without a writer): Run returns JOB_ABORTED at once, the command says what it has to
+    // say, and the runner's destructor ends the process.
     bool Run(const std::function<bool()>& start,
              const std::function<JobSize(std::uint64_t announcedPieces)>& atRange,
              JobEnd* end);
@@ -45,6 +53,7 @@ private:
     ProgressLine* m_progress;
     platform::NotificationInbox m_inbox;  // made before the controller, which posts to it
     CJobController m_controller;
+    bool m_stranded = false;
 };
 
 }  // namespace cli

@@ -7,6 +7,8 @@
 #include "cli/commands.h"
 #include "cli/job_messages.h"
 #include "cli/job_runner.h"
+#include "cli/join_set.h"
+#include "cli/output_folder.h"
 #include "cli/progress_line.h"
 #include "cli/report.h"
 #include "engine/continue_probe.h"
@@ -28,7 +30,7 @@ void ReportStaged(const std::string& target, const std::string& outputName) {
     }
     const std::string staged = InFolder(target, StagingName(outputName));
     if (platform::PathExists(staged)) {
-        ReportError(sums::PrintableName(staged),
+        ReportError(staged,
                     "holds the bytes of the pieces already deleted, and the pieces left "
                     "follow them; run the same command again to go on");
     }
@@ -44,18 +46,26 @@ std::string ContinueCommand(const Arguments& arguments, const std::string& targe
 
 int JoinCommand(const Arguments& arguments) {
     std::string folder;
-    if (!PiecesFolder(arguments.operand, &folder)) {
-        return kExitSource;
+    std::string fileName;
+    if (const int status = ChooseJoinSet(arguments.operand, &folder, &fileName)) {
+        return status;
     }
     std::string target = arguments.output;
     if (target.empty()) {
         target = JoinTargetFor(folder);
         const std::string leaf = LastComponent(target);
         if (leaf.empty() || leaf == "." || leaf == "..") {
-            return UsageError(folder +
-                              ": no folder is proposed for the joined file; give one "
-                              "with -o DIR");
+            return UsageError(folder,
+                              "no folder is proposed for the joined file; give one with -o DIR");
         }
+    }
+    if (!FolderNamesTaken(target, arguments.output.empty()
+                                      ? "give a folder for the joined file with -o DIR"
+                                      : "give another folder")) {
+        return kExitUsage;
+    }
+    if (!FileNameTaken(target, fileName)) {
+        return kExitTarget;
     }
 
     sums::JoinChecker checker;  // outlives the runner's worker
@@ -70,10 +80,11 @@ int JoinCommand(const Arguments& arguments) {
     JoinOptions options;
     options.staged = !arguments.continueJoin;
     options.continueOutput = arguments.continueJoin;
+    options.fileName = fileName;
     ContinueProbe probe;
     if (!arguments.quiet &&
-        ProbeContinue(folder, target, options.staged, &probe) == ContinueFit::kFits) {
-        ReportError(sums::PrintableName(InFolder(target, probe.fileName)),
+        ProbeContinue(folder, target, options.staged, &probe, fileName) == ContinueFit::kFits) {
+        ReportError(InFolder(target, probe.fileName),
                     "continuing from piece " + std::to_string(probe.plan.kept + 1) + " of " +
                         std::to_string(probe.plan.count));
     }
@@ -85,7 +96,7 @@ int JoinCommand(const Arguments& arguments) {
         [&] { return controller.StartJoin(target.c_str(), folder.c_str(), options); },
         [&](std::uint64_t) {
             if (arguments.verifyJoin && !checker.Verifying() && !arguments.quiet) {
-                ReportError(checker.HasList() ? sums::PrintableName(checker.ListPath()) : folder,
+                ReportError(checker.HasList() ? checker.ListPath() : folder,
                             (checker.HasList() ? "does not list " : "no SHA256SUMS for ") +
                                 sums::PrintableName(checker.OutputName()) +
                                 "; joining without verifying");
@@ -97,7 +108,7 @@ int JoinCommand(const Arguments& arguments) {
         return kExitTarget;
     }
     const JobReport& report = controller.LastReport();
-    const std::string output = InFolder(target, checker.OutputName());
+    const std::string output = InFolder(target, fileName);
     switch (end.result) {
         case JOB_OK:
             progress.Finish("joined " + std::to_string(end.pieces) + " pieces into " +
@@ -107,12 +118,10 @@ int JoinCommand(const Arguments& arguments) {
             return ReportNotDeleted(report) ? kExitSource : kExitOk;
         case JOB_ABORTED:
             if (arguments.continueJoin) {
-                ReportError(sums::PrintableName(output),
-                            "interrupted; it holds the pieces joined so far, to go on: " +
-                                ContinueCommand(arguments, target));
+                ReportError(output, "interrupted; it holds the pieces joined so far, to go on: " +
+                                        ContinueCommand(arguments, target));
             } else {
-                ReportError(sums::PrintableName(output),
-                            "interrupted: the joined file was not made");
+                ReportError(output, "interrupted: the joined file was not made");
                 ReportStaged(target, checker.OutputName());
             }
             return kExitInterrupted;
@@ -125,28 +134,28 @@ int JoinCommand(const Arguments& arguments) {
         ReportFinding(folder, checker.Failure());
         status = kExitVerify;
     } else if (report.problem == JobReport::Problem::kCanContinue) {
-        ReportError(sums::PrintableName(report.path),
+        ReportError(report.path,
                     "holds the first " + std::to_string(report.piece) +
                         " pieces, which are missing here; it is left as it is. To go on "
                         "from it: " +
                         ContinueCommand(arguments, target));
         return kExitSource;
     } else if (report.problem == JobReport::Problem::kPartialMisfit) {
-        ReportError(sums::PrintableName(report.path),
+        ReportError(report.path,
                     (arguments.continueJoin ? "cannot be gone on from: "
                                             : "holds pieces of a join that stopped, but ") +
                         report.reason + "; it is left as it is");
         return kExitSource;
     } else {
-        ReportProblem(report);
+        ReportJobProblem(report, target, folder, fileName);
         if (report.problem == JobReport::Problem::kBadName) {
             status = kExitSource;
         }
     }
     ReportStaged(target, checker.OutputName());
     if (arguments.continueJoin && arguments.deleteSource && end.pieces > 0) {
-        ReportError(sums::PrintableName(output), "holds the pieces joined so far; to go on: " +
-                                                     ContinueCommand(arguments, target));
+        ReportError(output, "holds the pieces joined so far; to go on: " +
+                                ContinueCommand(arguments, target));
     }
     return status;
 }

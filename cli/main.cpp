@@ -7,8 +7,11 @@
 #include "cli/report.h"
 #include "platform/interrupt.h"
 #include "platform/system_error.h"
+#include "platform/terminal.h"
 
-int main(int argc, char** argv) {
+namespace {
+
+int Run(int argc, char** argv) {
     cli::Arguments arguments;
     if (!cli::ParseArguments(argc, argv, &arguments)) {
         return cli::kExitUsage;
@@ -41,5 +44,16 @@ int main(int argc, char** argv) {
             status = cli::kExitTarget;
         }
     }
+    return status;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    // Names and messages are written in the program's code page, which a Windows console
+    // would otherwise read in its own.
+    platform::ShowProgramTextInConsole();
+    const int status = Run(argc, argv);
+    platform::RestoreConsole();
     return status;
 }

@@ -5,7 +5,6 @@
 #include "engine/job_paths.h"
 #include "platform/file.h"
 #include "platform/file_system.h"
-#include "platform/folder_listing.h"
 #include "platform/system_error.h"
 #include "platform/terminal.h"
 
@@ -26,26 +25,17 @@ std::string InFolder(const std::string& folder, const std::string& name) {
     return path + name;
 }
 
-bool PiecesFolder(const std::string& operand, std::string* folder) {
-    platform::File file;
-    if (file.Open(operand, platform::File::Access::kReadShareDenyWrite)) {
-        // Only read: closing it loses nothing.
-        file.Close();
-        *folder = FolderOf(operand);
-        return true;
-    }
-    // Taken before the listing, which would replace it: for a folder that cannot be read
-    // either, the file's reason is the one that says why ("Permission denied").
-    const std::string reason = platform::LastSystemError();
-    std::string withSeparator = operand;
-    AppendSeparator(&withSeparator);
-    platform::FolderListing listing;
-    if (!listing.Start(withSeparator)) {
-        ReportError(operand, reason);
+bool PiecesFolder(const std::string& operand, std::string* folder, std::string* fileName) {
+    // Only looked at, never opened: opening a pipe would wait for a writer.
+    platform::FileStamp stamp;
+    if (!platform::StampOf(operand, &stamp)) {
+        ReportError(operand, platform::LastSystemError());
         return false;
     }
-    listing.Close();
-    *folder = operand;
+    *folder = stamp.folder ? operand : FolderOf(operand);
+    if (fileName != nullptr) {
+        *fileName = stamp.folder ? std::string() : LastComponent(operand);
+    }
     return true;
 }
 

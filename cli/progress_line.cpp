@@ -79,18 +79,23 @@ void ProgressLine::Update(std::uint64_t bytes, std::uint64_t pieces) {
     m_everDrawn = true;
     const double elapsed = Elapsed();
     const double rate = elapsed > 0 ? static_cast<double>(bytes) / elapsed : 0;
-    const unsigned percent =
-        m_totalBytes == 0 ? 0 : static_cast<unsigned>(bytes * 100 / m_totalBytes);
-    // The rate of the first moments says little; the time left waits for a second of it.
-    const std::string left =
-        elapsed >= 1 && rate > 0 && bytes <= m_totalBytes
-            ? ClockText(static_cast<double>(m_totalBytes - bytes) / rate) + " left"
-            : "--:-- left";
+    const std::string rateText = FormatBytes(static_cast<std::uint64_t>(rate)) + "/s";
     char text[200];
-    std::snprintf(text, sizeof text, "%3u%%  %s of %s  %s/s  %s  %" PRIu64 "/%" PRIu64 " pieces",
-                  percent, FormatBytes(bytes).c_str(), FormatBytes(m_totalBytes).c_str(),
-                  FormatBytes(static_cast<std::uint64_t>(rate)).c_str(), left.c_str(), pieces,
-                  m_totalPieces);
+    if (m_totalBytes == kUnknown) {
+        std::snprintf(text, sizeof text, "%s  %s  %" PRIu64 " pieces", FormatBytes(bytes).c_str(),
+                      rateText.c_str(), pieces);
+    } else {
+        const unsigned percent =
+            m_totalBytes == 0 ? 0 : static_cast<unsigned>(bytes * 100 / m_totalBytes);
+        // The rate of the first moments says little; the time left waits for a second of it.
+        const std::string left =
+            elapsed >= 1 && rate > 0 && bytes <= m_totalBytes
+                ? ClockText(static_cast<double>(m_totalBytes - bytes) / rate) + " left"
+                : "--:-- left";
+        std::snprintf(text, sizeof text, "%3u%%  %s of %s  %s  %s  %" PRIu64 "/%" PRIu64 " pieces",
+                      percent, FormatBytes(bytes).c_str(), FormatBytes(m_totalBytes).c_str(),
+                      rateText.c_str(), left.c_str(), pieces, m_totalPieces);
+    }
     std::string line = text;
     const std::size_t width = line.size();
     if (width < m_width) {

@@ -1,5 +1,6 @@
 // A job's progress as one line on a terminal, redrawn in place a few times a second: percent,
-// bytes done of the total, rate, time left and pieces done; then one summary line.
+// bytes done of the total, rate, time left and pieces done (of a source of unknown length,
+// such as a pipe: bytes, rate and pieces); then one summary line.
 #pragma once
 
 #include <chrono>
@@ -16,7 +17,10 @@ public:
 
     bool Enabled() const { return m_enabled; }
 
-    // Starts the clock; the counts run up to these totals.
+    // A total of bytes not known before the end.
+    static constexpr std::uint64_t kUnknown = ~std::uint64_t{0};
+
+    // Starts the clock; the counts run up to these totals (kUnknown: bytes and pieces).
     void Start(std::uint64_t totalBytes, std::uint64_t totalPieces);
     // Redraws the line with these counts, unless it was drawn less than a quarter second ago.
     void Update(std::uint64_t bytes, std::uint64_t pieces);

@@ -4,7 +4,15 @@
 
 #include <cstdio>
 
+#include "sums/checksum_line.h"
+
 namespace cli {
+
+namespace {
+
+const char kHint[] = "Try 'secanto --help'.\n";
+
+}  // namespace
 
 void ReportLine(const std::string& text) {
     const std::string line = "secanto: " + text + "\n";
@@ -12,12 +20,18 @@ void ReportLine(const std::string& text) {
 }
 
 void ReportError(const std::string& path, const std::string& reason) {
-    ReportLine(path + ": " + reason);
+    ReportLine(sums::PrintableName(path) + ": " + reason);
 }
 
 int UsageError(const std::string& text) {
     ReportLine(text);
-    std::fputs("Try 'secanto --help'.\n", stderr);
+    std::fputs(kHint, stderr);
+    return kExitUsage;
+}
+
+int UsageError(const std::string& path, const std::string& reason) {
+    ReportError(path, reason);
+    std::fputs(kHint, stderr);
     return kExitUsage;
 }
 

@@ -14,13 +14,16 @@ enum ExitStatus : int {
     kExitInterrupted = 130,
 };
 
-// "secanto: PATH: reason".
+// "secanto: PATH: reason", with PATH escaped as sha256sum escapes names (a newline or a
+// backslash in it cannot break the line or be mistaken); `path` is given as it is.
 void ReportError(const std::string& path, const std::string& reason);
 
-// "secanto: TEXT".
+// "secanto: TEXT". Names in TEXT are escaped by the caller (sums::PrintableName).
 void ReportLine(const std::string& text);
 
 // "secanto: TEXT", then "Try 'secanto --help'."; returns kExitUsage.
 int UsageError(const std::string& text);
+// "secanto: PATH: reason" as ReportError, then the hint; returns kExitUsage.
+int UsageError(const std::string& path, const std::string& reason);
 
 }  // namespace cli

@@ -6,11 +6,14 @@
 #include "cli/commands.h"
 #include "cli/job_messages.h"
 #include "cli/job_runner.h"
+#include "cli/output_folder.h"
 #include "cli/progress_line.h"
 #include "cli/report.h"
+#include "cli/stale_pieces.h"
 #include "engine/job_paths.h"
 #include "engine/target_rules.h"
 #include "platform/file.h"
+#include "platform/system_error.h"
 #include "sums/checksum_line.h"
 #include "sums/split_sums_writer.h"
 #include "sums/sums_file.h"
@@ -29,20 +32,44 @@ bool IsListOfTarget(const std::string& file, const std::string& target) {
            folder.SameFile(targetFolder);
 }
 
+// Without -o and without an extension in FILE's name no folder is proposed; but a FILE that
+// is not there, or is a folder, is first told as the system tells it. Looked at, not opened,
+// unless it is a folder: opening a pipe would wait for a writer.
+int NoProposal(const std::string& file) {
+    JobReport report;
+    report.problem = JobReport::Problem::kUnreadable;
+    report.path = file;
+    platform::FileStamp stamp;
+    platform::File folder;
+    if (!platform::StampOf(file, &stamp) ||
+        (stamp.folder && !folder.Open(file, platform::File::Access::kReadShareDenyWrite))) {
+        report.reason = platform::LastSystemError();
+        ReportProblem(report);
+        return kExitSource;
+    }
+    folder.Close();
+    return UsageError(file,
+                      "its name has no extension, so no folder is proposed for the pieces; give "
+                      "one with -o DIR");
+}
+
 }  // namespace
 
 int SplitCommand(const Arguments& arguments) {
     const std::string& file = arguments.operand;
-    const std::string target = arguments.output.empty() ? SplitTargetFor(file) : arguments.output;
+    const bool proposed = arguments.output.empty();
+    const std::string target = proposed ? SplitTargetFor(file) : arguments.output;
     if (target.empty()) {
-        return UsageError(file +
-                          ": its name has no extension, so no folder is proposed for the "
-                          "pieces; give one with -o DIR");
+        return NoProposal(file);
+    }
+    if (!FolderNamesTaken(target, proposed ? "give a folder for the pieces with -o DIR"
+                                           : "give another folder")) {
+        return kExitUsage;
     }
     if (IsListOfTarget(file, target)) {
-        return UsageError(sums::PrintableName(file) +
-                          ": is the checksum list of the folder the pieces go to; split a "
-                          "copy, or into another folder");
+        return UsageError(file,
+                          "is the checksum list of the folder the pieces go to; split a copy, or "
+                          "into another folder");
     }
 
     sums::SplitSumsWriter sums(arguments.writeSums);  // outlives the runner's worker
@@ -58,7 +85,9 @@ int SplitCommand(const Arguments& arguments) {
     const bool ran = runner.Run(
         [&] { return controller.StartSplit(target.c_str(), file.c_str(), arguments.pieceSize); },
         [&](std::uint64_t pieces) {
-            return JobSize{controller.m_nBytesExpected.load(), pieces};
+            const std::uint64_t length = controller.m_nBytesExpected.load();
+            return JobSize{
+                length == CJobController::kUnknownLength ? ProgressLine::kUnknown : length, pieces};
         },
         &end);
     if (!ran) {
@@ -66,26 +95,40 @@ int SplitCommand(const Arguments& arguments) {
     }
     const JobReport& report = controller.LastReport();
     const std::uint64_t length = controller.m_nBytesCopied.load();
+    const std::string pieces =
+        std::to_string(end.pieces) + (end.pieces == 1 ? " piece" : " pieces");
     switch (end.result) {
         case JOB_OK:
-            progress.Finish("split " + file + " into " + std::to_string(end.pieces) +
-                            " pieces in " + target + ": " +
+            progress.Finish("split " + sums::PrintableName(file) + " into " + pieces + " in " +
+                            sums::PrintableName(target) + ": " +
                             FormatTransfer(length, progress.Elapsed()) +
                             (arguments.writeSums ? ", with SHA256SUMS" : ""));
+            if (!arguments.quiet) {
+                ReportLeftOverPieces(target, LastComponent(file), end.pieces);
+            }
             return ReportNotDeleted(report) ? kExitSource : kExitOk;
-        case JOB_ABORTED:
-            ReportError(sums::PrintableName(file), "interrupted: it is unchanged; " +
-                                                       std::to_string(end.pieces) +
-                                                       " of its pieces were finished in " + target);
+        case JOB_ABORTED: {
+            // A file on a disk is never changed; what a pipe gave is gone from it.
+            const bool piped = controller.m_nBytesExpected.load() == CJobController::kUnknownLength;
+            if (!end.begun) {
+                ReportError(file, "interrupted before it was read: no piece was made");
+            } else {
+                ReportError(file, std::string("interrupted: ") +
+                                      (piped ? "" : "it is unchanged; ") +
+                                      sums::PrintableName(target) + " holds the first " + pieces +
+                                      (piped ? " of what was read" : "") +
+                                      " and may hold a part of the next; SHA256SUMS is unchanged");
+            }
             return kExitInterrupted;
+        }
         case JOB_SOURCE_ERROR:
             ReportProblem(report);
             return kExitSource;
         default:
             if (!sums.FailedPath().empty()) {
-                ReportError(sums::PrintableName(sums.FailedPath()), sums.FailureReason());
+                ReportError(sums.FailedPath(), sums.FailureReason());
             } else {
-                ReportProblem(report);
+                ReportJobProblem(report, target, std::string(), std::string());
             }
             return kExitTarget;
     }

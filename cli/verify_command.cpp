@@ -34,10 +34,10 @@ int VerifyCommand(const Arguments& arguments) {
         case sums::ChecksumList::ReadResult::kRead:
             break;
         case sums::ChecksumList::ReadResult::kMissing:
-            ReportError(sums::PrintableName(sumsPath), reason);
+            ReportError(sumsPath, reason);
             return kExitSource;
         case sums::ChecksumList::ReadResult::kFailed:
-            ReportError(sums::PrintableName(sumsPath), reason);
+            ReportError(sumsPath, reason);
             return kExitVerify;
     }
     std::vector<std::string> names;
@@ -59,7 +59,7 @@ int VerifyCommand(const Arguments& arguments) {
     listing.Close();
     sums::VerifyAudit audit(folder, list, names);
     if (audit.Empty() && list.MalformedLines().empty()) {
-        ReportError(sums::PrintableName(sumsPath), "lists no pieces (1__NAME, 2__NAME, ...)");
+        ReportError(sumsPath, "lists no pieces (1__NAME, 2__NAME, ...)");
         return kExitSource;
     }
 
@@ -100,8 +100,8 @@ int VerifyCommand(const Arguments& arguments) {
         }
         return kExitVerify;
     }
-    progress.Finish("verified " + std::to_string(audit.Checked()) + " pieces in " + folder +
-                    " against SHA256SUMS: all good");
+    progress.Finish("verified " + std::to_string(audit.Checked()) + " pieces in " +
+                    sums::PrintableName(folder) + " against SHA256SUMS: all good");
     return kExitOk;
 }
 

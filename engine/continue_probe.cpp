@@ -10,16 +10,18 @@
 ContinueFit ProbeContinue(const std::string& source,
                           const std::string& target,
                           bool staged,
-                          ContinueProbe* probe) {
+                          ContinueProbe* probe,
+                          const std::optional<std::string>& named) {
     std::string* why = &probe->why;
     std::string* partialPath = &probe->partialPath;
     std::string& fileName = probe->fileName;
     std::string folder = source;
     AppendSeparator(&folder);
     const PieceListing listing = ListPieces(folder);
+    fileName = named.value_or(std::string());
     if (!listing.complete || listing.matches == 0 ||
-        !NameAfterMarker(listing.lastMatch, &fileName) || fileName.empty() || fileName == "." ||
-        fileName == "..") {
+        (!named && !NameAfterMarker(listing.lastMatch, &fileName)) || fileName.empty() ||
+        fileName == "." || fileName == "..") {
         *why = "no pieces";
         return ContinueFit::kNoFit;
     }

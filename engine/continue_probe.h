@@ -3,6 +3,7 @@
 // say what it does. The join itself decides again when it runs.
 #pragma once
 
+#include <optional>
 #include <string>
 
 #include "engine/piece_set.h"
@@ -16,8 +17,10 @@ struct ContinueProbe {
 };
 
 // Looks at the pieces in `source` as the join finds them, and at the partial output in
-// `target`: the staged file when `staged`, else the file of the joined name.
+// `target`: the staged file when `staged`, else the file of the joined name. The pieces are
+// `fileName`'s when it is given (JoinOptions::fileName), else the join's rule names them.
 ContinueFit ProbeContinue(const std::string& source,
                           const std::string& target,
                           bool staged,
-                          ContinueProbe* probe);
+                          ContinueProbe* probe,
+                          const std::optional<std::string>& fileName = std::nullopt);

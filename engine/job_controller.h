@@ -12,6 +12,7 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <thread>
 
@@ -31,6 +32,9 @@ struct JoinOptions {
     // piece removes it. One found there already holds the pieces an interrupted join
     // deleted: the join goes on from it (as with continueOutput) and never replaces it.
     bool staged = false;
+    // The file whose pieces to join (N__NAME). Without it, the name after the "__" of the
+    // folder's last entry that has one, as the dialog joins.
+    std::optional<std::string> fileName;
     // Go on from the partial output a join with delete-after-use left when it stopped (the
     // output of that name, or the staged one), under the rule of CheckContinue: the pieces
     // it holds are checked, not copied again.

@@ -66,14 +66,16 @@ void CJobController::RunJoin() {
     // join a short file and call it a success. A listing cut short by an error could hide
     // pieces or name the wrong file, so it is refused too.
     const PieceListing listing = ListPieces(source);
-    std::string outputName;
+    const std::optional<std::string>& named = options.fileName;
+    std::string outputName = named.value_or(std::string());
     if (!listing.complete || listing.matches == 0 ||
-        !NameAfterMarker(listing.lastMatch, &outputName)) {
+        (!named && !NameAfterMarker(listing.lastMatch, &outputName))) {
         return Fail(JOB_SOURCE_ERROR, 0, Problem::kNoPieces, m_strSource, listing.reason);
     }
     // No file can have these names; the output would be the target folder itself.
     if (outputName.empty() || outputName == "." || outputName == "..") {
-        return Fail(JOB_TARGET_ERROR, 0, Problem::kBadName, source + listing.lastMatch);
+        return Fail(JOB_TARGET_ERROR, 0, Problem::kBadName,
+                    source + (named ? PieceName(1, outputName) : listing.lastMatch));
     }
     const std::vector<int> numbers = PieceNumbers(listing.fileNames, outputName);
     std::string targetFolder = target;
@@ -106,7 +108,8 @@ void CJobController::RunJoin() {
         // A staged join, which replaces nothing it could go on from, says when the file of
         // the output's name holds the pieces missing.
         ContinueProbe could;
-        if (options.staged && ProbeContinue(source, target, false, &could) == ContinueFit::kFits) {
+        if (options.staged &&
+            ProbeContinue(source, target, false, &could, named) == ContinueFit::kFits) {
             return Fail(JOB_SOURCE_ERROR, 0, Problem::kCanContinue, outputPath, std::string(),
                         could.plan.kept);
         }

@@ -16,6 +16,7 @@ struct FileStamp {
     std::uint64_t length = 0;
     std::int64_t modified = 0;  // in the system's own units
     bool regular = true;        // a file on a disk, not a pipe or a device
+    bool folder = false;
 
     bool SameFile(const FileStamp& other) const {
         return volume == other.volume && index == other.index;

@@ -136,6 +136,7 @@ void ToStamp(const struct stat& info, FileStamp* stamp) {
     stamp->modified =
         static_cast<std::int64_t>(info.st_mtim.tv_sec) * 1000000000 + info.st_mtim.tv_nsec;
     stamp->regular = S_ISREG(info.st_mode);
+    stamp->folder = S_ISDIR(info.st_mode);
 }
 
 }  // namespace

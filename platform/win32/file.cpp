@@ -156,8 +156,8 @@ bool StampOfHandle(HANDLE handle, FileStamp* stamp) {
     stamp->modified =
         static_cast<std::int64_t>((std::uint64_t{info.ftLastWriteTime.dwHighDateTime} << 32) |
                                   info.ftLastWriteTime.dwLowDateTime);
-    stamp->regular = ::GetFileType(handle) == FILE_TYPE_DISK &&
-                     (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
+    stamp->folder = (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+    stamp->regular = ::GetFileType(handle) == FILE_TYPE_DISK && !stamp->folder;
     return true;
 }
 

@@ -1,14 +1,22 @@
-// Folder listing over FindFirstFileA and FindNextFileA.
+// Folder listing over FindFirstFileW and FindNextFileW, names given in the ANSI code page:
+// the wide calls hold a name of any length Windows allows, which the ANSI ones cut at
+// MAX_PATH bytes (a UTF-8 name may take three bytes per character).
 #include "platform/folder_listing.h"
 
 #include <windows.h>
+
+#include "platform/win32/wide_text.h"
 
 namespace platform {
 
 namespace {
 
-FolderListing::Entry ToEntry(const WIN32_FIND_DATAA& data) {
-    return {data.cFileName, (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0};
+FolderListing::Entry ToEntry(const WIN32_FIND_DATAW& data) {
+    FolderListing::Entry entry;
+    // As the ANSI calls give it: a character the code page lacks becomes its default one.
+    FromWide(CP_ACP, data.cFileName, &entry.name);
+    entry.isFolder = (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+    return entry;
 }
 
 }  // namespace
@@ -20,8 +28,13 @@ FolderListing::~FolderListing() {
 bool FolderListing::Start(const std::string& folder) {
     Close();
     m_failed = false;
-    WIN32_FIND_DATAA data;
-    HANDLE handle = ::FindFirstFileA((folder + "*.*").c_str(), &data);
+    std::wstring pattern;
+    if (!ToWide(CP_ACP, folder + "*.*", &pattern)) {
+        ::SetLastError(ERROR_INVALID_NAME);
+        return false;
+    }
+    WIN32_FIND_DATAW data;
+    HANDLE handle = ::FindFirstFileW(pattern.c_str(), &data);
     if (handle == INVALID_HANDLE_VALUE) {
         return false;
     }
@@ -37,11 +50,11 @@ bool FolderListing::Next(Entry* entry) {
         m_havePending = false;
         return true;
     }
-    WIN32_FIND_DATAA data;
+    WIN32_FIND_DATAW data;
     if (m_handle == nullptr) {
         return false;
     }
-    if (!::FindNextFileA(m_handle, &data)) {
+    if (!::FindNextFileW(m_handle, &data)) {
         m_failed = ::GetLastError() != ERROR_NO_MORE_FILES;
         return false;
     }

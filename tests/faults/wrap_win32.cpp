@@ -28,8 +28,8 @@ BOOL WINAPI FaultCloseHandle(HANDLE);
 BOOL WINAPI FaultGetFileSizeEx(HANDLE, PLARGE_INTEGER);
 BOOL WINAPI FaultDeleteFileA(LPCSTR);
 BOOL WINAPI FaultCreateDirectoryA(LPCSTR, LPSECURITY_ATTRIBUTES);
-HANDLE WINAPI FaultFindFirstFileA(LPCSTR, LPWIN32_FIND_DATAA);
-BOOL WINAPI FaultFindNextFileA(HANDLE, LPWIN32_FIND_DATAA);
+HANDLE WINAPI FaultFindFirstFileW(LPCWSTR, LPWIN32_FIND_DATAW);
+BOOL WINAPI FaultFindNextFileW(HANDLE, LPWIN32_FIND_DATAW);
 BOOL WINAPI FaultFindClose(HANDLE);
 
 }  // namespace
@@ -42,8 +42,8 @@ WRAP(CloseHandle, FaultCloseHandle)
 WRAP(GetFileSizeEx, FaultGetFileSizeEx)
 WRAP(DeleteFileA, FaultDeleteFileA)
 WRAP(CreateDirectoryA, FaultCreateDirectoryA)
-WRAP(FindFirstFileA, FaultFindFirstFileA)
-WRAP(FindNextFileA, FaultFindNextFileA)
+WRAP(FindFirstFileW, FaultFindFirstFileW)
+WRAP(FindNextFileW, FaultFindNextFileW)
 WRAP(FindClose, FaultFindClose)
 
 namespace {
@@ -170,28 +170,38 @@ BOOL WINAPI FaultCreateDirectoryA(LPCSTR path, LPSECURITY_ATTRIBUTES security) {
     return REAL(CreateDirectoryA)(path, security);
 }
 
-HANDLE WINAPI FaultFindFirstFileA(LPCSTR pattern, LPWIN32_FIND_DATAA data) {
+// The listing's pattern in the ANSI code page, as the ledger holds every other path.
+std::string Narrow(LPCWSTR wide) {
+    const int size = ::WideCharToMultiByte(CP_ACP, 0, wide, -1, nullptr, 0, nullptr, nullptr);
+    std::string text(size > 0 ? static_cast<std::size_t>(size) : 1, '\0');
+    ::WideCharToMultiByte(CP_ACP, 0, wide, -1, &text[0], size, nullptr, nullptr);
+    text.resize(text.size() - 1);
+    return text;
+}
+
+HANDLE WINAPI FaultFindFirstFileW(LPCWSTR pattern, LPWIN32_FIND_DATAW data) {
     if (!faults::Watched()) {
-        return REAL(FindFirstFileA)(pattern, data);
+        return REAL(FindFirstFileW)(pattern, data);
     }
-    if (faults::Fail(Op::kList, pattern, true)) {
+    const std::string path = Narrow(pattern);
+    if (faults::Fail(Op::kList, path, true)) {
         Failed();
         return INVALID_HANDLE_VALUE;
     }
-    HANDLE handle = REAL(FindFirstFileA)(pattern, data);
+    HANDLE handle = REAL(FindFirstFileW)(pattern, data);
     if (handle != INVALID_HANDLE_VALUE) {
-        faults::Opened(Key(handle), pattern, true, false);
+        faults::Opened(Key(handle), path, true, false);
     }
     return handle;
 }
 
-BOOL WINAPI FaultFindNextFileA(HANDLE listing, LPWIN32_FIND_DATAA data) {
+BOOL WINAPI FaultFindNextFileW(HANDLE listing, LPWIN32_FIND_DATAW data) {
     std::string path;
     bool readOnly = false;
     if (Known(listing, &path, &readOnly) && faults::Fail(Op::kRead, path, readOnly)) {
         return Failed();
     }
-    return REAL(FindNextFileA)(listing, data);
+    return REAL(FindNextFileW)(listing, data);
 }
 
 BOOL WINAPI FaultFindClose(HANDLE listing) {
