@@ -9,6 +9,13 @@ JobResult ObserverPair::JoinStarts(const std::string& outputName,
     return first != JOB_OK ? first : m_second->JoinStarts(outputName, pieceLengths);
 }
 
+char* ObserverPair::ReadBuffer(std::size_t* size) {
+    if (m_first->WatchesBytes()) {
+        return m_first->ReadBuffer(size);
+    }
+    return m_second->WatchesBytes() ? m_second->ReadBuffer(size) : nullptr;
+}
+
 void ObserverPair::PieceBytes(const char* data, std::size_t size) {
     // Each gets the bytes only when it asked for them.
     if (m_first->WatchesBytes()) {

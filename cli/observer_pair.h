@@ -13,6 +13,9 @@ public:
 
     JobResult JoinStarts(const std::string& outputName,
                          const std::vector<std::uint64_t>& pieceLengths) override;
+    // The buffer of the first that watches the bytes; the other, if it watches them too,
+    // gets them from there.
+    char* ReadBuffer(std::size_t* size) override;
     void PieceBytes(const char* data, std::size_t size) override;
     bool WatchesBytes() const override;
     JobResult PieceDone(int number) override;

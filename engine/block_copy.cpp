@@ -58,6 +58,46 @@ CopyEnd CopyBlocks(platform::BufferedReader& from,
                 continue;
             }
         }
+        // A buffer lent by the watcher is read into directly while the read-ahead buffer is
+        // empty: the watcher reads the bytes where they are, as the output does.
+        if (hooks.lend && hooks.written) {
+            platform::File* file = from.Unbuffered();
+            std::size_t capacity = 0;
+            char* lent = file != nullptr ? hooks.lend(&capacity) : nullptr;
+            if (lent != nullptr && capacity >= kBlockSize) {
+                const std::size_t blocks = capacity / kBlockSize * kBlockSize;
+                const std::size_t want = room < blocks ? static_cast<std::size_t>(room) : blocks;
+                std::size_t got = 0;
+                // A short read (a pipe) is filled up to a whole block, so that blocks stay
+                // whole, but no further: the stop test comes after every block.
+                do {
+                    const std::int64_t read = file->Read(lent + got, want - got);
+                    if (read < 0) {
+                        return CopyEnd::kReadFailed;
+                    }
+                    if (read == 0) {
+                        break;
+                    }
+                    got += static_cast<std::size_t>(read);
+                } while (got < want && got % kBlockSize != 0);
+                if (got == 0) {
+                    return CopyEnd::kSourceEnd;
+                }
+                std::size_t length = got < kBlockSize ? got : kBlockSize;
+                while (length < got && hooks.keepGoing()) {
+                    length += got - length < kBlockSize ? got - length : kBlockSize;
+                }
+                hooks.written(lent, length);
+                if (!to.Write(lent, length)) {
+                    return CopyEnd::kWriteFailed;
+                }
+                count(length);
+                if (*copied >= limit) {
+                    return CopyEnd::kLimitReached;
+                }
+                continue;
+            }
+        }
         // Whole blocks already in the read-ahead buffer go to the output as one run, each
         // after its own stop test, which spares a copy through `block`.
         std::size_t available = 0;

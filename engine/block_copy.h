@@ -33,6 +33,10 @@ struct CopyHooks {
     std::function<void(const char* data, std::size_t size)> written;
     // Counts every byte handed to the output; may be null.
     std::atomic<std::uint64_t>* counter = nullptr;
+    // Where set and not null, the buffer to read the next bytes into (at least kBlockSize
+    // bytes long, JobObserver::ReadBuffer): what is read there goes to `written` at once,
+    // before it is written, and is written out from there, so it is never copied in between.
+    std::function<char*(std::size_t* size)> lend = nullptr;
 };
 
 // Copies blocks from `from` to `to` until one of the ends above, never more than `limit`

@@ -8,7 +8,7 @@ CJobController::CJobController(platform::NotifyTarget hNotifyWnd)
       m_watchedHooks{
           [this] { return KeepGoing(); },
           [this](const char* data, std::size_t size) { m_pJobObserver->PieceBytes(data, size); },
-          &m_nBytesCopied} {
+          &m_nBytesCopied, [this](std::size_t* size) { return m_pJobObserver->ReadBuffer(size); }} {
     ResetJob();
     try {
         m_pWorker = std::make_unique<std::thread>(WorkerMain, this);

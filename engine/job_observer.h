@@ -30,6 +30,16 @@ public:
     // `data` is valid only during the call.
     virtual void PieceBytes(const char* data, std::size_t size) = 0;
 
+    // A buffer for the job to read the bytes it copies into, so that they reach PieceBytes
+    // without being copied again: `*size` bytes, at least kBlockSize. The job hands what it
+    // read there to PieceBytes from the buffer's start as soon as it is read, then writes it
+    // out from there before it calls the observer again. Null (the default) lets the job read
+    // through its own buffer.
+    virtual char* ReadBuffer(std::size_t* size) {
+        (void)size;
+        return nullptr;
+    }
+
     // False while the observer needs no bytes, so that the system may copy them itself
     // without showing them. Asked before each piece; a join asks after JoinStarts.
     virtual bool WatchesBytes() const { return true; }

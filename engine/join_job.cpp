@@ -375,6 +375,11 @@ void CJobController::RunJoin() {
             }
             continue;
         }
+        // A staged output is flushed before it is named: its bytes start on their way now.
+        if (options.staged && !output.StartFlush()) {
+            return end(false, JOB_TARGET_ERROR, Problem::kUnwritable, writtenPath,
+                       platform::LastSystemError());
+        }
         // Pieces still waiting for deletion are reported first, in number order.
         if (!settle()) {
             return;

@@ -4,6 +4,7 @@
 
 #include "engine/job_paths.h"
 #include "platform/file_system.h"
+#include "sums/sha256_sink.h"
 #include "sums/sums_file.h"
 
 namespace sums {
@@ -26,7 +27,7 @@ void JoinChecker::ReadList(const std::string& piecesFolder) {
 }
 
 bool JoinChecker::Start(std::string* reason) {
-    return m_listState != ListState::kRead || m_streams.Start(reason);
+    return m_listState != ListState::kRead || m_pool.Start(reason);
 }
 
 JobResult JoinChecker::Fail(Finding finding) {
@@ -73,9 +74,14 @@ JobResult JoinChecker::JoinStarts(const std::string& outputName,
         return Fail(Finding::Kind::kConflict, m_listed.conflicts.front(), 0);
     }
     m_verifying = m_listed.Lists();
+    const auto sha256 = [] { return std::make_unique<Sha256Sink>(); };
     if (m_listed.pieces.empty()) {
+        if (!m_listed.file.empty()) {
+            m_fileDigest = m_pool.AddConsumer(DigestPool::Span::kWhole, sha256);
+        }
         return JOB_OK;
     }
+    m_pieceDigests = m_pool.AddConsumer(DigestPool::Span::kPiece, sha256);
     // The engine sees only gaps; a last piece gone, or one more than the split made, shows
     // here, before anything is made.
     std::vector<int> present;
@@ -86,33 +92,40 @@ JobResult JoinChecker::JoinStarts(const std::string& outputName,
     return wrong.empty() ? JOB_OK : Fail(wrong.front());
 }
 
+char* JoinChecker::ReadBuffer(std::size_t* size) {
+    return m_verifying ? m_pool.Lend(size) : nullptr;
+}
+
 void JoinChecker::PieceBytes(const char* data, std::size_t size) {
     if (m_verifying) {
-        m_streams.Add(data, size);
+        m_pool.Add(data, size);
     }
 }
 
+// The engine reads the next piece only once this piece's verdict is given, so each piece's
+// digest is waited for here, with the reader's thread working on it too.
 JobResult JoinChecker::PieceDone(int number) {
     if (!m_verifying) {
         return JOB_OK;
     }
-    const int ended = m_streams.EndPiece();
+    const int ended = m_pool.EndPiece();
     const auto listed = m_listed.pieces.find(number);
-    if (listed == m_listed.pieces.end()) {
+    if (m_pieceDigests < 0 || listed == m_listed.pieces.end()) {
         return JOB_OK;
     }
     std::string digest;
-    if (!m_streams.PieceDigest(ended, &digest)) {
+    if (!m_pool.Result(m_pieceDigests, ended, &digest)) {
         Finding finding;
         finding.kind = Finding::Kind::kUnreadable;
         finding.name = PieceName(number, m_outputName);
         finding.piece = number;
-        finding.reason = "could not be hashed: " + m_streams.Failure();
+        finding.reason = "could not be hashed: " + m_pool.Failure();
         return Fail(finding);
     }
     if (digest != listed->second) {
         return Fail(Finding::Kind::kFailed, PieceName(number, m_outputName), number);
     }
+    ++m_checked;
     return JOB_OK;
 }
 
@@ -120,12 +133,17 @@ JobResult JoinChecker::Finished(const std::string&, const std::string& fileName,
     if (!m_verifying || m_listed.file.empty()) {
         return JOB_OK;
     }
+    if (m_fileDigest < 0) {
+        // Every piece joined was listed and checked: the file is their bytes in order. Should
+        // a piece have gone unchecked, the file's line cannot stand in for it.
+        return m_checked == m_pieceCount ? JOB_OK : Fail(Finding::Kind::kFailed, fileName, 0);
+    }
     std::string digest;
-    if (!m_streams.WholeDigest(m_streams.EndWhole(), &digest)) {
+    if (!m_pool.Result(m_fileDigest, m_pool.EndWhole(), &digest)) {
         Finding finding;
         finding.kind = Finding::Kind::kUnreadable;
         finding.name = fileName;
-        finding.reason = "could not be hashed: " + m_streams.Failure();
+        finding.reason = "could not be hashed: " + m_pool.Failure();
         return Fail(finding);
     }
     if (digest != m_listed.file) {

@@ -1,6 +1,8 @@
 // A join checked against the SHA256SUMS among its pieces, when that list lists the joined
 // file: the pieces' numbers before anything is made, every piece before it is reported or
-// deleted, and the whole file before it takes its name. A mismatch ends the job with
+// deleted, and the whole file before it takes its name. When the list has a line for every
+// piece joined, the whole file is the pieces checked one after another, so its own line is
+// not hashed again; it is hashed when the list has no piece lines. A mismatch ends the job with
 // JOB_SOURCE_ERROR and a finding that says what is wrong. The list is read as sha256sum
 // reads it and fails closed: a list that cannot be read, a line that cannot be read or lines
 // that disagree are failures too.
@@ -12,7 +14,7 @@
 
 #include "engine/job_observer.h"
 #include "sums/checksum_list.h"
-#include "sums/digest_streams.h"
+#include "sums/digest_pool.h"
 #include "sums/finding.h"
 
 namespace sums {
@@ -28,6 +30,7 @@ public:
 
     JobResult JoinStarts(const std::string& outputName,
                          const std::vector<std::uint64_t>& pieceLengths) override;
+    char* ReadBuffer(std::size_t* size) override;
     void PieceBytes(const char* data, std::size_t size) override;
     // Without checksums to check the bytes are not needed, and the system may copy them.
     bool WatchesBytes() const override { return m_verifying; }
@@ -57,9 +60,14 @@ private:
     std::string m_listPath;
     std::string m_listReason;
     ChecksumList m_list;
-    DigestStreams m_streams;
+    DigestPool m_pool;
     SplitChecksums m_listed;
     bool m_verifying = false;
+    // The pool's consumers, -1 when not needed: the pieces' digests, and the file's only
+    // when the list has no lines for its pieces.
+    int m_pieceDigests = -1;
+    int m_fileDigest = -1;
+    std::uint64_t m_checked = 0;  // pieces found as listed
     std::string m_outputName;
     std::uint64_t m_totalBytes = 0;
     std::uint64_t m_pieceCount = 0;

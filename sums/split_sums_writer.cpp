@@ -4,6 +4,7 @@
 
 #include "platform/file_system.h"
 #include "platform/system_error.h"
+#include "sums/sha256_sink.h"
 #include "sums/sums_file.h"
 
 namespace sums {
@@ -14,15 +15,30 @@ JobResult SplitSumsWriter::Fail(const std::string& path, const std::string& reas
     return JOB_TARGET_ERROR;
 }
 
+bool SplitSumsWriter::Start(std::string* reason) {
+    if (!m_writeSums) {
+        return true;
+    }
+    const auto sha256 = [] { return std::make_unique<Sha256Sink>(); };
+    m_pieceDigests = m_pool.AddConsumer(DigestPool::Span::kPiece, sha256);
+    m_fileDigest = m_pool.AddConsumer(DigestPool::Span::kWhole, sha256);
+    return m_pool.Start(reason);
+}
+
+char* SplitSumsWriter::ReadBuffer(std::size_t* size) {
+    return m_writeSums ? m_pool.Lend(size) : nullptr;
+}
+
 void SplitSumsWriter::PieceBytes(const char* data, std::size_t size) {
     if (m_writeSums) {
-        m_streams.Add(data, size);
+        m_pool.Add(data, size);
     }
 }
 
+// The split goes on at once: the digests are waited for only at the end.
 JobResult SplitSumsWriter::PieceDone(int) {
     if (m_writeSums) {
-        m_streams.EndPiece();
+        m_pool.EndPiece();
     }
     return JOB_OK;
 }
@@ -42,16 +58,17 @@ JobResult SplitSumsWriter::Finished(const std::string& folder,
             &reason);
         return updated ? JOB_OK : Fail(failedPath, reason);
     }
-    const int whole = m_streams.EndWhole();
+    const int whole = m_pool.EndWhole();
     std::vector<std::string> digests(static_cast<std::size_t>(pieces));
     std::string fileDigest;
     for (int number = 1; number <= pieces; ++number) {
-        if (!m_streams.PieceDigest(number, &digests[static_cast<std::size_t>(number - 1)])) {
-            return Fail(folder + kSumsName, m_streams.Failure());
+        if (!m_pool.Result(m_pieceDigests, number,
+                           &digests[static_cast<std::size_t>(number - 1)])) {
+            return Fail(folder + kSumsName, m_pool.Failure());
         }
     }
-    if (!m_streams.WholeDigest(whole, &fileDigest)) {
-        return Fail(folder + kSumsName, m_streams.Failure());
+    if (!m_pool.Result(m_fileDigest, whole, &fileDigest)) {
+        return Fail(folder + kSumsName, m_pool.Failure());
     }
     std::string nameError;
     const bool updated = UpdateSumsFile(

@@ -7,7 +7,7 @@
 #include <string>
 
 #include "engine/job_observer.h"
-#include "sums/digest_streams.h"
+#include "sums/digest_pool.h"
 
 namespace sums {
 
@@ -17,8 +17,9 @@ public:
     explicit SplitSumsWriter(bool writeSums) : m_writeSums(writeSums) {}
 
     // Starts the hashing; false with the reason when it could not start.
-    bool Start(std::string* reason) { return !m_writeSums || m_streams.Start(reason); }
+    bool Start(std::string* reason);
 
+    char* ReadBuffer(std::size_t* size) override;
     void PieceBytes(const char* data, std::size_t size) override;
     bool WatchesBytes() const override { return m_writeSums; }
     JobResult PieceDone(int number) override;
@@ -33,7 +34,9 @@ private:
     JobResult Fail(const std::string& path, const std::string& reason);
 
     const bool m_writeSums;
-    DigestStreams m_streams;
+    DigestPool m_pool;
+    int m_pieceDigests = 0;  // the pool's consumers
+    int m_fileDigest = 0;
     std::string m_failedPath;
     std::string m_reason;
 };

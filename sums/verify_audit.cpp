@@ -5,13 +5,15 @@
 #include "engine/job_paths.h"
 #include "platform/file.h"
 #include "platform/system_error.h"
+#include "sums/sha256_sink.h"
 #include "sums/sums_file.h"
 
 namespace sums {
 
 namespace {
 
-constexpr std::size_t kReadSize = std::size_t{128} << 10;
+// Pieces read ahead of their verdicts, so that the pool hashes several side by side.
+constexpr std::size_t kPiecesAhead = 8;
 
 std::string WithSeparator(std::string folder) {
     AppendSeparator(&folder);
@@ -86,8 +88,10 @@ bool VerifyAudit::Run(const std::function<void(const Finding&)>& found,
         finding.line = line;
         Report(finding);
     }
-    m_buffer.reset(new char[kReadSize]);
-    if (!m_streams.Start(reason)) {
+    const auto sha256 = [] { return std::make_unique<Sha256Sink>(); };
+    m_pieceDigests = m_pool.AddConsumer(DigestPool::Span::kPiece, sha256);
+    m_fileDigest = m_pool.AddConsumer(DigestPool::Span::kWhole, sha256);
+    if (!m_pool.Start(reason)) {
         return false;
     }
     for (const ListedFile& file : m_files) {
@@ -119,43 +123,39 @@ bool VerifyAudit::Check(const ListedFile& file) {
         skip.insert(finding.piece);
     }
     auto next = absent.begin();
+    std::vector<Pending> pending;
     for (const auto& piece : file.pieces) {
         const int number = piece.first;
+        Pending entry;
         if (skip.count(number) != 0) {
-            Report(*next++);
-            whole = false;
-            continue;
-        }
-        Finding finding;
-        finding.name = PieceName(number, file.name);
-        finding.piece = number;
-        const Hashed hashed = Hash(m_folder + finding.name, &finding.reason);
-        if (hashed == Hashed::kStopped) {
-            return false;
-        }
-        ++m_checked;
-        std::string digest;
-        if (hashed == Hashed::kUnreadable) {
-            finding.kind = Finding::Kind::kUnreadable;
-        } else if (!m_streams.PieceDigest(m_streams.EndPiece(), &digest)) {
-            finding.kind = Finding::Kind::kUnreadable;
-            finding.reason = "could not be hashed: " + m_streams.Failure();
-        } else if (digest != piece.second.digest) {
-            finding.kind = Finding::Kind::kFailed;
+            entry.finding = *next++;
         } else {
-            continue;
+            entry.finding.name = PieceName(number, file.name);
+            entry.finding.piece = number;
+            const Hashed hashed = Hash(m_folder + entry.finding.name, &entry.finding.reason);
+            if (hashed == Hashed::kStopped) {
+                return false;
+            }
+            ++m_checked;
+            if (hashed == Hashed::kUnreadable) {
+                entry.finding.kind = Finding::Kind::kUnreadable;
+            } else {
+                entry.digest = m_pool.EndPiece();
+                entry.listed = piece.second.digest;
+            }
         }
-        Report(finding);
-        whole = false;
+        pending.push_back(entry);
+        whole = Settle(&pending, kPiecesAhead) && whole;
     }
-    const int ended = m_streams.EndWhole();
+    whole = Settle(&pending, 0) && whole;
+    const int ended = m_pool.EndWhole();
     std::string digest;
     if (whole && !file.digest.empty()) {
         Finding finding;
         finding.name = file.name;
-        if (!m_streams.WholeDigest(ended, &digest)) {
+        if (!m_pool.Result(m_fileDigest, ended, &digest)) {
             finding.kind = Finding::Kind::kUnreadable;
-            finding.reason = "could not be hashed: " + m_streams.Failure();
+            finding.reason = "could not be hashed: " + m_pool.Failure();
             Report(finding);
         } else if (digest != file.digest) {
             finding.kind = Finding::Kind::kFailed;
@@ -165,8 +165,31 @@ bool VerifyAudit::Check(const ListedFile& file) {
     return true;
 }
 
-// Feeds the piece's bytes to both streams. A piece that fails part way has fed some: its
-// digest is ended and dropped, and the whole's is not used.
+bool VerifyAudit::Settle(std::vector<Pending>* pending, std::size_t keep) {
+    bool good = true;
+    std::size_t settled = 0;
+    for (; pending->size() - settled > keep; ++settled) {
+        Pending& entry = (*pending)[settled];
+        if (entry.digest != 0) {
+            std::string digest;
+            if (!m_pool.Result(m_pieceDigests, entry.digest, &digest)) {
+                entry.finding.kind = Finding::Kind::kUnreadable;
+                entry.finding.reason = "could not be hashed: " + m_pool.Failure();
+            } else if (digest == entry.listed) {
+                continue;
+            } else {
+                entry.finding.kind = Finding::Kind::kFailed;
+            }
+        }
+        Report(entry.finding);
+        good = false;
+    }
+    pending->erase(pending->begin(), pending->begin() + static_cast<std::ptrdiff_t>(settled));
+    return good;
+}
+
+// Feeds the piece's bytes to the pool, read straight into its buffers. A piece that fails
+// part way has fed some: its digest is ended and dropped, and the whole's is not used.
 VerifyAudit::Hashed VerifyAudit::Hash(const std::string& path, std::string* reason) {
     platform::File file;
     if (!file.Open(path, platform::File::Access::kReadShareDenyWrite)) {
@@ -177,16 +200,19 @@ VerifyAudit::Hashed VerifyAudit::Hash(const std::string& path, std::string* reas
         if (!m_progress(m_bytes, static_cast<std::uint64_t>(m_checked))) {
             return Hashed::kStopped;
         }
-        const std::int64_t got = file.Read(m_buffer.get(), kReadSize);
+        std::size_t size = 0;
+        char* buffer = m_pool.Lend(&size);
+        const std::int64_t got = buffer != nullptr ? file.Read(buffer, size) : -1;
         if (got < 0) {
-            *reason = platform::LastSystemError();
-            m_streams.EndPiece();
+            *reason = buffer != nullptr ? platform::LastSystemError()
+                                        : "could not be hashed: " + m_pool.Failure();
+            m_pool.EndPiece();
             return Hashed::kUnreadable;
         }
         if (got == 0) {
             break;
         }
-        m_streams.Add(m_buffer.get(), static_cast<std::size_t>(got));
+        m_pool.Add(buffer, static_cast<std::size_t>(got));
         m_bytes += static_cast<std::uint64_t>(got);
     }
     // Only read: closing it loses nothing.

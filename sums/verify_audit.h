@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "sums/checksum_list.h"
-#include "sums/digest_streams.h"
+#include "sums/digest_pool.h"
 #include "sums/finding.h"
 
 namespace sums {
@@ -55,8 +55,17 @@ private:
         std::vector<Finding> early;   // wrong by the list alone: lines disagree
     };
     enum class Hashed { kRead, kUnreadable, kStopped };
+    // A finding that may wait for a piece's digest: then `digest` is the pool's number for
+    // it and `listed` what the list says.
+    struct Pending {
+        Finding finding;
+        int digest = 0;
+        std::string listed;
+    };
 
     bool Check(const ListedFile& file);
+    // Reports the pending findings in order until `keep` are left; false when one was.
+    bool Settle(std::vector<Pending>* pending, std::size_t keep);
     Hashed Hash(const std::string& path, std::string* reason);
     void Report(Finding finding);
 
@@ -67,8 +76,9 @@ private:
     std::uint64_t m_totalPieces = 0;
     std::function<void(const Finding&)> m_found;
     std::function<bool(std::uint64_t, std::uint64_t)> m_progress;
-    std::unique_ptr<char[]> m_buffer;
-    DigestStreams m_streams;
+    DigestPool m_pool;
+    int m_pieceDigests = 0;  // the pool's consumers
+    int m_fileDigest = 0;
     std::uint64_t m_bytes = 0;
     int m_checked = 0;
     int m_failures = 0;

@@ -1,15 +1,21 @@
-// SHA-256 against published digests, and the SHA256SUMS file against GNU sha256sum's format.
+// SHA-256 against published digests and the system's hash, and the SHA256SUMS file against
+// GNU sha256sum's format.
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <map>
 #include <cstdlib>
 
+#include "engine/job_controller.h"
 #include "sums/checksum_list.h"
+#include "sums/join_checker.h"
+#include "sums/sha256_blocks.h"
+#include "sums/sha256_stream.h"
 #include "sums/sums_file.h"
 #include "engine/job_paths.h"
 #include "platform/sha256.h"
 #include "platform/text_encoding.h"
+#include "tests/support/job_outcome.h"
 #include "tests/support/test_files.h"
 
 namespace {
@@ -46,6 +52,49 @@ TEST(Sha256, PublishedDigestsFromOneHasherInUnevenUpdates) {
     for (const auto& c : kCases) {
         EXPECT_EQ(Digest(hasher, c.input), c.digest) << c.input.size() << " bytes";
     }
+}
+
+// Streams on the processor's SHA instructions, alone and two fed the same bytes in one pass
+// after different beginnings that leave them at the same place in a block, against the
+// system's hash.
+TEST(Sha256, StreamsOnTheProcessorsInstructionsAgreeWithTheSystemsHash) {
+    if (!sums::Sha256BlocksAvailable()) {
+        GTEST_SKIP() << "no SHA instructions on this processor";
+    }
+    const struct {
+        std::size_t first;   // bytes the first stream has alone
+        std::size_t second;  // and the second, as long modulo 64
+        std::size_t shared;  // then both take these
+    } kCases[] = {
+        {0, 0, 0},   {0, 0, 1000003}, {3, 67, 200},   {63, 127, 64},  {64, 0, 0},   {100, 36, 5000},
+        {55, 55, 1}, {56, 120, 8},    {119, 55, 130}, {0, 64, 65536}, {50, 114, 5},
+    };
+    sums::Sha256Stream first;
+    sums::Sha256Stream second;
+    unsigned salt = 0;
+    for (const auto& c : kCases) {
+        SCOPED_TRACE(std::to_string(c.first) + "+" + std::to_string(c.second) + " then " +
+                     std::to_string(c.shared));
+        const std::string a = Pattern(c.first, ++salt);
+        const std::string b = Pattern(c.second, ++salt);
+        const std::string both = Pattern(c.shared, ++salt);
+        // Uneven updates, so that blocks break everywhere.
+        for (std::size_t at = 0, step = 1; at < a.size(); at += step, step = step * 3 % 97) {
+            first.Update(a.data() + at, std::min(step, a.size() - at));
+        }
+        second.Update(b.data(), b.size());
+        ASSERT_EQ(first.Offset(), second.Offset());
+        sums::Sha256Stream::UpdateBoth(first, second, both.data(), both.size() / 2);
+        sums::Sha256Stream::UpdateBoth(first, second, both.data() + both.size() / 2,
+                                       both.size() - both.size() / 2);
+        platform::Sha256 system;
+        EXPECT_EQ(first.Finish(), Digest(system, a + both));
+        EXPECT_EQ(second.Finish(), Digest(system, b + both));
+    }
+    sums::Sha256Stream stream;
+    const std::string million(1000000, 'a');
+    stream.Update(million.data(), million.size());
+    EXPECT_EQ(stream.Finish(), "cdc76e5c9914fb9281a1c7e284d73e67f1809a48a497200e046d39ccc7112cd0");
 }
 
 TEST(Md5, PublishedDigestsFromOneHasher) {
@@ -240,6 +289,67 @@ TEST(ChecksumList, FailuresToReadOrWriteAreToldApart) {
         dir / "none", [](ChecksumList*) { return true; }, &failed, &reason));
     EXPECT_EQ(failed, dir / "none/.SHA256SUMS.lock");
     EXPECT_NE(reason, "");
+}
+
+// A join checked against its list: each piece, and the file's own line only when the list
+// has no lines for the pieces; with them, the file is the pieces checked in order and is not
+// hashed again.
+TEST(JoinChecker, TheFilesLineIsHashedOnlyWhereThePiecesHaveNoLines) {
+    const std::string pieces[] = {Pattern(5000, 1), Pattern(5000, 2), Pattern(123, 3)};
+    const std::string whole = pieces[0] + pieces[1] + pieces[2];
+    platform::Sha256 sha;
+    const struct {
+        const char* name;
+        bool pieceLines;
+        bool fileLineRight;
+        int damaged;  // a piece whose byte is changed after the list was made
+        unsigned result;
+        const char* failed;  // the name the finding gives
+    } kCases[] = {
+        {"every piece listed, the file's line wrong", true, false, 0, JOB_OK, ""},
+        {"every piece listed, piece 2 damaged", true, true, 2, JOB_SOURCE_ERROR, "2__f.bin"},
+        {"only the file's line", false, true, 0, JOB_OK, ""},
+        {"only the file's line, piece 2 damaged", false, true, 2, JOB_SOURCE_ERROR, "f.bin"},
+    };
+    for (const auto& c : kCases) {
+        SCOPED_TRACE(c.name);
+        TempFolder dir;
+        MakeFolder(dir / "in");
+        std::vector<std::string> digests;
+        for (int k = 1; k <= 3; ++k) {
+            std::string bytes = pieces[k - 1];
+            if (c.pieceLines) {
+                digests.push_back(Digest(sha, bytes));
+            }
+            if (k == c.damaged) {
+                bytes[100] ^= 1;
+            }
+            WriteWholeFile(dir / ("in/" + std::to_string(k) + "__f.bin"), bytes);
+        }
+        ChecksumList list;
+        ASSERT_TRUE(list.ReplaceSplit("f.bin", digests,
+                                      c.fileLineRight ? Digest(sha, whole) : std::string(64, '0')));
+        WriteWholeFile(dir / "in/SHA256SUMS", list.Text());
+
+        sums::JoinChecker checker;
+        checker.ReadList(dir / "in");
+        std::string reason;
+        ASSERT_TRUE(checker.Start(&reason)) << reason;
+        JobReceiver receiver;
+        CJobController controller(receiver.Target());
+        controller.SetObserver(&checker);
+        JoinOptions staged;
+        staged.staged = true;
+        ASSERT_TRUE(controller.StartJoin((dir / "out").c_str(), (dir / "in").c_str(), staged));
+        const JobOutcome job = CollectJob(receiver);
+        EXPECT_EQ(job.result, c.result);
+        EXPECT_TRUE(checker.Verifying());
+        EXPECT_EQ(checker.Failed() ? checker.Failure().name : "", c.failed);
+        EXPECT_EQ(Exists(dir / "out/f.bin"), c.result == JOB_OK);
+        if (c.result == JOB_OK) {
+            EXPECT_EQ(ReadWholeFile(dir / "out/f.bin"), whole);
+        }
+    }
 }
 
 }  // namespace
