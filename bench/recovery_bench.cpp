@@ -56,9 +56,9 @@ void KernelThroughput() {
     std::printf("kernel in use: %s\n", recovery::RegionKernelName());
 }
 
-bool WritePiece(const std::string& path, std::size_t size, std::uint64_t seed) {
+bool WritePiece(const std::string& path, std::size_t size, std::uint64_t salt) {
     std::vector<std::uint64_t> data(size / 8 + 1);
-    std::uint64_t x = seed * 0x9E3779B97F4A7C15ull + 1;
+    std::uint64_t x = salt * 0x9E3779B97F4A7C15ull + 1;
     for (auto& word : data) {
         x ^= x << 13, x ^= x >> 7, x ^= x << 17;
         word = x;

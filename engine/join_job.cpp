@@ -1,6 +1,7 @@
 // The join job: the numbered pieces in a folder appended, in number order, to one file; or,
 // after a join with delete-after-use stopped, the pieces left appended to what it made.
 #include <algorithm>
+#include <atomic>
 #include <cstdint>
 #include <cstring>
 #include <vector>
@@ -247,10 +248,16 @@ void CJobController::RunJoin() {
     Post(WM_JOB_RANGE, static_cast<std::uintptr_t>(goOn ? highest : listing.matches), 0);
 
     char block[kBlockSize];
-    int lastFinished = kept;
+    // Reported from this thread and from the batch's deleting one, in number order.
+    std::atomic<int> lastFinished{kept};
+    const auto report = [this, &lastFinished](int number) {
+        lastFinished = number;
+        Post(WM_JOB_PROGRESS, 0, number);
+    };
     std::uint64_t written = keptBytes;  // bytes of the pieces joined
     bool foldersFlushed = false;
-    DeletionBatch batch(m_clock);
+    DeletionBatch batch(
+        m_clock, [this] { return KeepGoing(); }, report);
     if (kept > 0) {
         batch.HoldsDeleted(keptBytes);
     }
@@ -262,9 +269,13 @@ void CJobController::RunJoin() {
         bool deleting;  // the option was on when it was joined
     };
     std::vector<LastPiece> lastPieces;
-    const auto report = [&](int number) {
-        lastFinished = number;
-        Post(WM_JOB_PROGRESS, 0, number);
+    // What the batch's deleting thread met, once it has done its work.
+    const auto noteNotDeleted = [&] {
+        batch.Drain();
+        if (m_report.notDeleted.empty() && !batch.FailedPath().empty()) {
+            m_report.notDeleted = batch.FailedPath();
+            m_report.notDeletedReason = batch.FailureReason();
+        }
     };
     // Every early end closes the output. Once pieces have been queued for deletion it is
     // cut back to the end of the last piece deleted (DeletionBatch), so that it keeps every
@@ -274,6 +285,7 @@ void CJobController::RunJoin() {
     const auto end = [&](bool stopped, JobResult result, Problem problem, const std::string& path,
                          const std::string& reason) {
         piece.Close();
+        noteNotDeleted();
         const bool cut = !batch.Engaged() || !output.IsOpen() || output.Truncate(batch.KeepEnd());
         const std::string cutReason = cut ? std::string() : platform::LastSystemError();
         output.Close();
@@ -300,7 +312,7 @@ void CJobController::RunJoin() {
             return true;
         }
         if (!m_bDeleteSource) {
-            batch.Keep(report);
+            batch.Keep();
             return true;
         }
         if (!KeepGoing()) {
@@ -318,11 +330,8 @@ void CJobController::RunJoin() {
                 platform::LastSystemError());
             return false;
         }
-        batch.Delete(report);
-        if (batch.Stopped() && m_report.notDeleted.empty()) {
-            m_report.notDeleted = batch.FailedPath();
-            m_report.notDeletedReason = batch.FailureReason();
-        }
+        // Deleted beside the copy of the next pieces.
+        batch.Hand();
         return true;
     };
 
@@ -384,11 +393,13 @@ void CJobController::RunJoin() {
         if (!settle()) {
             return;
         }
+        batch.Drain();
         report(number);
     }
     if (!settle()) {
         return;
     }
+    noteNotDeleted();
 
     // A staged output takes the output's name only once its bytes are durable and accepted,
     // so that the name never holds a file that is not whole; so must one whose last pieces
@@ -424,7 +435,7 @@ void CJobController::RunJoin() {
     // The last pieces, held back until now, go if the option still says so.
     const bool stillDeleting = m_bDeleteSource;
     for (const LastPiece& last : lastPieces) {
-        if (last.deleting && stillDeleting && m_report.notDeleted.empty() &&
+        if (last.deleting && stillDeleting && m_report.notDeleted.empty() && !batch.Stopped() &&
             !platform::RemoveFile(last.path)) {
             m_report.notDeleted = last.path;
             m_report.notDeletedReason = platform::LastSystemError();

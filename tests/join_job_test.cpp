@@ -380,6 +380,10 @@ TEST_F(JoinJob, StopLeavesTheJoinedFileAndThePiecesLeftExactlyTheOriginal) {
             std::this_thread::sleep_for(std::chrono::milliseconds(10));
         }
         ASSERT_TRUE(caught);
+        // The batch handed over is deleted beside the copy; its deletion comes first here.
+        for (int i = 0; i < 500 && batchAged && Exists(dir / "in/2__a.bin"); ++i) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
         EXPECT_TRUE(controller.Abort());
         gate.Release();
         const JobOutcome job = CollectJob(receiver);
@@ -663,6 +667,11 @@ TEST_F(JoinJob, AJoinThatStoppedGoesOnFromWhatItMade) {
                     watcher.onPieceDone = [&](int number) {
                         LetBatchAge();
                         if (abort && number == stop) {
+                            // The pieces handed over go before the abort, which would
+                            // otherwise keep them.
+                            for (int i = 0; i < 500 && Exists(dir / "in/1__a.bin"); ++i) {
+                                std::this_thread::sleep_for(std::chrono::milliseconds(10));
+                            }
                             controller.Abort();
                         }
                     };

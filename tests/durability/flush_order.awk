@@ -1,17 +1,21 @@
-# Checks a system-call trace (strace -f -y) for the order of durability: when a file under
-# ROOT is deleted, every file under ROOT that was emptied or written before must have been
-# flushed since, with success; with FOLDERS=1, so must every folder under ROOT that gained
-# or lost an entry (a created file or folder, a rename). A file renamed must have been
-# flushed before, so that its new name never stands for bytes not on the disk. Prints one
-# line per breach and the summary lines "deletions N" and "renames N"; exits 1 on any
-# breach.
+# Checks a system-call trace (strace -f -y) for the order of durability. With PIECE (the
+# pieces' length) and TOTAL (their bytes together), when piece N (a file named N__NAME)
+# under ROOT is deleted, the file the job writes must have been flushed, with success, at
+# least as far as the end of piece N's bytes, min(N × PIECE, TOTAL): it may hold later bytes
+# not yet flushed. When any other file under ROOT is deleted, or without PIECE, every file
+# under ROOT that was emptied or written before must have been flushed since. With FOLDERS=1, so
+# must every folder under ROOT that gained or lost an entry (a created file or folder, a
+# rename). A file renamed must have been flushed before, so that its new name never stands
+# for bytes not on the disk. Prints one line per breach and the summary lines "deletions N"
+# and "renames N"; exits 1 on any breach.
 #
 # With REPORT, the file the program writes its result to once the job has ended, every
 # deletion must also come before that write: a delete that the system accepted but carried
 # out only when the program exited would not count.
 #
 # Variables: ROOT (real path of the test folder), FOLDERS (1 natively, 0 under Wine),
-# ALIAS (a prefix such as WINEPREFIX/dosdevices/z: that stands for "/", or empty), REPORT.
+# ALIAS (a prefix such as WINEPREFIX/dosdevices/z: that stands for "/", or empty), REPORT,
+# PIECE and TOTAL.
 
 function parent(path,    at) {
     at = match(path, /\/[^\/]*$/)
@@ -55,6 +59,16 @@ function quoted2(text) {
         return ""
     }
     return quoted(substr(text, RSTART + RLENGTH))
+}
+
+# The number of the piece `path` names, or 0.
+function piece(path,    name) {
+    if (!match(path, /\/[0-9]+__[^\/]*$/)) {
+        return 0
+    }
+    name = substr(path, RSTART + 1)
+    sub(/__.*/, "", name)
+    return name + 0
 }
 
 function breach(what) {
@@ -104,6 +118,7 @@ BEGIN {
                 # name is the folder's to flush.
                 if (call == "creat" || args ~ /O_TRUNC/) {
                     dirty[path] = 1
+                    size[path] = 0
                 }
                 if (args ~ /O_CREAT/ || call == "creat") {
                     entries[parent(path)] = 1
@@ -122,6 +137,15 @@ BEGIN {
         path = fdpath(args)
         if (mine(path)) {
             dirty[path] = 1
+            if (call == "ftruncate") {
+                cut = args
+                sub(/^[^,]*, */, "", cut)
+                sub(/\).*/, "", cut)
+                size[path] = cut + 0
+            } else if (call != "fallocate") {
+                size[path] += result + 0
+                written = path
+            }
         }
         if (REPORT != "" && path == REPORT) {
             reported = 1
@@ -134,9 +158,12 @@ BEGIN {
         path = fdpath(args)
         if (mine(path)) {
             dirty[path] = 1
+            size[path] += result + 0
+            written = path
         }
     } else if (call == "fsync" || call == "fdatasync") {
         path = fdpath(args)
+        durable[path] = size[path]
         delete dirty[path]
         delete entries[path]
     } else if (call == "rename" || call == "renameat" || call == "renameat2") {
@@ -150,6 +177,11 @@ BEGIN {
             breach("renamed " from " before it was flushed")
         }
         delete dirty[from]
+        size[to] = size[from]
+        durable[to] = durable[from]
+        if (written == from) {
+            written = to
+        }
         entries[parent(to)] = 1
         entries[parent(from)] = 1
     } else if (call == "unlink" || call == "unlinkat") {
@@ -164,8 +196,16 @@ BEGIN {
         if (reported) {
             breach("deleted " path " only after the job had reported its result")
         }
-        for (p in dirty) {
-            breach("deleted " path " before " p " was flushed")
+        number = piece(path)
+        if (PIECE > 0 && number > 0) {
+            end = number * PIECE < TOTAL ? number * PIECE : TOTAL
+            if (durable[written] < end) {
+                breach("deleted " path " before " written " was flushed past its bytes")
+            }
+        } else {
+            for (p in dirty) {
+                breach("deleted " path " before " p " was flushed")
+            }
         }
         if (FOLDERS) {
             for (p in entries) {

@@ -2,12 +2,15 @@
 // real job from outside (system-call traces, injected faults, a killed process).
 //
 //   secanto_job split TARGET SOURCE SIZE [--delete] [--time]
-//   secanto_job join TARGET SOURCE [--delete] [--continue] [--time]
+//   secanto_job join TARGET SOURCE [--delete] [--continue] [--quick-batches] [--time]
 //
+// --quick-batches runs the job's clock a second on at every look, so that with --delete
+// every piece is a batch of its own, deleted while the next ones are joined.
 // Prints "result R pieces K" from WM_JOB_DONE and exits with R (0 to 3); 64 for a wrong
 // command line, 65 when no result came, 66 when the notifications broke their guarantees.
 // With --time it adds " seconds S", from the start command to WM_JOB_DONE taken, so that a
 // benchmark can leave the process's start-up out.
+#include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -23,7 +26,8 @@ namespace {
 int Usage() {
     std::fprintf(stderr,
                  "usage: secanto_job split TARGET SOURCE SIZE [--delete] [--time]\n"
-                 "       secanto_job join TARGET SOURCE [--delete] [--continue] [--time]\n");
+                 "       secanto_job join TARGET SOURCE [--delete] [--continue] [--quick-batches] "
+                 "[--time]\n");
     return 64;
 }
 
@@ -52,12 +56,15 @@ int main(int argc, char** argv) {
     }
     bool deleteAfterUse = false;
     bool timed = false;
+    bool quickBatches = false;
     JoinOptions options;
     for (; next < argc; ++next) {
         if (std::strcmp(argv[next], "--delete") == 0) {
             deleteAfterUse = true;
         } else if (!split && std::strcmp(argv[next], "--continue") == 0) {
             options.continueOutput = true;
+        } else if (!split && std::strcmp(argv[next], "--quick-batches") == 0) {
+            quickBatches = true;
         } else if (std::strcmp(argv[next], "--time") == 0) {
             timed = true;
         } else {
@@ -68,6 +75,12 @@ int main(int argc, char** argv) {
     JobReceiver receiver;
     CJobController controller(receiver.Target());
     controller.m_bDeleteSource = deleteAfterUse;
+    if (quickBatches) {
+        controller.SetClock([] {
+            static std::atomic<int> seconds{0};
+            return std::chrono::steady_clock::time_point(std::chrono::seconds(++seconds));
+        });
+    }
     const auto start = std::chrono::steady_clock::now();
     const bool started =
         split ? controller.StartSplit(argv[2], argv[3], static_cast<std::uint32_t>(size))
