@@ -115,10 +115,8 @@ void DeletionBatch::Delete() {
                 m_deletedAny = true;
                 m_keepEnd = piece.end;
                 guard.unlock();
-            } else if (m_refused) {
-                // Stopped: the pieces stay and are not reported as finished.
-                continue;
             }
+            // Joined whole either way: a piece not deleted is finished all the same.
             m_left(piece.number);
         }
         guard.lock();

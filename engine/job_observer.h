@@ -49,6 +49,15 @@ public:
     // before the piece is reported.
     virtual JobResult PieceDone(int number) = 0;
 
+    // The join's verdict on piece `number`, asked after PieceDone, once the next piece is
+    // copied too (or there is none), and before the piece is reported or deleted or the
+    // output named: an observer that takes time to judge lets the job copy meanwhile.
+    // JOB_OK lets the job go on; another result ends the job with that result.
+    virtual JobResult PieceVerdict(int number) {
+        (void)number;
+        return JOB_OK;
+    }
+
     // Every piece has been copied into `folder` (split: the pieces, closed, and flushed when
     // the source is to be deleted; join: the output, flushed when staged, and closed).
     // `fileName` is the source's name (split) or the output's name (join). Called before

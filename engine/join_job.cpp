@@ -4,6 +4,7 @@
 #include <atomic>
 #include <cstdint>
 #include <cstring>
+#include <deque>
 #include <vector>
 
 #include "engine/block_copy.h"
@@ -224,7 +225,8 @@ void CJobController::RunJoin() {
                 at = start + done;
             }
             piece.Close();
-            if (observer != nullptr && observer->PieceDone(number) != JOB_OK) {
+            if (observer != nullptr && (observer->PieceDone(number) != JOB_OK ||
+                                        observer->PieceVerdict(number) != JOB_OK)) {
                 return Fail(JOB_SOURCE_ERROR, 0, Problem::kVetoed, piecePath(number));
             }
         }
@@ -335,12 +337,88 @@ void CJobController::RunJoin() {
         return true;
     };
 
+    // What happens to a piece once the observer has judged it: a batch for deletion, the
+    // last two held back, or a report. False after it ended the job.
+    const auto place = [&](int number, const std::string& path, std::uint64_t length,
+                           std::uint64_t pieceEnd) {
+        if (observer != nullptr) {
+            const JobResult verdict = observer->PieceVerdict(number);
+            if (verdict != JOB_OK) {
+                end(false, verdict, Problem::kVetoed, path, std::string());
+                return false;
+            }
+        }
+        const bool deleting = m_bDeleteSource && !batch.Stopped();
+        if (number >= highest - 1) {
+            lastPieces.push_back({number, path, deleting});
+            return true;
+        }
+        if (deleting) {
+            batch.Add(number, path, length, pieceEnd);
+            return !batch.Due() || settle();
+        }
+        // Pieces still waiting for deletion are reported first, in number order.
+        if (!settle()) {
+            return false;
+        }
+        batch.Drain();
+        report(number);
+        return true;
+    };
+    // The verdict on a piece is asked only once a few more are copied, so that the observer
+    // judges pieces while the job copies the next ones.
+    struct Judged {
+        int number;
+        std::string path;
+        std::uint64_t length;
+        std::uint64_t end;
+    };
+    constexpr std::size_t kJudgedLater = 4;
+    std::deque<Judged> waiting;
+    // Places the pieces waiting for their verdict, all of them or all but the last few.
+    const auto placeWaiting = [&](std::size_t keep) {
+        while (waiting.size() > keep) {
+            const Judged next = waiting.front();
+            waiting.pop_front();
+            if (!place(next.number, next.path, next.length, next.end)) {
+                return false;
+            }
+        }
+        return true;
+    };
+    // An early end that comes while pieces copied whole wait for their verdict: those that
+    // would simply have been reported are judged and reported first. One that would have
+    // waited for deletion stays, with every one after it: nothing more is deleted now.
+    const auto endAfterWaiting = [&](bool stopped, JobResult result, Problem problem,
+                                     const std::string& path, const std::string& reason) {
+        for (const Judged& next : waiting) {
+            if (m_bDeleteSource && !batch.Stopped()) {
+                // Joined and waiting like the pieces of a batch, which an early end cuts
+                // the output back past.
+                batch.Add(next.number, next.path, next.length, next.end);
+                continue;
+            }
+            if (!batch.Empty() || next.number >= highest - 1) {
+                break;
+            }
+            if (observer != nullptr) {
+                const JobResult verdict = observer->PieceVerdict(next.number);
+                if (verdict != JOB_OK) {
+                    return end(false, verdict, Problem::kVetoed, next.path, std::string());
+                }
+            }
+            batch.Drain();
+            report(next.number);
+        }
+        waiting.clear();
+        end(stopped, result, problem, path, reason);
+    };
     for (int number = kept + 1; number <= highest; ++number) {
         const std::string path = piecePath(number);
         if (!piece.Open(path)) {
             // A piece checked above has gone missing since.
-            return end(false, JOB_SOURCE_ERROR, Problem::kUnreadable, path,
-                       platform::LastSystemError());
+            return endAfterWaiting(false, JOB_SOURCE_ERROR, Problem::kUnreadable, path,
+                                   platform::LastSystemError());
         }
         const std::uint64_t length = lengths[static_cast<std::size_t>(number - 1)];
         const PieceCopy copy = CopyPiece(piece, output, length, block, Hooks());
@@ -348,53 +426,40 @@ void CJobController::RunJoin() {
             case PieceCopy::kCopied:
                 break;
             case PieceCopy::kStopped:
-                return end(true, JOB_ABORTED, Problem::kNone, std::string(), std::string());
+                return endAfterWaiting(true, JOB_ABORTED, Problem::kNone, std::string(),
+                                       std::string());
             case PieceCopy::kReadFailed:
-                return end(false, JOB_SOURCE_ERROR, Problem::kUnreadable, path,
-                           platform::LastSystemError());
+                return endAfterWaiting(false, JOB_SOURCE_ERROR, Problem::kUnreadable, path,
+                                       platform::LastSystemError());
             case PieceCopy::kChanged:
-                return end(false, JOB_SOURCE_ERROR, Problem::kChanged, path, std::string());
+                return endAfterWaiting(false, JOB_SOURCE_ERROR, Problem::kChanged, path,
+                                       std::string());
             case PieceCopy::kWriteFailed:
-                return end(false, JOB_TARGET_ERROR, Problem::kUnwritable, writtenPath,
-                           platform::LastSystemError());
+                return endAfterWaiting(false, JOB_TARGET_ERROR, Problem::kUnwritable, writtenPath,
+                                       platform::LastSystemError());
         }
         piece.Close();
         written += length;
         if (observer != nullptr) {
             const JobResult verdict = observer->PieceDone(number);
             if (verdict != JOB_OK) {
-                return end(false, verdict, Problem::kVetoed, path, std::string());
+                return endAfterWaiting(false, verdict, Problem::kVetoed, path, std::string());
             }
         }
-        const bool deleting = m_bDeleteSource && !batch.Stopped();
-        if (number >= highest - 1) {
-            lastPieces.push_back({number, path, deleting});
-            continue;
+        // A piece is data until its bytes are safely in the output; a staged output is
+        // flushed before it is named. Its bytes start on their way now, so that the flush
+        // finds most of them written already.
+        if ((m_bDeleteSource || options.staged) && !output.StartFlush()) {
+            return endAfterWaiting(false, JOB_TARGET_ERROR, Problem::kUnwritable, writtenPath,
+                                   platform::LastSystemError());
         }
-        if (deleting) {
-            // A piece is data until its bytes are safely in the output. They start on their
-            // way now, so that the batch's flush finds most of them written already.
-            if (!output.StartFlush()) {
-                return end(false, JOB_TARGET_ERROR, Problem::kUnwritable, writtenPath,
-                           platform::LastSystemError());
-            }
-            batch.Add(number, path, length, written);
-            if (batch.Due() && !settle()) {
-                return;
-            }
-            continue;
-        }
-        // A staged output is flushed before it is named: its bytes start on their way now.
-        if (options.staged && !output.StartFlush()) {
-            return end(false, JOB_TARGET_ERROR, Problem::kUnwritable, writtenPath,
-                       platform::LastSystemError());
-        }
-        // Pieces still waiting for deletion are reported first, in number order.
-        if (!settle()) {
+        waiting.push_back({number, path, length, written});
+        if (!placeWaiting(kJudgedLater)) {
             return;
         }
-        batch.Drain();
-        report(number);
+    }
+    if (!placeWaiting(0)) {
+        return;
     }
     if (!settle()) {
         return;

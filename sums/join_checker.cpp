@@ -102,19 +102,28 @@ void JoinChecker::PieceBytes(const char* data, std::size_t size) {
     }
 }
 
-// The engine reads the next piece only once this piece's verdict is given, so each piece's
-// digest is waited for here, with the reader's thread working on it too.
+// The piece's digest is only ended here: the engine asks for the verdict a few pieces later,
+// and the pool's threads hash this piece meanwhile.
 JobResult JoinChecker::PieceDone(int number) {
-    if (!m_verifying) {
+    if (m_verifying) {
+        m_ended[number] = m_pool.EndPiece();
+    }
+    return JOB_OK;
+}
+
+JobResult JoinChecker::PieceVerdict(int number) {
+    const auto ended = m_ended.find(number);
+    if (ended == m_ended.end()) {
         return JOB_OK;
     }
-    const int ended = m_pool.EndPiece();
+    const int digestNumber = ended->second;
+    m_ended.erase(ended);
     const auto listed = m_listed.pieces.find(number);
     if (m_pieceDigests < 0 || listed == m_listed.pieces.end()) {
         return JOB_OK;
     }
     std::string digest;
-    if (!m_pool.Result(m_pieceDigests, ended, &digest)) {
+    if (!m_pool.Result(m_pieceDigests, digestNumber, &digest)) {
         Finding finding;
         finding.kind = Finding::Kind::kUnreadable;
         finding.name = PieceName(number, m_outputName);

@@ -9,6 +9,7 @@
 #pragma once
 
 #include <cstdint>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -34,7 +35,10 @@ public:
     void PieceBytes(const char* data, std::size_t size) override;
     // Without checksums to check the bytes are not needed, and the system may copy them.
     bool WatchesBytes() const override { return m_verifying; }
+    // Ends the piece's digest, which is judged in PieceVerdict: the job copies the next piece
+    // while this one is hashed.
     JobResult PieceDone(int number) override;
+    JobResult PieceVerdict(int number) override;
     JobResult Finished(const std::string& folder, const std::string& fileName, int pieces) override;
 
     // The folder has a list (read or not).
@@ -68,6 +72,7 @@ private:
     int m_pieceDigests = -1;
     int m_fileDigest = -1;
     std::uint64_t m_checked = 0;  // pieces found as listed
+    std::map<int, int> m_ended;   // the pool's digest number of each piece ended, by piece
     std::string m_outputName;
     std::uint64_t m_totalBytes = 0;
     std::uint64_t m_pieceCount = 0;

@@ -1,6 +1,7 @@
 // The join job: which pieces it takes, what it refuses, and when pieces may go.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <functional>
 #include <memory>
@@ -346,11 +347,13 @@ TEST_F(JoinJob, DeleteAfterUseRemovesEachPieceBeforeItsProgress) {
 }
 
 TEST_F(JoinJob, StopLeavesTheJoinedFileAndThePiecesLeftExactlyTheOriginal) {
-    // The job is held after piece 3 and aborted there; pieces 1 and 2 were flushed and
-    // deleted as one batch first when their batch was old enough by then.
+    // The job is held after piece 9 of 12 and aborted there. With batches due at every
+    // piece, the first pieces were flushed and deleted by then; without, none was.
     std::vector<std::string> pieces;
-    for (int k = 1; k <= 4; ++k) {
+    std::string whole;
+    for (int k = 1; k <= 12; ++k) {
         pieces.push_back(Pattern(5000, k));
+        whole += pieces.back();
     }
     for (bool batchAged : {false, true}) {
         SCOPED_TRACE(batchAged);
@@ -364,10 +367,10 @@ TEST_F(JoinJob, StopLeavesTheJoinedFileAndThePiecesLeftExactlyTheOriginal) {
         std::atomic<bool> caught{false};
         Watcher watcher;
         watcher.onPieceDone = [&](int number) {
-            if (number == 2 && batchAged) {
+            if (batchAged) {
                 LetBatchAge();
             }
-            if (number == 3) {
+            if (number == 9) {
                 caught = true;
                 gate.Pass();
             }
@@ -380,8 +383,8 @@ TEST_F(JoinJob, StopLeavesTheJoinedFileAndThePiecesLeftExactlyTheOriginal) {
             std::this_thread::sleep_for(std::chrono::milliseconds(10));
         }
         ASSERT_TRUE(caught);
-        // The batch handed over is deleted beside the copy; its deletion comes first here.
-        for (int i = 0; i < 500 && batchAged && Exists(dir / "in/2__a.bin"); ++i) {
+        // The batches handed over are deleted beside the copy; a deletion comes first here.
+        for (int i = 0; i < 500 && batchAged && Exists(dir / "in/1__a.bin"); ++i) {
             std::this_thread::sleep_for(std::chrono::milliseconds(10));
         }
         EXPECT_TRUE(controller.Abort());
@@ -389,22 +392,32 @@ TEST_F(JoinJob, StopLeavesTheJoinedFileAndThePiecesLeftExactlyTheOriginal) {
         const JobOutcome job = CollectJob(receiver);
         EXPECT_EQ(job.broken, "");
         EXPECT_EQ(job.result, JOB_ABORTED);
+        int gone = 0;
+        while (gone < 12 && !Exists(dir / ("in/" + std::to_string(gone + 1) + "__a.bin"))) {
+            ++gone;
+        }
         std::vector<std::string> left;
         std::string rest;
-        for (std::size_t k = static_cast<std::size_t>(job.done); k < pieces.size(); ++k) {
+        for (std::size_t k = static_cast<std::size_t>(gone); k < pieces.size(); ++k) {
             left.push_back(std::to_string(k + 1) + "__a.bin");
             rest += pieces[k];
         }
+        std::sort(left.begin(), left.end());
         EXPECT_EQ(ListNames(dir / "in"), left);
-        EXPECT_EQ(ReadWholeFile(dir / "out/a.bin") + rest,
-                  pieces[0] + pieces[1] + pieces[2] + pieces[3]);
-        EXPECT_EQ(job.done, batchAged ? 2 : 0);
+        EXPECT_EQ(ReadWholeFile(dir / "out/a.bin") + rest, whole);
+        if (batchAged) {
+            EXPECT_GT(gone, 0);
+        } else {
+            EXPECT_EQ(gone, 0);
+        }
         controller.SetObserver(nullptr);
     }
 }
 
 TEST_F(JoinJob, StopDuringShutdownPostsNothing) {
-    for (int k = 1; k <= 3; ++k) {
+    // Pieces are reported some way behind their copy: enough are left to copy once piece 1
+    // is reported.
+    for (int k = 1; k <= 12; ++k) {
         Piece(std::to_string(k) + "__a.bin", Pattern(5000, k));
     }
     JobReceiver quiet;
@@ -423,7 +436,7 @@ TEST_F(JoinJob, StopDuringShutdownPostsNothing) {
     for (const JobMessage& m : Drain(quiet)) {
         EXPECT_NE(m.message, WM_JOB_DONE);
     }
-    EXPECT_EQ(ListNames(dir / "in").size(), 3u);
+    EXPECT_EQ(ListNames(dir / "in").size(), 12u);
 }
 
 TEST_F(JoinJob, ObserverSeesEveryPieceBeforeTheSourceGoes) {
@@ -449,25 +462,28 @@ TEST_F(JoinJob, ObserverSeesEveryPieceBeforeTheSourceGoes) {
 }
 
 TEST_F(JoinJob, StagedOutputTakesItsNameOnlyOnceAccepted) {
-    const std::vector<std::string> pieces = {Pattern(5000, 1), Pattern(5000, 2), Pattern(5000, 3),
-                                             "end"};
+    std::vector<std::string> pieces;
+    std::vector<std::string> all;
+    for (int k = 1; k <= 10; ++k) {
+        pieces.push_back(k < 10 ? Pattern(5000, static_cast<unsigned>(k)) : "end");
+        all.push_back(std::to_string(k) + "__a.bin");
+    }
+    std::sort(all.begin(), all.end());
     const std::string staged = StagingName("a.bin");
     Watcher watcher;
     controller.SetObserver(&watcher);
     struct Case {
         int vetoPiece;
         bool deleteAfterUse;
-        bool batchAged;  // at piece 2: pieces 1 and 2 are flushed and deleted as one batch
+        bool batchAged;  // every batch is due at once: the first pieces go before the veto
         JobResult result;
-        std::vector<std::string> piecesLeft;
-        std::vector<std::string> outputs;  // in the target folder afterwards
+        bool staysStaged;  // the staged file holds the only copy of the pieces gone
     };
     const Case cases[] = {
-        {0, true, false, JOB_OK, {}, {"a.bin"}},
-        {2, false, false, JOB_SOURCE_ERROR, {"1__a.bin", "2__a.bin", "3__a.bin", "4__a.bin"}, {}},
-        {2, true, false, JOB_SOURCE_ERROR, {"1__a.bin", "2__a.bin", "3__a.bin", "4__a.bin"}, {}},
-        // The staged file holds the only copy of pieces 1 and 2 now, so it stays.
-        {3, true, true, JOB_SOURCE_ERROR, {"3__a.bin", "4__a.bin"}, {staged}},
+        {0, true, false, JOB_OK, false},
+        {2, false, false, JOB_SOURCE_ERROR, false},
+        {2, true, false, JOB_SOURCE_ERROR, false},
+        {9, true, true, JOB_SOURCE_ERROR, true},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(std::to_string(c.vetoPiece) + (c.deleteAfterUse ? " deleting" : ""));
@@ -478,8 +494,8 @@ TEST_F(JoinJob, StagedOutputTakesItsNameOnlyOnceAccepted) {
         }
         watcher = Watcher();
         watcher.vetoPiece = c.vetoPiece;
-        watcher.onPieceDone = [&](int number) {
-            if (number == 2 && c.batchAged) {
+        watcher.onPieceDone = [&](int) {
+            if (c.batchAged) {
                 LetBatchAge();
             }
         };
@@ -489,17 +505,31 @@ TEST_F(JoinJob, StagedOutputTakesItsNameOnlyOnceAccepted) {
         const JobOutcome job = Join(dir / "in", dir / "out", staging);
         EXPECT_EQ(job.broken, "");
         EXPECT_EQ(job.result, c.result);
-        EXPECT_EQ(ListNames(dir / "in"), c.piecesLeft);
-        EXPECT_EQ(ListNames(dir / "out"), c.outputs);
         if (c.result == JOB_OK) {
+            EXPECT_EQ(ListNames(dir / "in"), std::vector<std::string>{});
+            EXPECT_EQ(ListNames(dir / "out"), std::vector<std::string>{"a.bin"});
             EXPECT_EQ(watcher.namesAtFinish, std::vector<std::string>{staged});
-            EXPECT_EQ(watcher.finished, "a.bin 4");
-            EXPECT_EQ(watcher.lengths, (std::vector<std::uint64_t>{5000, 5000, 5000, 3}));
-            EXPECT_EQ(ReadWholeFile(dir / "out/a.bin"),
-                      pieces[0] + pieces[1] + pieces[2] + pieces[3]);
-        }
-        if (c.outputs == std::vector<std::string>{staged}) {
-            EXPECT_EQ(ReadWholeFile(dir / ("out/" + staged)), pieces[0] + pieces[1]);
+            EXPECT_EQ(watcher.finished, "a.bin 10");
+            EXPECT_EQ(watcher.lengths.back(), 3u);
+            std::string whole;
+            for (const std::string& piece : pieces) {
+                whole += piece;
+            }
+            EXPECT_EQ(ReadWholeFile(dir / "out/a.bin"), whole);
+        } else if (!c.staysStaged) {
+            EXPECT_EQ(ListNames(dir / "in"), all);
+            EXPECT_EQ(ListNames(dir / "out"), std::vector<std::string>{});
+        } else {
+            // The pieces gone are the first ones, and the staged file holds exactly them.
+            EXPECT_EQ(ListNames(dir / "out"), std::vector<std::string>{staged});
+            std::string gone;
+            int k = 1;
+            for (; k <= 10 && !Exists(dir / ("in/" + std::to_string(k) + "__a.bin")); ++k) {
+                gone += pieces[static_cast<std::size_t>(k - 1)];
+            }
+            EXPECT_GT(k, 1) << "no piece went before the veto";
+            EXPECT_EQ(ListNames(dir / "in").size(), static_cast<std::size_t>(11 - k));
+            EXPECT_EQ(ReadWholeFile(dir / ("out/" + staged)), gone);
         }
     }
 }
@@ -633,16 +663,16 @@ TEST(ContinueRule, WhereAJoinThatStoppedCanGoOn) {
 }
 
 TEST_F(JoinJob, AJoinThatStoppedGoesOnFromWhatItMade) {
-    // Stopped by an abort or by a failure at piece 3, 5 or 6 of 7, with pieces deleted as
+    // Stopped by an abort or by a failure at piece 8, 10 or 11 of 12, with pieces deleted as
     // it went, the same join goes on from its partial output: in the output's own name (as
     // the dialog leaves it) or its staged one, with and without a SHA256SUMS to check.
     std::vector<std::string> pieces;
     std::string whole;
-    for (int k = 1; k <= 7; ++k) {
-        pieces.push_back(Pattern(k < 7 ? 5000 : 77, static_cast<unsigned>(k + 40)));
+    for (int k = 1; k <= 12; ++k) {
+        pieces.push_back(Pattern(k < 12 ? 5000 : 77, static_cast<unsigned>(k + 40)));
         whole += pieces.back();
     }
-    for (int stop : {3, 5, 6}) {
+    for (int stop : {8, 10, 11}) {
         for (bool abort : {true, false}) {
             for (bool staged : {false, true}) {
                 for (bool listed : {false, true}) {
@@ -681,7 +711,11 @@ TEST_F(JoinJob, AJoinThatStoppedGoesOnFromWhatItMade) {
                     options.staged = staged;
                     const JobOutcome first = Join(dir / "in", dir / "out", options);
                     EXPECT_EQ(first.result, abort ? JOB_ABORTED : JOB_SOURCE_ERROR);
-                    const int kept = static_cast<int>(first.done);
+                    // The pieces gone are the first ones; the file holds them.
+                    int kept = 0;
+                    while (!Exists(dir / ("in/" + std::to_string(kept + 1) + "__a.bin"))) {
+                        ++kept;
+                    }
                     ASSERT_GT(kept, 0);
 
                     sums::JoinChecker checker;
@@ -696,7 +730,7 @@ TEST_F(JoinJob, AJoinThatStoppedGoesOnFromWhatItMade) {
                     const JobOutcome next = CollectJob(receiver, seconds(60), kept);
                     EXPECT_EQ(next.broken, "");
                     EXPECT_EQ(next.result, JOB_OK);
-                    EXPECT_EQ(next.range, 7u);
+                    EXPECT_EQ(next.range, 12u);
                     ASSERT_FALSE(next.progress.empty());
                     EXPECT_EQ(next.progress.front(), kept + 1);
                     EXPECT_EQ(checker.Verifying(), listed);
