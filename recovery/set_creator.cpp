@@ -324,19 +324,7 @@ private:
                 return true;
             },
             m_keepGoing, &failedPath, &reason);
-        switch (outcome) {
-            case StripedAccumulator::Outcome::kDone:
-                return Status();
-            case StripedAccumulator::Outcome::kReadFailed:
-                return Status::Fail(Failure::kSource, failedPath, reason);
-            case StripedAccumulator::Outcome::kSinkFailed:
-                return Status::Fail(Failure::kTarget, failedPath, reason);
-            case StripedAccumulator::Outcome::kStopped:
-                return Status::Fail(Failure::kStopped, m_request.indexPath, "stopped");
-            case StripedAccumulator::Outcome::kNoMemory:
-                break;
-        }
-        return Status::Fail(Failure::kTarget, m_request.indexPath, "out of memory");
+        return StripedAccumulator::StatusOf(outcome, failedPath, reason, m_request.indexPath);
     }
 
     // The recovery slices' packet headers need the MD5 of their data, read back here.

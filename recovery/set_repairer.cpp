@@ -221,19 +221,7 @@ private:
                 return true;
             },
             m_keepGoing, &failedPath, &reason);
-        switch (outcome) {
-            case StripedAccumulator::Outcome::kDone:
-                return Status();
-            case StripedAccumulator::Outcome::kReadFailed:
-                return Status::Fail(Failure::kSource, failedPath, reason);
-            case StripedAccumulator::Outcome::kSinkFailed:
-                return Status::Fail(Failure::kTarget, failedPath, reason);
-            case StripedAccumulator::Outcome::kStopped:
-                return Status::Fail(Failure::kStopped, m_scan.folder, "stopped");
-            case StripedAccumulator::Outcome::kNoMemory:
-                break;
-        }
-        return Status::Fail(Failure::kTarget, m_scan.folder, "out of memory");
+        return StripedAccumulator::StatusOf(outcome, failedPath, reason, m_scan.folder);
     }
 
     // Every new file flushed, closed and read back against its piece's MD5.

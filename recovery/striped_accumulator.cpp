@@ -249,4 +249,23 @@ StripedAccumulator::Outcome StripedAccumulator::Run(const AccumulationJob& job,
     return Outcome::kDone;
 }
 
+Status StripedAccumulator::StatusOf(Outcome outcome,
+                                    const std::string& failedPath,
+                                    const std::string& reason,
+                                    const std::string& what) {
+    switch (outcome) {
+        case Outcome::kDone:
+            return Status();
+        case Outcome::kReadFailed:
+            return Status::Fail(Failure::kSource, failedPath, reason);
+        case Outcome::kSinkFailed:
+            return Status::Fail(Failure::kTarget, failedPath, reason);
+        case Outcome::kStopped:
+            return Status::Fail(Failure::kStopped, what, "stopped");
+        case Outcome::kNoMemory:
+            break;
+    }
+    return Status::Fail(Failure::kTarget, what, "out of memory");
+}
+
 }  // namespace recovery

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "recovery/keep_going.h"
+#include "recovery/recovery_status.h"
 
 namespace recovery {
 
@@ -55,6 +56,13 @@ public:
                 const KeepGoing& keepGoing,
                 std::string* failedPath,
                 std::string* reason);
+
+    // What an outcome means to the caller of a recovery operation: `failedPath` and `reason`
+    // as Run left them, `what` the file named when the work stopped or found no memory.
+    static Status StatusOf(Outcome outcome,
+                           const std::string& failedPath,
+                           const std::string& reason,
+                           const std::string& what);
 
     // The stripe width Run takes for `outputs` output slices of `sliceSize` bytes.
     static std::size_t StripeWidth(std::uint64_t sliceSize,

@@ -101,6 +101,19 @@ DigestPool::Segment* DigestPool::Partner(const Segment& segment) {
     return nullptr;
 }
 
+void DigestPool::HelpUntil(std::unique_lock<std::mutex>& guard,
+                           const std::function<bool()>& ready) {
+    while (!m_stop && !ready()) {
+        if (Segment* segment = NextWork()) {
+            Work(segment, guard);
+            continue;
+        }
+        ++m_waiters;
+        m_reader.wait(guard);
+        --m_waiters;
+    }
+}
+
 void DigestPool::Work(Segment* segment, std::unique_lock<std::mutex>& guard) {
     const std::uint64_t at = segment->next;
     const Buffer& buffer = m_buffers[at % m_buffers.size()];
@@ -180,15 +193,7 @@ bool DigestPool::Filling() {
     std::unique_lock<std::mutex> guard(m_lock);
     // The buffer to fill held buffer m_published - kBuffers; it is free once nobody needs
     // that one. Until then the reader works on a segment itself, or waits when all are taken.
-    while (!m_stop && InUse() >= m_buffers.size()) {
-        if (Segment* segment = NextWork()) {
-            Work(segment, guard);
-            continue;
-        }
-        ++m_waiters;
-        m_reader.wait(guard);
-        --m_waiters;
-    }
+    HelpUntil(guard, [&] { return InUse() < m_buffers.size(); });
     if (m_stop) {
         return false;
     }
@@ -313,15 +318,7 @@ bool DigestPool::Result(int consumer, int number, std::string* result) {
     if (number < 1 || number > ended || index >= outcomes.size()) {
         return false;
     }
-    while (!outcomes[index].done && !m_stop) {
-        if (Segment* segment = NextWork()) {
-            Work(segment, guard);
-            continue;
-        }
-        ++m_waiters;
-        m_reader.wait(guard);
-        --m_waiters;
-    }
+    HelpUntil(guard, [&] { return outcomes[index].done; });
     if (!outcomes[index].done || !outcomes[index].good) {
         return false;
     }

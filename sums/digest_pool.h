@@ -106,6 +106,9 @@ private:
     // Feeds segment `segment` its next buffer, with a partner where it has one, unlocking
     // meanwhile.
     void Work(Segment* segment, std::unique_lock<std::mutex>& guard);
+    // The reader, under the lock: works on segments, or waits for the workers, until
+    // `ready()` or the pool is stopped.
+    void HelpUntil(std::unique_lock<std::mutex>& guard, const std::function<bool()>& ready);
     // Under the lock: `segment` has read buffer `at`, and ended with `outcome` if it is done.
     void Moved(Segment* segment, std::uint64_t at, Outcome outcome, const std::string& reason);
     void WorkerMain();
