@@ -92,13 +92,32 @@ DigestPool::Segment* DigestPool::NextWork() {
 }
 
 DigestPool::Segment* DigestPool::Partner(const Segment& segment) {
+    // One at the same buffer shares the bytes too, and the work on them. Else two pieces, each
+    // alone at its buffer, share the pass over buffers as long: that does more in all but
+    // slows each of the two, so a whole, which is one stream from end to end, never takes
+    // part, and a piece beside another segment at its buffer waits to share that one's.
+    const Buffer& buffer = m_buffers[segment.next % m_buffers.size()];
+    const auto alone = [this](const Segment& s) {
+        return std::none_of(m_segments.begin(), m_segments.end(), [&s](const auto& other) {
+            return other.get() != &s && other->next == s.next;
+        });
+    };
+    Segment* partner = nullptr;
+    const bool crosses = segment.span == Span::kPiece && alone(segment);
     for (const auto& other : m_segments) {
-        if (other.get() != &segment && !other->held && other->next == segment.next &&
-            segment.sink->SharesWith(*other->sink)) {
+        if (other.get() == &segment || other->held || other->next >= m_published ||
+            !segment.sink->SharesWith(*other->sink)) {
+            continue;
+        }
+        if (other->next == segment.next) {
             return other.get();
         }
+        if (crosses && partner == nullptr && other->span == Span::kPiece &&
+            m_buffers[other->next % m_buffers.size()].size == buffer.size && alone(*other)) {
+            partner = other.get();
+        }
     }
-    return nullptr;
+    return partner;
 }
 
 void DigestPool::HelpUntil(std::unique_lock<std::mutex>& guard,
@@ -115,27 +134,30 @@ void DigestPool::HelpUntil(std::unique_lock<std::mutex>& guard,
 }
 
 void DigestPool::Work(Segment* segment, std::unique_lock<std::mutex>& guard) {
-    const std::uint64_t at = segment->next;
-    const Buffer& buffer = m_buffers[at % m_buffers.size()];
-    // Another segment at the same buffer that can share the pass takes it together.
+    // Another segment that can share the pass takes it together.
     Segment* const fed[2] = {segment, Partner(*segment)};
+    std::uint64_t at[2] = {};
+    const Buffer* buffers[2] = {};
     Outcome outcomes[2];
     std::string reasons[2];
-    for (Segment* s : fed) {
-        if (s != nullptr) {
-            s->held = true;
+    for (int i = 0; i < 2; ++i) {
+        if (fed[i] != nullptr) {
+            fed[i]->held = true;
+            at[i] = fed[i]->next;
+            buffers[i] = &m_buffers[at[i] % m_buffers.size()];
         }
     }
     guard.unlock();
     // A failed Add spoils the segment, and its End reports it.
-    if (buffer.size > 0 && fed[1] != nullptr) {
-        segment->sink->AddWith(*fed[1]->sink, buffer.data.get(), buffer.size);
-    } else if (buffer.size > 0) {
-        segment->sink->Add(buffer.data.get(), buffer.size);
+    const std::size_t size = buffers[0]->size;
+    if (size > 0 && fed[1] != nullptr) {
+        segment->sink->AddWith(*fed[1]->sink, buffers[0]->data.get(), buffers[1]->data.get(), size);
+    } else if (size > 0) {
+        segment->sink->Add(buffers[0]->data.get(), size);
     }
     for (int i = 0; i < 2; ++i) {
         if (fed[i] != nullptr &&
-            (fed[i]->span == Span::kPiece ? buffer.pieceEnd : buffer.wholeEnd)) {
+            (fed[i]->span == Span::kPiece ? buffers[i]->pieceEnd : buffers[i]->wholeEnd)) {
             outcomes[i].done = true;
             outcomes[i].good = fed[i]->sink->End(&outcomes[i].value, &reasons[i]);
         }
@@ -143,7 +165,7 @@ void DigestPool::Work(Segment* segment, std::unique_lock<std::mutex>& guard) {
     guard.lock();
     for (int i = 0; i < 2; ++i) {
         if (fed[i] != nullptr) {
-            Moved(fed[i], at, std::move(outcomes[i]), reasons[i]);
+            Moved(fed[i], at[i], std::move(outcomes[i]), reasons[i]);
         }
     }
     if (m_waiters > 0) {

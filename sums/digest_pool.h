@@ -101,10 +101,11 @@ private:
     std::uint64_t InUse() const;
     // Under the lock: the oldest segment with a published buffer to read and nobody on it.
     Segment* NextWork();
-    // Under the lock: a segment not taken that may share `segment`'s next buffer with it.
+    // Under the lock: a segment not taken that may share the pass over `segment`'s next
+    // buffer with it, over the same buffer or its own as long.
     Segment* Partner(const Segment& segment);
-    // Feeds segment `segment` its next buffer, with a partner where it has one, unlocking
-    // meanwhile.
+    // Feeds segment `segment` its next buffer, and a partner where it has one its own,
+    // unlocking meanwhile.
     void Work(Segment* segment, std::unique_lock<std::mutex>& guard);
     // The reader, under the lock: works on segments, or waits for the workers, until
     // `ready()` or the pool is stopped.

@@ -22,16 +22,20 @@ public:
     // next Add starts a new segment either way.
     virtual bool End(std::string* result, std::string* reason) = 0;
 
-    // Whether this sink and `other` can take in the same bytes in one pass (AddWith), as two
+    // Whether this sink and `other` can take in their next bytes in one pass (AddWith), as two
     // SHA-256 streams at the same place in their blocks can. Asked while neither is fed.
     virtual bool SharesWith(const SegmentSink& other) const {
         (void)other;
         return false;
     }
-    // Takes in the same bytes as `other`, in one pass where SharesWith said so.
-    virtual void AddWith(SegmentSink& other, const char* data, std::size_t size) {
+    // Takes in `size` bytes at `data` while `other` takes in as many at `otherData` (the same
+    // bytes or others), in one pass where SharesWith said so.
+    virtual void AddWith(SegmentSink& other,
+                         const char* data,
+                         const char* otherData,
+                         std::size_t size) {
         Add(data, size);
-        other.Add(data, size);
+        other.Add(otherData, size);
     }
 };
 

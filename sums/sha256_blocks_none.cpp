@@ -17,4 +17,12 @@ void Sha256BlocksTwice(std::uint32_t*, std::uint32_t*, const unsigned char*, std
     std::abort();
 }
 
+void Sha256BlocksPair(std::uint32_t*,
+                      const unsigned char*,
+                      std::uint32_t*,
+                      const unsigned char*,
+                      std::size_t) {
+    std::abort();
+}
+
 }  // namespace sums

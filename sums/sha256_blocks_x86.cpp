@@ -130,4 +130,34 @@ SECANTO_SHA_TARGET void Sha256BlocksTwice(std::uint32_t first[8],
     Store(y, second);
 }
 
+SECANTO_SHA_TARGET void Sha256BlocksPair(std::uint32_t first[8],
+                                         const unsigned char* firstData,
+                                         std::uint32_t second[8],
+                                         const unsigned char* secondData,
+                                         std::size_t blocks) {
+    State x = Load(first);
+    State y = Load(second);
+    for (; blocks > 0; --blocks, firstData += 64, secondData += 64) {
+        const State xBefore = x;
+        const State yBefore = y;
+        __m128i xGroups[4];
+        __m128i yGroups[4];
+#pragma GCC unroll 16
+        for (int i = 0; i < 16; ++i) {
+            const __m128i xk = Schedule(xGroups, firstData, i);
+            const __m128i yk = Schedule(yGroups, secondData, i);
+            x.cdgh = _mm_sha256rnds2_epu32(x.cdgh, x.abef, xk);
+            y.cdgh = _mm_sha256rnds2_epu32(y.cdgh, y.abef, yk);
+            x.abef = _mm_sha256rnds2_epu32(x.abef, x.cdgh, _mm_shuffle_epi32(xk, 0x0E));
+            y.abef = _mm_sha256rnds2_epu32(y.abef, y.cdgh, _mm_shuffle_epi32(yk, 0x0E));
+        }
+        x.abef = _mm_add_epi32(x.abef, xBefore.abef);
+        x.cdgh = _mm_add_epi32(x.cdgh, xBefore.cdgh);
+        y.abef = _mm_add_epi32(y.abef, yBefore.abef);
+        y.cdgh = _mm_add_epi32(y.cdgh, yBefore.cdgh);
+    }
+    Store(x, first);
+    Store(y, second);
+}
+
 }  // namespace sums

@@ -52,8 +52,12 @@ bool Sha256Sink::SharesWith(const SegmentSink& other) const {
            m_stream.Offset() == sha->m_stream.Offset();
 }
 
-void Sha256Sink::AddWith(SegmentSink& other, const char* data, std::size_t size) {
-    Sha256Stream::UpdateBoth(m_stream, static_cast<Sha256Sink&>(other).m_stream, data, size);
+void Sha256Sink::AddWith(SegmentSink& other,
+                         const char* data,
+                         const char* otherData,
+                         std::size_t size) {
+    Sha256Stream::UpdateBoth(m_stream, data, static_cast<Sha256Sink&>(other).m_stream, otherData,
+                             size);
 }
 
 }  // namespace sums

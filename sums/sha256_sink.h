@@ -1,6 +1,7 @@
 // SHA-256 of each segment, as the 64 lower-case hex digits SHA256SUMS holds: with the
 // processor's SHA instructions where it has them, so that two segments fed the same bytes
-// (a piece and the whole file around it) share one pass; else with the system's hash.
+// (a piece and the whole file around it), or two segments fed as many bytes each (two
+// pieces), share one pass; else with the system's hash.
 #pragma once
 
 #include "platform/sha256.h"
@@ -17,7 +18,10 @@ public:
     bool Add(const char* data, std::size_t size) override;
     bool End(std::string* result, std::string* reason) override;
     bool SharesWith(const SegmentSink& other) const override;
-    void AddWith(SegmentSink& other, const char* data, std::size_t size) override;
+    void AddWith(SegmentSink& other,
+                 const char* data,
+                 const char* otherData,
+                 std::size_t size) override;
 
 private:
     const bool m_instructions;  // the processor's instructions, not the system's hash

@@ -50,22 +50,28 @@ void Sha256Stream::Update(const char* data, std::size_t size) {
 }
 
 void Sha256Stream::UpdateBoth(Sha256Stream& first,
+                              const char* firstData,
                               Sha256Stream& second,
-                              const char* data,
+                              const char* secondData,
                               std::size_t size) {
     first.m_length += size;
     second.m_length += size;
-    const std::size_t top = first.Top(data, size);
-    second.Top(data, size);
-    data += top;
+    const std::size_t top = first.Top(firstData, size);
+    second.Top(secondData, size);
+    firstData += top;
+    secondData += top;
     size -= top;
     const std::size_t whole = size / 64;
-    Sha256BlocksTwice(first.m_state, second.m_state, Bytes(data), whole);
-    const std::size_t rest = size - whole * 64;
-    for (Sha256Stream* stream : {&first, &second}) {
-        std::memcpy(stream->m_block + stream->m_fill, data + whole * 64, rest);
-        stream->m_fill += rest;
+    if (firstData == secondData) {
+        Sha256BlocksTwice(first.m_state, second.m_state, Bytes(firstData), whole);
+    } else {
+        Sha256BlocksPair(first.m_state, Bytes(firstData), second.m_state, Bytes(secondData), whole);
     }
+    const std::size_t rest = size - whole * 64;
+    std::memcpy(first.m_block + first.m_fill, firstData + whole * 64, rest);
+    first.m_fill += rest;
+    std::memcpy(second.m_block + second.m_fill, secondData + whole * 64, rest);
+    second.m_fill += rest;
 }
 
 std::string Sha256Stream::Finish() {

@@ -1,6 +1,6 @@
 // SHA-256 of a stream of bytes over the processor's block functions (sha256_blocks.h), used
 // only where they are available: the partial block, the count and the padding, and two
-// streams fed the same bytes in one pass.
+// streams fed in one pass, the same bytes or as many different ones.
 #pragma once
 
 #include <cstddef>
@@ -14,10 +14,13 @@ public:
     Sha256Stream() { Reset(); }
 
     void Update(const char* data, std::size_t size);
-    // Feeds the same bytes to both streams, which must be at the same Offset.
+    // Feeds `size` bytes to each of the streams, which must be at the same Offset: from
+    // `firstData` to the first and from `secondData` to the second (the same pointer for
+    // the same bytes).
     static void UpdateBoth(Sha256Stream& first,
+                           const char* firstData,
                            Sha256Stream& second,
-                           const char* data,
+                           const char* secondData,
                            std::size_t size);
     // Ends the stream: its digest as 64 lower-case hex digits. The next Update starts anew.
     std::string Finish();
