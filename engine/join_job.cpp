@@ -25,6 +25,10 @@ namespace {
 
 enum class PieceCopy { kCopied, kStopped, kReadFailed, kWriteFailed, kChanged };
 
+// The observer's verdict on a piece is asked only once this many more are copied, so that it
+// judges pieces while the job reads the next ones.
+constexpr std::size_t kJudgedLater = 4;
+
 // Copies a piece that must still hold exactly the `length` bytes it held when the set was
 // checked.
 PieceCopy CopyPiece(platform::BufferedReader& piece,
@@ -185,6 +189,17 @@ void CJobController::RunJoin() {
         char bytes[kBlockSize];
         char other[kBlockSize];
         std::uint64_t at = 0;  // where `held` reads
+        // Nothing is changed yet, so a verdict asked late ends the job as one asked at once.
+        std::deque<int> unjudged;
+        const auto judge = [&](std::size_t keep) {
+            for (; unjudged.size() > keep; unjudged.pop_front()) {
+                if (observer->PieceVerdict(unjudged.front()) != JOB_OK) {
+                    Fail(JOB_SOURCE_ERROR, 0, Problem::kVetoed, piecePath(unjudged.front()));
+                    return false;
+                }
+            }
+            return true;
+        };
         for (int number = 1; number <= kept; ++number) {
             const bool there = std::binary_search(numbers.begin(), numbers.end(), number);
             if (there && !piece.Open(piecePath(number))) {
@@ -225,12 +240,21 @@ void CJobController::RunJoin() {
                 at = start + done;
             }
             piece.Close();
-            if (observer != nullptr && (observer->PieceDone(number) != JOB_OK ||
-                                        observer->PieceVerdict(number) != JOB_OK)) {
+            if (observer == nullptr) {
+                continue;
+            }
+            if (observer->PieceDone(number) != JOB_OK) {
                 return Fail(JOB_SOURCE_ERROR, 0, Problem::kVetoed, piecePath(number));
+            }
+            unjudged.push_back(number);
+            if (!judge(kJudgedLater)) {
+                return;
             }
         }
         held.Close();
+        if (!judge(0)) {
+            return;
+        }
     }
 
     // The folders are made from the target as given, as the split makes them, so that a
@@ -365,15 +389,13 @@ void CJobController::RunJoin() {
         report(number);
         return true;
     };
-    // The verdict on a piece is asked only once a few more are copied, so that the observer
-    // judges pieces while the job copies the next ones.
+    // Pieces copied whole whose verdict is not asked yet (kJudgedLater).
     struct Judged {
         int number;
         std::string path;
         std::uint64_t length;
         std::uint64_t end;
     };
-    constexpr std::size_t kJudgedLater = 4;
     std::deque<Judged> waiting;
     // Places the pieces waiting for their verdict, all of them or all but the last few.
     const auto placeWaiting = [&](std::size_t keep) {
