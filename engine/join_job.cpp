@@ -218,23 +218,32 @@ void CJobController::RunJoin() {
                     piece.Close();
                     return PostStopped(0);
                 }
-                const std::size_t step = plan.pieceLength - done < kBlockSize
+                // Read where the observer takes the bytes from without copying them, if it can.
+                std::size_t room = kBlockSize;
+                char* const lent = watched ? observer->ReadBuffer(&room) : nullptr;
+                char* const into = lent != nullptr ? lent : bytes;
+                room = lent != nullptr ? room : kBlockSize;
+                const std::size_t step = plan.pieceLength - done < room
                                              ? static_cast<std::size_t>(plan.pieceLength - done)
-                                             : kBlockSize;
-                if (!ReadExactly(held, bytes, step)) {
+                                             : room;
+                if (!ReadExactly(held, into, step)) {
                     piece.Close();
                     return Fail(JOB_SOURCE_ERROR, 0, Problem::kUnreadable, writtenPath,
                                 platform::LastSystemError());
                 }
-                if (there &&
-                    (!ReadExactly(piece, other, step) || std::memcmp(bytes, other, step) != 0)) {
-                    piece.Close();
-                    return Fail(JOB_SOURCE_ERROR, 0, Problem::kPartialMisfit, writtenPath,
-                                "its bytes differ from piece " + std::to_string(number) +
-                                    ", which is still there");
+                for (std::size_t same = 0; there && same < step;) {
+                    const std::size_t part = std::min(step - same, kBlockSize);
+                    if (!ReadExactly(piece, other, part) ||
+                        std::memcmp(into + same, other, part) != 0) {
+                        piece.Close();
+                        return Fail(JOB_SOURCE_ERROR, 0, Problem::kPartialMisfit, writtenPath,
+                                    "its bytes differ from piece " + std::to_string(number) +
+                                        ", which is still there");
+                    }
+                    same += part;
                 }
                 if (watched) {
-                    observer->PieceBytes(bytes, step);
+                    observer->PieceBytes(into, step);
                 }
                 done += step;
                 at = start + done;
