@@ -1,6 +1,7 @@
 #include "cli/join_set.h"
 
 #include <algorithm>
+#include <iterator>
 #include <vector>
 
 #include "cli/commands.h"
@@ -12,6 +13,8 @@
 #include "platform/file.h"
 #include "platform/system_error.h"
 #include "sums/checksum_line.h"
+#include "sums/checksum_list.h"
+#include "sums/sums_file.h"
 
 namespace cli {
 
@@ -41,6 +44,48 @@ std::vector<std::string> FilesOfRecovery(const std::string& folder) {
         }
     }
     return files;
+}
+
+// Whether `name` is `other` followed by a dot and a number: the name par2 gives a file it
+// sets aside before it writes a repaired one in its place (NAME.1, or NAME.2 when that is
+// taken).
+bool SetAsideName(const std::string& name, const std::string& other) {
+    if (name.size() < other.size() + 2 || name.compare(0, other.size(), other) != 0 ||
+        name[other.size()] != '.') {
+        return false;
+    }
+    return std::all_of(name.begin() + static_cast<std::ptrdiff_t>(other.size()) + 1, name.end(),
+                       [](char c) { return c >= '0' && c <= '9'; });
+}
+
+// Drops from `names` what `par2 repair` left of the pieces it replaced: N__NAME.1 beside
+// N__NAME for every piece of "NAME.1", where SHA256SUMS lists NAME's pieces and none of
+// those. Two files really split into one folder both have lines there, and stay a choice
+// the user makes.
+void DropSetAside(const std::string& folder,
+                  const FolderPieces& pieces,
+                  std::vector<std::string>* names) {
+    sums::ChecksumList list;
+    std::string reason;
+    if (names->size() < 2 || list.Read(InFolder(folder, sums::kSumsName), &reason) !=
+                                 sums::ChecksumList::ReadResult::kRead) {
+        return;
+    }
+    const auto setAside = [&](const std::string& name) {
+        if (list.Find(name).Lists()) {
+            return false;
+        }
+        const std::vector<int> numbers = pieces.Numbers(name);
+        return std::any_of(names->begin(), names->end(), [&](const std::string& other) {
+            const std::vector<int> others = pieces.Numbers(other);
+            return SetAsideName(name, other) && list.Find(other).Lists() &&
+                   std::includes(others.begin(), others.end(), numbers.begin(), numbers.end());
+        });
+    };
+    std::vector<std::string> kept;
+    std::copy_if(names->begin(), names->end(), std::back_inserter(kept),
+                 [&](const std::string& name) { return !setAside(name); });
+    names->swap(kept);
 }
 
 }  // namespace
@@ -77,6 +122,8 @@ int ChooseJoinSet(const std::string& operand, std::string* folder, std::string* 
     const bool lost = names.empty();
     if (lost) {
         names = FilesOfRecovery(*folder);
+    } else {
+        DropSetAside(*folder, pieces, &names);
     }
     if (names.empty()) {
         ReportProblem(none);
