@@ -50,6 +50,8 @@ void ReportProblem(const JobReport& report) {
                                "would need more pieces than can be numbered; use larger pieces");
         case Problem::kOutputMoved:
             return ReportError(path, "was removed or replaced while it was being written");
+        case Problem::kInUse:
+            return ReportError(path, "another join is writing it; nothing was changed");
         case Problem::kPartialMisfit:
             return ReportError(path, WithReason("does not fit the pieces", report.reason));
         case Problem::kCanContinue:

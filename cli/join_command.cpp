@@ -181,6 +181,10 @@ int JoinCommand(const Arguments& arguments) {
                                             : "holds pieces of a join that stopped, but ") +
                         report.reason + "; it is left as it is");
         return kExitSource;
+    } else if (report.problem == JobReport::Problem::kInUse) {
+        // The staged output there is the other join's.
+        ReportJobProblem(report, target, folder, fileName);
+        return status;
     } else {
         ReportJobProblem(report, target, folder, fileName);
         if (report.problem == JobReport::Problem::kBadName) {

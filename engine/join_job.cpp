@@ -16,6 +16,7 @@
 #include "engine/job_paths.h"
 #include "engine/piece_listing.h"
 #include "engine/piece_set.h"
+#include "platform/file_claim.h"
 #include "platform/file_system.h"
 #include "platform/system_error.h"
 
@@ -93,11 +94,23 @@ void CJobController::RunJoin() {
 
     // A staged output already there holds the pieces of a join that stopped: the join goes
     // on from it, or leaves it alone; only one that holds no piece deleted is replaced.
+    // One that another join is writing now is left to it.
+    platform::FileClaim claim;
+    platform::FileClaim::Outcome claimed = platform::FileClaim::Outcome::kGone;
     platform::FileStamp partial;
     bool partialThere = false;
     if (options.continueOutput || options.staged) {
+        claimed = claim.Claim(writtenPath);
+        if (claimed == platform::FileClaim::Outcome::kTaken) {
+            return Fail(JOB_TARGET_ERROR, 0, Problem::kInUse, writtenPath, std::string());
+        }
+        if (claimed == platform::FileClaim::Outcome::kFailed && !platform::LastErrorIsNotFound()) {
+            return Fail(JOB_TARGET_ERROR, 0, Problem::kUnreadable, writtenPath,
+                        platform::LastSystemError());
+        }
         // One that cannot be looked at is never taken for one that is not there.
-        if (platform::StampOf(writtenPath, &partial)) {
+        if (claimed == platform::FileClaim::Outcome::kClaimed &&
+            platform::StampOf(writtenPath, &partial)) {
             partialThere = partial.regular;
         } else if (!platform::LastErrorIsNotFound()) {
             return Fail(JOB_TARGET_ERROR, 0, Problem::kUnreadable, writtenPath,
@@ -271,13 +284,24 @@ void CJobController::RunJoin() {
     const std::vector<std::string> grown = CreateFolderChain(target);
     target = targetFolder;
     platform::BufferedWriter output(platform::kFileBufferSize);
+    // A partial output is cut back, or emptied when it is replaced, as the file claimed. A
+    // staged one is made anew only where none is, and claimed at once: a join that made one
+    // of that name meanwhile, or claimed the new one first, is left to write it.
     const bool opened =
-        goOn ? output.Continue(writtenPath, keptBytes)
-             : output.Create(writtenPath, options.staged ? platform::File::Access::kCreateHidden
-                                                         : platform::File::Access::kCreateWrite);
+        goOn || partialThere
+            ? output.Continue(writtenPath, goOn ? keptBytes : 0)
+            : output.Create(writtenPath, options.staged ? platform::File::Access::kCreateHidden
+                                                        : platform::File::Access::kCreateWrite);
     if (!opened) {
-        return Fail(JOB_TARGET_ERROR, 0, Problem::kUnwritable, writtenPath,
-                    platform::LastSystemError());
+        const bool taken = options.staged && claimed != platform::FileClaim::Outcome::kClaimed &&
+                           platform::LastErrorIsAlreadyThere();
+        return Fail(JOB_TARGET_ERROR, 0, taken ? Problem::kInUse : Problem::kUnwritable,
+                    writtenPath, taken ? std::string() : platform::LastSystemError());
+    }
+    if (options.staged && !partialThere &&
+        claim.Claim(writtenPath) != platform::FileClaim::Outcome::kClaimed) {
+        output.Close();
+        return Fail(JOB_TARGET_ERROR, 0, Problem::kInUse, writtenPath, std::string());
     }
     m_nBytesExpected = toCopy;
     Post(WM_JOB_RANGE, static_cast<std::uintptr_t>(goOn ? highest : listing.matches), 0);

@@ -52,8 +52,8 @@ public:
         // Write, no sharing; the file must not exist yet and is created here, so that no
         // other program's file of that name is ever taken over.
         kCreateNew,
-        // As kCreateWrite, for a file of the program's own that a folder view should not
-        // show: hidden where the system hides files by an attribute (Windows).
+        // As kCreateNew, for a file of the program's own that a folder view should not show:
+        // hidden where the system hides files by an attribute (Windows).
         kCreateHidden,
     };
 

@@ -31,10 +31,10 @@ bool File::Open(const std::string& path, Access access) {
             flags |= O_RDONLY;
             break;
         case Access::kCreateWrite:
-        case Access::kCreateHidden:
             flags |= O_WRONLY | O_CREAT | O_TRUNC;
             break;
         case Access::kCreateNew:
+        case Access::kCreateHidden:
             flags |= O_WRONLY | O_CREAT | O_EXCL;
             break;
         case Access::kWriteExisting:

@@ -60,8 +60,7 @@ bool File::Open(const std::string& path, Access access) {
             disposition = CREATE_NEW;
             break;
         case Access::kCreateHidden:
-            // Replacing a hidden file takes the hidden attribute in the request.
-            disposition = CREATE_ALWAYS;
+            disposition = CREATE_NEW;
             flags = FILE_ATTRIBUTE_HIDDEN;
             break;
         case Access::kWriteExisting:
