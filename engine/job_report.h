@@ -23,7 +23,8 @@ struct JobReport {
                          // not be flushed
         kPartialMisfit,  // the partial output at `path` does not fit the pieces (`reason`
                          // says how): nothing was changed
-        kInUse,          // another job is writing the output at `path`: nothing was changed
+        kInUse,          // another job is writing `path` (a join's output, a split's first
+                         // piece): nothing was changed
         kCanContinue,    // the file at `path` holds the first `piece` pieces, which are
                          // missing: a join can go on from it, and nothing was replaced
     };

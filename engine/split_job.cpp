@@ -7,6 +7,7 @@
 #include "engine/job_controller.h"
 #include "engine/job_paths.h"
 #include "platform/file.h"
+#include "platform/file_claim.h"
 #include "platform/file_system.h"
 #include "platform/system_error.h"
 
@@ -52,6 +53,20 @@ void CJobController::RunSplit() {
     AppendSeparator(&target);
     m_nBytesExpected = sized ? start.length : kUnknownLength;
     Post(WM_JOB_RANGE, sized ? static_cast<std::uintptr_t>(start.length / m_nPieceSize + 1) : 0, 1);
+    // The first piece is claimed before it is written and until the job ends, so that a
+    // second split of that name into this folder at once leaves these pieces alone.
+    const std::string firstPath = target + PieceName(1, fileName);
+    platform::FileClaim claim;
+    const platform::FileClaim::Outcome claimed = claim.Claim(firstPath);
+    if (claimed == platform::FileClaim::Outcome::kTaken) {
+        reader.Close();
+        return Fail(JOB_TARGET_ERROR, 0, Problem::kInUse, firstPath);
+    }
+    if (claimed == platform::FileClaim::Outcome::kFailed && !platform::LastErrorIsNotFound()) {
+        const std::string reason = platform::LastSystemError();
+        reader.Close();
+        return Fail(JOB_TARGET_ERROR, 0, Problem::kUnwritable, firstPath, reason);
+    }
 
     platform::BufferedWriter piece(platform::kFileBufferSize);
     char block[kBlockSize];
@@ -59,10 +74,22 @@ void CJobController::RunSplit() {
     std::uint64_t remaining = start.length;
     for (int number = 1;; ++number) {
         const std::string piecePath = target + PieceName(number, fileName);
-        if (!piece.Create(piecePath)) {
-            const std::string reason = platform::LastSystemError();
+        // The first piece is emptied as the file claimed, or made where none was and claimed
+        // at once; one made or claimed meanwhile by another split is left to it.
+        const bool first = number == 1;
+        const bool reused = first && claimed == platform::FileClaim::Outcome::kClaimed;
+        const bool made =
+            reused ? piece.Continue(piecePath, 0)
+                   : piece.Create(piecePath, first ? platform::File::Access::kCreateNew
+                                                   : platform::File::Access::kCreateWrite);
+        if (!made || (first && !reused &&
+                      claim.Claim(piecePath) != platform::FileClaim::Outcome::kClaimed)) {
+            const bool taken = first && !reused && (made || platform::LastErrorIsAlreadyThere());
+            const std::string reason = taken ? std::string() : platform::LastSystemError();
+            piece.Close();
             reader.Close();
-            return Fail(JOB_TARGET_ERROR, lastFinished, Problem::kUnwritable, piecePath, reason);
+            return Fail(JOB_TARGET_ERROR, lastFinished,
+                        taken ? Problem::kInUse : Problem::kUnwritable, piecePath, reason);
         }
         const std::uint64_t limit = sized && remaining < pieceSize ? remaining : pieceSize;
         std::uint64_t copied = 0;
