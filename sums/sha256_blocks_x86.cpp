@@ -44,6 +44,12 @@ SECANTO_SHA_TARGET inline void Store(const State& s, std::uint32_t* state) {
     _mm_storeu_si128(reinterpret_cast<__m128i*>(state + 4), _mm_alignr_epi8(dchg, feba, 8));
 }
 
+// The end of a block: the state before it added to the state after its rounds.
+SECANTO_SHA_TARGET inline void AddBefore(State* s, const State& before) {
+    s->abef = _mm_add_epi32(s->abef, before.abef);
+    s->cdgh = _mm_add_epi32(s->cdgh, before.cdgh);
+}
+
 // Words 4i to 4i+3 of the schedule, from the block or from the four groups before, which
 // `groups` holds by i % 4.
 SECANTO_SHA_TARGET inline __m128i Schedule(__m128i* groups, const unsigned char* block, int i) {
@@ -96,8 +102,7 @@ SECANTO_SHA_TARGET void Sha256Blocks(std::uint32_t state[8],
             s.cdgh = _mm_sha256rnds2_epu32(s.cdgh, s.abef, k);
             s.abef = _mm_sha256rnds2_epu32(s.abef, s.cdgh, _mm_shuffle_epi32(k, 0x0E));
         }
-        s.abef = _mm_add_epi32(s.abef, before.abef);
-        s.cdgh = _mm_add_epi32(s.cdgh, before.cdgh);
+        AddBefore(&s, before);
     }
     Store(s, state);
 }
@@ -121,10 +126,8 @@ SECANTO_SHA_TARGET void Sha256BlocksTwice(std::uint32_t first[8],
             x.abef = _mm_sha256rnds2_epu32(x.abef, x.cdgh, high);
             y.abef = _mm_sha256rnds2_epu32(y.abef, y.cdgh, high);
         }
-        x.abef = _mm_add_epi32(x.abef, xBefore.abef);
-        x.cdgh = _mm_add_epi32(x.cdgh, xBefore.cdgh);
-        y.abef = _mm_add_epi32(y.abef, yBefore.abef);
-        y.cdgh = _mm_add_epi32(y.cdgh, yBefore.cdgh);
+        AddBefore(&x, xBefore);
+        AddBefore(&y, yBefore);
     }
     Store(x, first);
     Store(y, second);
@@ -151,10 +154,8 @@ SECANTO_SHA_TARGET void Sha256BlocksPair(std::uint32_t first[8],
             x.abef = _mm_sha256rnds2_epu32(x.abef, x.cdgh, _mm_shuffle_epi32(xk, 0x0E));
             y.abef = _mm_sha256rnds2_epu32(y.abef, y.cdgh, _mm_shuffle_epi32(yk, 0x0E));
         }
-        x.abef = _mm_add_epi32(x.abef, xBefore.abef);
-        x.cdgh = _mm_add_epi32(x.cdgh, xBefore.cdgh);
-        y.abef = _mm_add_epi32(y.abef, yBefore.abef);
-        y.cdgh = _mm_add_epi32(y.cdgh, yBefore.cdgh);
+        AddBefore(&x, xBefore);
+        AddBefore(&y, yBefore);
     }
     Store(x, first);
     Store(y, second);
