@@ -51,7 +51,7 @@ void ReportProblem(const JobReport& report) {
         case Problem::kOutputMoved:
             return ReportError(path, "was removed or replaced while it was being written");
         case Problem::kInUse:
-            return ReportError(path, "another split or join is writing it; nothing was changed");
+            return ReportError(path, "another split or join is using it; nothing was changed");
         case Problem::kPartialMisfit:
             return ReportError(path, WithReason("does not fit the pieces", report.reason));
         case Problem::kCanContinue:

@@ -92,6 +92,22 @@ void CJobController::RunJoin() {
         options.staged ? targetFolder + StagingName(outputName) : outputPath;
     const auto piecePath = [&](int number) { return source + PieceName(number, outputName); };
 
+    // A split still writing these pieces holds the first one until it ends: a set read now
+    // could look whole while it is not. Joins only share it.
+    platform::FileClaim reading;
+    if (!numbers.empty() && numbers.front() == 1) {
+        switch (reading.Claim(piecePath(1), platform::FileClaim::Use::kRead)) {
+            case platform::FileClaim::Outcome::kTaken:
+                return Fail(JOB_SOURCE_ERROR, 0, Problem::kInUse, piecePath(1));
+            case platform::FileClaim::Outcome::kFailed:
+                return Fail(JOB_SOURCE_ERROR, 0, Problem::kUnreadable, piecePath(1),
+                            platform::LastSystemError());
+            case platform::FileClaim::Outcome::kClaimed:
+            case platform::FileClaim::Outcome::kGone:
+                break;
+        }
+    }
+
     // A staged output already there holds the pieces of a join that stopped: the join goes
     // on from it, or leaves it alone; only one that holds no piece deleted is replaced.
     // One that another join is writing now is left to it.

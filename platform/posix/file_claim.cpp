@@ -21,7 +21,7 @@ void CloseKeepingError(int fd) {
 
 }  // namespace
 
-FileClaim::Outcome FileClaim::Claim(const std::string& path) {
+FileClaim::Outcome FileClaim::Claim(const std::string& path, Use use) {
     Release();
     int fd;
     do {
@@ -32,7 +32,7 @@ FileClaim::Outcome FileClaim::Claim(const std::string& path) {
     }
     int locked;
     do {
-        locked = ::flock(fd, LOCK_EX | LOCK_NB);
+        locked = ::flock(fd, (use == Use::kRead ? LOCK_SH : LOCK_EX) | LOCK_NB);
     } while (locked != 0 && errno == EINTR);
     if (locked != 0) {
         const bool taken = errno == EWOULDBLOCK;

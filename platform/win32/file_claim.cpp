@@ -9,7 +9,7 @@
 
 namespace platform {
 
-FileClaim::Outcome FileClaim::Claim(const std::string& path) {
+FileClaim::Outcome FileClaim::Claim(const std::string& path, Use) {
     if (::GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES) {
         return Outcome::kClaimed;
     }
