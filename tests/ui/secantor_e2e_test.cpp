@@ -71,6 +71,17 @@ protected:
         EXPECT_EQ(ProgressPos(program.Item(IDC_PROGRESS)), 0);
     }
 
+    // Clicks 终止 and answers 是 to the question when it comes (the job may have ended
+    // first): `box` is then the job's result box. False when a box did not come.
+    static bool AbortConfirmed(const SecantorProcess& program, MessageBoxView* box) {
+        Click(program.Item(IDC_ABORT));
+        if (!WaitForMessageBox(program.Id(), box)) {
+            return false;
+        }
+        return box->text != kAbortQuestion ||
+               (Answer(*box, IDYES) && WaitForMessageBox(program.Id(), box));
+    }
+
     // Closes an idle program with its close button: no question, and the process ends.
     static void CloseIdle(SecantorProcess& program) {
         Click(GetDlgItem(program.Dialog(), IDCANCEL));
@@ -495,13 +506,8 @@ TEST_F(SecantorDeleting, TickedDuringAJoinThenAbortedLosesNoPiece) {
     ASSERT_TRUE(WaitUntil([&] { return ProgressPos(program.Item(IDC_PROGRESS)) >= 4; }));
     Click(program.Item(IDC_DELETE_SOURCE));
     WaitUntil([&] { return ListNames(pieces).size() < kCount || HasMessageBox(program.Id()); });
-    Click(program.Item(IDC_ABORT));
     MessageBoxView box;
-    ASSERT_TRUE(WaitForMessageBox(program.Id(), &box));
-    if (box.text == kAbortQuestion) {
-        ASSERT_TRUE(Answer(box, IDYES));
-        ASSERT_TRUE(WaitForMessageBox(program.Id(), &box));
-    }
+    ASSERT_TRUE(AbortConfirmed(program, &box));
     // Stopped in time the job is aborted; otherwise it had joined every piece.
     EXPECT_TRUE(box.text == kAbortedText || box.text == kSuccessText) << Ansi(box.text);
     ASSERT_TRUE(Answer(box, IDOK));
@@ -526,13 +532,8 @@ TEST_F(SecantorDeleting, AJoinAbortedAfterDeletionsGoesOnWhenAsked) {
     SetText(program.Item(IDC_TARGET_PATH), Wide(joined));
     Click(program.Item(IDC_START));
     WaitUntil([&] { return ListNames(pieces).size() < kCount || HasMessageBox(program.Id()); });
-    Click(program.Item(IDC_ABORT));
     MessageBoxView box;
-    ASSERT_TRUE(WaitForMessageBox(program.Id(), &box));
-    if (box.text == kAbortQuestion) {
-        ASSERT_TRUE(Answer(box, IDYES));
-        ASSERT_TRUE(WaitForMessageBox(program.Id(), &box));
-    }
+    ASSERT_TRUE(AbortConfirmed(program, &box));
     const bool stopped = box.text == kAbortedText;
     ASSERT_TRUE(Answer(box, IDOK));
     const std::vector<std::string> left = ListNames(pieces);
