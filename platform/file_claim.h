@@ -33,7 +33,7 @@ public:
     void Release();
 
 private:
-    std::intptr_t m_handle = -1;  // a descriptor or a HANDLE, open while claimed
+    std::intptr_t m_handle = -1;  // a descriptor, or on Windows the claim's record
 };
 
 }  // namespace platform

@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include "platform/win32/final_component.h"
+#include "platform/win32/own_claims.h"
 #include "platform/win32/wide_path.h"
 #include "platform/win32/wide_text.h"
 
@@ -229,6 +230,9 @@ bool File::RemoveOpened(const std::string& path, const FileStamp& stamp) {
             Close();
             removed = ::DeleteFileW(wide.c_str()) != 0;
             error = ::GetLastError();
+            if (removed) {
+                ReleaseOwnClaims(wide);
+            }
         }
         ::CloseHandle(deleter);
     }

@@ -7,7 +7,13 @@
 
 #include <windows.h>
 
+#include <algorithm>
+#include <mutex>
+#include <vector>
+
 #include "platform/file.h"
+#include "platform/system_error.h"
+#include "platform/win32/own_claims.h"
 #include "platform/win32/wide_path.h"
 
 namespace platform {
@@ -15,6 +21,23 @@ namespace platform {
 namespace {
 
 constexpr DWORD kLockedByteHigh = 0x7FFFFFFF;
+
+// One claim held: the handle, until the claim is released or its file deleted here.
+struct Held {
+    std::wstring fullPath;
+    HANDLE handle;
+};
+
+std::mutex g_heldLock;
+std::vector<Held*> g_held;  // every claim held by the program; a job holds one or two
+
+void Unclaim(HANDLE handle) {
+    OVERLAPPED at = {};
+    at.OffsetHigh = kLockedByteHigh;
+    // Unlocked before the close, which also unlocks, but at a time of the system's choosing.
+    ::UnlockFileEx(handle, 0, 1, 0, &at);
+    ::CloseHandle(handle);
+}
 
 void CloseKeepingError(HANDLE handle) {
     const DWORD error = ::GetLastError();
@@ -35,9 +58,7 @@ FileClaim::Outcome FileClaim::Claim(const std::string& path, Use use) {
                                   FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                                   OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (handle == INVALID_HANDLE_VALUE) {
-        const DWORD error = ::GetLastError();
-        return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ? Outcome::kGone
-                                                                              : Outcome::kFailed;
+        return LastErrorIsNotFound() ? Outcome::kGone : Outcome::kFailed;
     }
     OVERLAPPED at = {};
     at.OffsetHigh = kLockedByteHigh;
@@ -53,27 +74,57 @@ FileClaim::Outcome FileClaim::Claim(const std::string& path, Use use) {
     BY_HANDLE_FILE_INFORMATION opened;
     FileStamp named;
     if (!::GetFileInformationByHandle(handle, &opened)) {
-        CloseKeepingError(handle);
+        Unclaim(handle);
         return Outcome::kFailed;
     }
-    if (!StampOf(path, &named) || named.volume != opened.dwVolumeSerialNumber ||
+    if (!StampOf(path, &named)) {
+        const bool gone = LastErrorIsNotFound();
+        const DWORD error = ::GetLastError();
+        Unclaim(handle);
+        ::SetLastError(error);
+        return gone ? Outcome::kGone : Outcome::kFailed;
+    }
+    if (named.volume != opened.dwVolumeSerialNumber ||
         named.index != ((std::uint64_t{opened.nFileIndexHigh} << 32) | opened.nFileIndexLow)) {
-        ::CloseHandle(handle);
+        Unclaim(handle);
         return Outcome::kGone;
     }
-    m_handle = reinterpret_cast<std::intptr_t>(handle);
+    Held* held = new Held{FullWidePath(wide), handle};
+    {
+        std::lock_guard<std::mutex> guard(g_heldLock);
+        g_held.push_back(held);
+    }
+    m_handle = reinterpret_cast<std::intptr_t>(held);
     return Outcome::kClaimed;
 }
 
 void FileClaim::Release() {
-    if (m_handle != -1) {
-        // Unlocked before the close, which also unlocks, but at a time of the system's choosing.
-        HANDLE handle = reinterpret_cast<HANDLE>(m_handle);
-        OVERLAPPED at = {};
-        at.OffsetHigh = kLockedByteHigh;
-        ::UnlockFileEx(handle, 0, 1, 0, &at);
-        ::CloseHandle(handle);
-        m_handle = -1;
+    if (m_handle == -1) {
+        return;
+    }
+    Held* held = reinterpret_cast<Held*>(m_handle);
+    m_handle = -1;
+    {
+        std::lock_guard<std::mutex> guard(g_heldLock);
+        g_held.erase(std::remove(g_held.begin(), g_held.end(), held), g_held.end());
+    }
+    if (held->handle != INVALID_HANDLE_VALUE) {
+        Unclaim(held->handle);
+    }
+    delete held;
+}
+
+void ReleaseOwnClaims(const std::wstring& path) {
+    const std::wstring full = FullWidePath(path);
+    std::lock_guard<std::mutex> guard(g_heldLock);
+    for (Held* held : g_held) {
+        if (held->handle != INVALID_HANDLE_VALUE &&
+            ::CompareStringOrdinal(full.c_str(), static_cast<int>(full.size()),
+                                   held->fullPath.c_str(), static_cast<int>(held->fullPath.size()),
+                                   TRUE) == CSTR_EQUAL) {
+            Unclaim(held->handle);
+            held->handle = INVALID_HANDLE_VALUE;
+        }
     }
 }
 

@@ -3,6 +3,7 @@
 
 #include <windows.h>
 
+#include "platform/win32/own_claims.h"
 #include "platform/win32/wide_path.h"
 #include "platform/win32/wide_text.h"
 
@@ -17,7 +18,12 @@ bool CreateFolder(const std::string& path) {
 
 bool RemoveFile(const std::string& path) {
     std::wstring wide;
-    return WidePath(path, &wide) && ::DeleteFileW(wide.c_str()) != 0;
+    if (!WidePath(path, &wide) || !::DeleteFileW(wide.c_str())) {
+        return false;
+    }
+    // The file goes once its last handle closes; a claim of this program's may hold one.
+    ReleaseOwnClaims(wide);
+    return true;
 }
 
 bool RenameFile(const std::string& from, const std::string& to) {
