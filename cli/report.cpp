@@ -70,12 +70,15 @@ bool StandardOutputFailed() {
     return g_outputFailed;
 }
 
-std::string ShellWord(const std::string& word) {
+std::string ShellWord(const std::string& path) {
+    const bool windows = platform::kPathSeparator == '\\';
+    // A name that begins with '-' would be taken for an option.
+    const std::string word =
+        !path.empty() && path[0] == '-' ? (windows ? ".\\" : "./") + path : path;
     // Characters no shell of either kind treats specially; bytes of other characters (UTF-8
     // or a double-byte code page) are quoted, which costs nothing and keeps them whole.
     static const char kPlain[] =
         "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789_-+./:@";
-    const bool windows = platform::kPathSeparator == '\\';
     const bool plain = !word.empty() && std::all_of(word.begin(), word.end(), [&](char c) {
         return (c != '\0' && std::strchr(kPlain, c) != nullptr) || (windows && c == '\\');
     });
