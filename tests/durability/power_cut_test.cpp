@@ -557,10 +557,11 @@ Job TwoSplitsJob() {
             }};
 }
 
-// The dialog goes on (answers "是") when the output holds pieces missing from the folder.
+// The join as the dialog runs it, checking SHA256SUMS; it goes on (answers "是") when the
+// output holds pieces missing from the folder.
 Command EngineJoin(const std::string& root, const Scene* after, bool goOn) {
-    Command command = {SecantoJob(),     "join",     root + "out/deep",
-                       root + "pieces/", "--delete", "--quick-batches"};
+    Command command = {SecantoJob(),      "join",  root + "out/deep", root + "pieces/", "--delete",
+                       "--quick-batches", "--sums"};
     if (goOn || (after != nullptr && !after->Has("pieces/" + PieceName(1, "film.bin")))) {
         command.push_back("--continue");
     }
