@@ -470,27 +470,34 @@ Job SplitJob(const char* title,
             }};
 }
 
+// How a join starts: afresh, or after one with delete-after-use stopped, holding pieces in
+// the file of the output's name (as the dialog leaves it) or in the command line's staged one.
+enum class Stopped { kNot, kInOutput, kStaged };
+
 // A join with delete-after-use of pieces/ (made by the command line's split, with its
-// SHA256SUMS) into out/deep/film.bin. With `held`, a join that stopped after that many pieces:
-// the output holds them and a little of the next, and they are gone from the folder.
+// SHA256SUMS) into out/deep/film.bin. A join that stopped held 5 pieces and a little of the
+// next; they are gone from the folder.
 Job JoinJob(const char* title,
             unsigned salt,
-            int held,
+            Stopped stopped,
             bool inPlace,
             std::function<Command(const std::string& root, const Scene* after)> command) {
     constexpr std::uint64_t kPiece = 65536;
     return {
         title,
-        [salt, held](const std::string& root) {
+        [salt, stopped](const std::string& root) {
             CliPieces(root, "pieces", "film.bin", salt, "64K");
-            if (held > 0) {
-                for (int n = 1; n <= held; ++n) {
+            if (stopped != Stopped::kNot) {
+                constexpr int kHeld = 5;
+                for (int n = 1; n <= kHeld; ++n) {
                     RemoveTree(root + "pieces/" + PieceName(n, "film.bin"));
                 }
                 MakeFolder(root + "out");
                 MakeFolder(root + "out/deep");
-                WriteWholeFile(root + "out/deep/film.bin",
-                               Original(salt).substr(0, held * kPiece + 1000));
+                const std::string name =
+                    stopped == Stopped::kStaged ? StagingName("film.bin") : "film.bin";
+                WriteWholeFile(root + "out/deep/" + name,
+                               Original(salt).substr(0, kHeld * kPiece + 1000));
             }
         },
         [command](const std::string& root) { return std::vector<Command>{command(root, nullptr)}; },
@@ -558,11 +565,27 @@ Job TwoSplitsJob() {
 }
 
 // The join as the dialog runs it, checking SHA256SUMS; it goes on (answers "是") when the
-// output holds pieces missing from the folder.
-Command EngineJoin(const std::string& root, const Scene* after, bool goOn) {
-    Command command = {SecantoJob(),      "join",  root + "out/deep", root + "pieces/", "--delete",
-                       "--quick-batches", "--sums"};
+// output holds pieces missing from the folder. Small pieces are one batch unless `batches`
+// makes every piece a batch of its own.
+Command EngineJoin(const std::string& root, const Scene* after, bool goOn, bool batches) {
+    Command command = {SecantoJob(),     "join",     root + "out/deep",
+                       root + "pieces/", "--delete", "--sums"};
+    if (batches) {
+        command.push_back("--quick-batches");
+    }
     if (goOn || (after != nullptr && !after->Has("pieces/" + PieceName(1, "film.bin")))) {
+        command.push_back("--continue");
+    }
+    return command;
+}
+
+// The command line's join, staged; it goes on from its staged file by itself, and from a file
+// of the output's name only when asked, as the message of the first run again says.
+Command CliJoin(const std::string& root, const Scene* after) {
+    Command command = {Secanto(),  "join", root + "pieces", "-o", root + "out/deep",
+                       "--delete", "-q"};
+    if (after != nullptr && after->Has("out/deep/film.bin") &&
+        !after->Has("pieces/" + PieceName(1, "film.bin"))) {
         command.push_back("--continue");
     }
     return command;
@@ -587,27 +610,18 @@ const std::vector<Job>& Jobs() {
                          Secanto(), "split", root + "src/film.bin", "-s",       "64K", "-r",
                          "2",       "-o",    root + "pieces",       "--delete", "-q"};
                  }),
-        JoinJob("engine join, delete after use", 4, 0, true,
+        JoinJob("engine join, delete after use", 4, Stopped::kNot, true,
                 [](const std::string& root, const Scene* after) {
-                    return EngineJoin(root, after, false);
+                    return EngineJoin(root, after, false, false);
                 }),
-        JoinJob("command line join --delete", 5, 0, false,
+        JoinJob("command line join --delete", 5, Stopped::kNot, false, CliJoin),
+        JoinJob("command line join going on from its staged file", 12, Stopped::kStaged, false,
+                CliJoin),
+        JoinJob("engine join going on after a stop, a batch a piece", 6, Stopped::kInOutput, true,
                 [](const std::string& root, const Scene* after) {
-                    Command command = {Secanto(),  "join", root + "pieces", "-o", root + "out/deep",
-                                       "--delete", "-q"};
-                    // A file of the output's name is gone on from only when asked: the
-                    // message of the first run again says so.
-                    if (after != nullptr && after->Has("out/deep/film.bin") &&
-                        !after->Has("pieces/" + PieceName(1, "film.bin"))) {
-                        command.push_back("--continue");
-                    }
-                    return command;
+                    return EngineJoin(root, after, true, true);
                 }),
-        JoinJob("engine join going on after a stop", 6, 5, true,
-                [](const std::string& root, const Scene* after) {
-                    return EngineJoin(root, after, true);
-                }),
-        JoinJob("command line join --continue --delete", 7, 5, true,
+        JoinJob("command line join --continue --delete", 7, Stopped::kInOutput, true,
                 [](const std::string& root, const Scene*) {
                     return Command{Secanto(),         "join",     root + "pieces", "-o",
                                    root + "out/deep", "--delete", "--continue",    "-q"};
