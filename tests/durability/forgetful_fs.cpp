@@ -344,11 +344,10 @@ int DoRemove(const char* path, int flags) {
     if (fstatat(g.root, rel.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) {
         return -errno;
     }
-    NodeOf(st);
     const std::size_t slash = rel.rfind('/');
     const std::shared_ptr<Node> folder =
         NodeAt(slash == std::string::npos ? "." : rel.substr(0, slash));
-    if (unlinkat(g.root, rel.c_str(), flags) != 0) {
+    if (!folder || unlinkat(g.root, rel.c_str(), flags) != 0) {
         return -errno;
     }
     folder->removed.insert(slash == std::string::npos ? rel : rel.substr(slash + 1));
@@ -462,7 +461,8 @@ int DoOpen(const char* path, fuse_file_info* fi) {
 
 int DoRead(const char*, char* buf, size_t size, off_t at, fuse_file_info* fi) {
     GUARD;
-    return static_cast<int>(Errno(static_cast<int>(pread(HandleOf(fi)->fd, buf, size, at))));
+    const ssize_t n = pread(HandleOf(fi)->fd, buf, size, at);
+    return n < 0 ? -errno : static_cast<int>(n);
 }
 
 int DoWrite(const char*, const char* buf, size_t size, off_t at, fuse_file_info* fi) {

@@ -168,7 +168,7 @@ public:
     }
 
     // SIGUSR1 cuts the power, SIGUSR2 flushes everything.
-    void Signal(int signal) { kill(m_pid, signal); }
+    void Signal(int signal) const { kill(m_pid, signal); }
 
     // Unmounts and waits for the file system to end; its exit status.
     int Stop() {
@@ -331,14 +331,19 @@ struct Job {
     std::function<std::string(const Scene&)> nothingLost;
 };
 
-// The original of every job: a little over 1 MiB, so that the last piece is short.
+// The original of each job, told apart by `salt`: a little over 1 MiB, so that the last piece
+// is short; a tenth of that for pieces of 4 KiB (salt 2) and a quarter for the two splits at
+// once (salts 10 and 11), so that their operations stay few.
 const std::string& Original(unsigned salt) {
     static std::mutex lock;
     static std::map<unsigned, std::string> made;
     std::lock_guard<std::mutex> held(lock);
     std::string& bytes = made[salt];
     if (bytes.empty()) {
-        bytes = Pattern((1u << 20) + 777 * salt, salt);
+        const std::size_t length = salt == 2                  ? 100000
+                                   : salt == 10 || salt == 11 ? (256u << 10)
+                                                              : (1u << 20);
+        bytes = Pattern(length + 777 * salt, salt);
     }
     return bytes;
 }
@@ -453,7 +458,7 @@ Job SplitJob(const char* title,
              unsigned salt,
              std::uint64_t pieceSize,
              const std::string& folder,
-             std::function<Command(const std::string& root)> command) {
+             const std::function<Command(const std::string& root)>& command) {
     return {title,
             [salt](const std::string& root) {
                 MakeFolder(root + "src");
@@ -481,7 +486,7 @@ Job JoinJob(const char* title,
             unsigned salt,
             Stopped stopped,
             bool inPlace,
-            std::function<Command(const std::string& root, const Scene* after)> command) {
+            const std::function<Command(const std::string& root, const Scene* after)>& command) {
     constexpr std::uint64_t kPiece = 65536;
     return {
         title,
@@ -598,10 +603,10 @@ const std::vector<Job>& Jobs() {
                      return Command{SecantoJob(),          "split", root + "pieces/deep",
                                     root + "src/film.bin", "65536", "--delete"};
                  }),
-        SplitJob("command line split --delete", 2, 32768, "pieces/deep/",
+        SplitJob("command line split --delete", 2, 4096, "pieces/deep/",
                  [](const std::string& root) {
                      return Command{Secanto(), "split", root + "src/film.bin", "-s",
-                                    "32K",     "-o",    root + "pieces/deep",  "--delete",
+                                    "4K",      "-o",    root + "pieces/deep",  "--delete",
                                     "-q"};
                  }),
         SplitJob("command line split -r 2 --delete", 3, 65536, "pieces/",
