@@ -700,7 +700,10 @@ public:
             what = Check(root);
         }
         if (!what.empty()) {
-            findings->push_back({k, way, k <= Operations() ? m_operations[k - 1] : "", what});
+            // The operation this run was cut after: two jobs at once may go in another order.
+            const std::vector<std::string> done = ReadLines(log);
+            findings->push_back(
+                {k, way, k <= static_cast<long>(done.size()) ? done[k - 1] : "", what});
         }
     }
 
