@@ -17,8 +17,9 @@
 #include "engine/continue_probe.h"
 #include "engine/job_paths.h"
 #include "engine/target_rules.h"
+#include "folder/join_cleanup.h"
 #include "platform/file_system.h"
-#include "platform/system_error.h"
+#include "platform/interrupt.h"
 #include "sums/checksum_line.h"
 #include "sums/join_checker.h"
 
@@ -46,17 +47,15 @@ std::string ContinueCommand(const Arguments& arguments, const std::string& targe
            (arguments.deleteSource ? " --delete" : "") + " --continue";
 }
 
-// With --delete, once every piece is gone: the recovery files of the pieces go last. False
-// when one could not be deleted (said).
-bool DeleteRecoveryFiles(const std::vector<std::string>& files) {
-    bool all = true;
-    for (const std::string& file : files) {
-        if (!platform::RemoveFile(file)) {
-            ReportError(file, "not deleted: " + platform::LastSystemError());
-            all = false;
-        }
+// With --delete, once every piece is gone: what described them goes last. False when
+// something could not be deleted (said).
+bool CleanUp(const std::string& folder, const std::string& fileName) {
+    const std::vector<folder::NotRemoved> left =
+        folder::CleanUpAfterJoin(folder, fileName, [] { return !platform::Interrupted(); });
+    for (const folder::NotRemoved& file : left) {
+        ReportError(file.path, "not deleted: " + file.reason);
     }
-    return all;
+    return left.empty();
 }
 
 }  // namespace
@@ -149,8 +148,7 @@ int JoinCommand(const Arguments& arguments) {
             if (ReportNotDeleted(report)) {
                 return kExitSource;
             }
-            return !arguments.deleteSource || DeleteRecoveryFiles(rebuilt.files) ? kExitOk
-                                                                                 : kExitSource;
+            return !arguments.deleteSource || CleanUp(folder, fileName) ? kExitOk : kExitSource;
         case JOB_ABORTED:
             if (arguments.continueJoin) {
                 ReportError(output, "interrupted; it holds the pieces joined so far, to go on: " +

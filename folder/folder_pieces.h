@@ -1,5 +1,4 @@
-// The pieces in a folder as the command line counts them: files named N__NAME, N a piece
-// number as a split writes it (decimal from 1, no leading zero). Folders, and entries whose
+// The pieces in a folder: files named N__NAME (ParsePieceName). Folders, and entries whose
 // text before "__" is no piece number (notes__film.avi), are no pieces, so a stray entry
 // never decides which file is joined.
 #pragma once
@@ -7,10 +6,7 @@
 #include <string>
 #include <vector>
 
-namespace cli {
-
-// Reads a piece's name: true, with its number and the file's name, for N__NAME.
-bool ParsePieceName(const std::string& entry, int* number, std::string* fileName);
+namespace folder {
 
 class FolderPieces {
 public:
@@ -22,9 +18,11 @@ public:
     std::vector<std::string> Names() const;
     // The numbers of `fileName`'s pieces there, ascending.
     std::vector<int> Numbers(const std::string& fileName) const;
+    // Of `names`, the one whose piece the system listed last; empty when none has a piece.
+    std::string LastListedOf(const std::vector<std::string>& names) const;
 
 private:
-    std::vector<std::string> m_pieces;  // entry names of the pieces
+    std::vector<std::string> m_pieces;  // entry names of the pieces, in listing order
 };
 
-}  // namespace cli
+}  // namespace folder

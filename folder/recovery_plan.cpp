@@ -1,11 +1,13 @@
 // The plan: the library's slice size for the pieces' worth asked for, and its limits.
-#include "cli/recovery_plan.h"
+#include "folder/recovery_plan.h"
 
 #include <algorithm>
 
+#include "engine/job_paths.h"
 #include "recovery/set_creator.h"
+#include "recovery/volume_names.h"
 
-namespace cli {
+namespace folder {
 
 namespace {
 
@@ -71,4 +73,24 @@ bool PlanRecovery(const std::vector<std::uint64_t>& lengths,
     return true;
 }
 
-}  // namespace cli
+bool PlanSplitRecovery(const std::string& fileName,
+                       std::uint64_t length,
+                       std::uint64_t pieceSize,
+                       RecoveryAmount amount,
+                       std::string* longestName,
+                       std::string* reason) {
+    std::vector<std::uint64_t> lengths;
+    RecoveryPlan plan;
+    if (!SplitPieceLengths(length, pieceSize, &lengths, reason) ||
+        !PlanRecovery(lengths, amount, &plan, reason)) {
+        return false;
+    }
+    // The volumes' names are the longest, and all as long.
+    const std::vector<recovery::VolumePlan> volumes = recovery::PlanVolumes(plan.recoverySlices);
+    *longestName = volumes.empty()
+                       ? fileName + ".par2"
+                       : LastComponent(recovery::VolumePath(fileName, volumes.back(), volumes));
+    return true;
+}
+
+}  // namespace folder

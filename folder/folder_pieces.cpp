@@ -1,7 +1,6 @@
-#include "cli/folder_pieces.h"
+#include "folder/folder_pieces.h"
 
 #include <algorithm>
-#include <climits>
 
 #include "engine/job_paths.h"
 #include "engine/piece_set.h"
@@ -9,31 +8,12 @@
 #include "platform/folder_listing.h"
 #include "platform/system_error.h"
 
-namespace cli {
-
-bool ParsePieceName(const std::string& entry, int* number, std::string* fileName) {
-    long long value = 0;
-    std::size_t digits = 0;
-    for (; digits < entry.size() && entry[digits] >= '0' && entry[digits] <= '9'; ++digits) {
-        value = value * 10 + (entry[digits] - '0');
-        if (value > INT_MAX) {
-            return false;
-        }
-    }
-    if (digits == 0 || entry[0] == '0' || entry.compare(digits, 2, "__") != 0) {
-        return false;
-    }
-    *number = static_cast<int>(value);
-    *fileName = entry.substr(digits + 2);
-    return true;
-}
+namespace folder {
 
 bool FolderPieces::Read(const std::string& folder, std::string* reason) {
     m_pieces.clear();
-    std::string path = folder;
-    AppendSeparator(&path);
     platform::FolderListing listing;
-    if (!listing.Start(path)) {
+    if (!listing.Start(InFolder(folder, std::string()))) {
         *reason = platform::LastSystemError();
         return false;
     }
@@ -73,4 +53,18 @@ std::vector<int> FolderPieces::Numbers(const std::string& fileName) const {
     return PieceNumbers(m_pieces, fileName);
 }
 
-}  // namespace cli
+std::string FolderPieces::LastListedOf(const std::vector<std::string>& names) const {
+    int number = 0;
+    std::string fileName;
+    for (auto piece = m_pieces.rbegin(); piece != m_pieces.rend(); ++piece) {
+        ParsePieceName(*piece, &number, &fileName);
+        for (const std::string& name : names) {
+            if (platform::SameFileName(name, fileName)) {
+                return name;
+            }
+        }
+    }
+    return std::string();
+}
+
+}  // namespace folder

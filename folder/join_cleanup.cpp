@@ -1,0 +1,37 @@
+#include "folder/join_cleanup.h"
+
+#include "folder/folder_pieces.h"
+#include "folder/recovery_scan.h"
+#include "platform/file_system.h"
+#include "platform/system_error.h"
+
+namespace folder {
+
+std::vector<NotRemoved> CleanUpAfterJoin(const std::string& folder,
+                                         const std::string& fileName,
+                                         const recovery::KeepGoing& keepGoing) {
+    std::vector<NotRemoved> failed;
+    FolderPieces pieces;
+    std::string reason;
+    if (!pieces.Read(folder, &reason)) {
+        failed.push_back({folder, reason});
+        return failed;
+    }
+    if (!pieces.Numbers(fileName).empty()) {
+        return failed;
+    }
+    RecoveryScan scan;
+    const recovery::Status scanned = scan.Run(folder, PiecesOf(fileName), false, keepGoing);
+    if (!scanned.Ok()) {
+        failed.push_back({scanned.path, scanned.reason});
+        return failed;
+    }
+    for (const std::string& file : scan.Files()) {
+        if (!platform::RemoveFile(file)) {
+            failed.push_back({file, platform::LastSystemError()});
+        }
+    }
+    return failed;
+}
+
+}  // namespace folder
