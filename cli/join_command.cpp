@@ -18,10 +18,10 @@
 #include "engine/job_paths.h"
 #include "engine/target_rules.h"
 #include "folder/join_cleanup.h"
+#include "folder/join_verifier.h"
 #include "platform/file_system.h"
 #include "platform/interrupt.h"
 #include "sums/checksum_line.h"
-#include "sums/join_checker.h"
 
 namespace cli {
 
@@ -84,7 +84,8 @@ int JoinCommand(const Arguments& arguments) {
         return kExitTarget;
     }
 
-    sums::JoinChecker checker;  // outlives the runner's worker
+    folder::JoinVerifier verifier;  // outlives the runner's worker
+    sums::JoinChecker& checker = verifier.Checker();
     if (arguments.verifyJoin) {
         checker.ReadList(folder);
     }
@@ -119,7 +120,7 @@ int JoinCommand(const Arguments& arguments) {
                         std::to_string(probe.plan.count));
     }
     ProgressLine progress(stderr, ShowProgress(arguments));
-    JobRunner runner(&progress, arguments.deleteSource, &checker);
+    JobRunner runner(&progress, arguments.deleteSource, &verifier);
     CJobController& controller = runner.Controller();
     JobEnd end;
     const bool ran = runner.Run(

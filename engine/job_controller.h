@@ -96,6 +96,16 @@ public:
     static constexpr std::uint64_t kUnknownLength = ~std::uint64_t{0};
 
 private:
+    friend class JoinRun;
+
+    // What a start command puts in the slot, beside the paths.
+    struct Slot {
+        bool split = true;
+        std::uint32_t pieceSize = 0;
+        JoinOptions joinOptions;
+    };
+    // Puts a job in the slot unless one is pending or running, and wakes the worker.
+    bool Queue(const char* target, const char* source, const Slot& slot);
     void ResetJob();
     static unsigned WorkerMain(CJobController* controller);
     void RunSplit();

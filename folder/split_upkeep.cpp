@@ -11,14 +11,19 @@ namespace folder {
 SplitUpkeep::SplitUpkeep(bool writeSums, RecoveryAmount recovery, recovery::KeepGoing keepGoing)
     : m_sums(writeSums), m_recovery(recovery), m_keepGoing(std::move(keepGoing)) {}
 
+// The split goes on at once: the digests are waited for only at the end.
+JobResult SplitUpkeep::PieceDone(int number) {
+    m_sums.PieceDone(number);
+    return JOB_OK;
+}
+
 JobResult SplitUpkeep::Finished(const std::string& folder,
                                 const std::string& fileName,
                                 int pieces) {
-    const JobResult listed = m_sums.Finished(folder, fileName, pieces);
-    if (listed != JOB_OK) {
+    if (!m_sums.Write(folder, fileName, pieces)) {
         m_failedPath = m_sums.FailedPath();
         m_reason = m_sums.FailureReason();
-        return listed;
+        return JOB_TARGET_ERROR;
     }
     switch (m_recovery.Write(folder, fileName, pieces, m_keepGoing)) {
         case RecoveryWriter::Outcome::kWritten:

@@ -26,7 +26,7 @@ public:
     char* ReadBuffer(std::size_t* size) override { return m_sums.ReadBuffer(size); }
     void PieceBytes(const char* data, std::size_t size) override { m_sums.PieceBytes(data, size); }
     bool WatchesBytes() const override { return m_sums.WatchesBytes(); }
-    JobResult PieceDone(int number) override { return m_sums.PieceDone(number); }
+    JobResult PieceDone(int number) override;
     // SHA256SUMS first, then the recovery data.
     JobResult Finished(const std::string& folder, const std::string& fileName, int pieces) override;
 

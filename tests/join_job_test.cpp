@@ -12,9 +12,9 @@
 #include "engine/job_controller.h"
 #include "engine/job_paths.h"
 #include "engine/piece_set.h"
-#include "platform/sha256.h"
-#include "sums/join_checker.h"
+#include "folder/join_verifier.h"
 #include "platform/file_system.h"
+#include "platform/sha256.h"
 #include "tests/support/job_outcome.h"
 #include "tests/support/test_files.h"
 
@@ -718,11 +718,12 @@ TEST_F(JoinJob, AJoinThatStoppedGoesOnFromWhatItMade) {
                     }
                     ASSERT_GT(kept, 0);
 
-                    sums::JoinChecker checker;
+                    folder::JoinVerifier verifier;
+                    sums::JoinChecker& checker = verifier.Checker();
                     checker.ReadList(dir / "in");
                     std::string reason;
                     ASSERT_TRUE(checker.Start(&reason)) << reason;
-                    controller.SetObserver(&checker);
+                    controller.SetObserver(&verifier);
                     options.continueOutput = !staged;
                     WaitUntilIdle(controller);
                     ASSERT_TRUE(
@@ -780,11 +781,11 @@ TEST_F(JoinJob, APartialOutputThatDoesNotFitIsLeftAsItIs) {
         const std::string partialName = c.staged ? StagingName("a.bin") : "a.bin";
         WriteWholeFile(dir / ("out/" + partialName), c.partial);
         const std::vector<std::string> before = ListNames(dir / "in");
-        sums::JoinChecker checker;
-        checker.ReadList(dir / "in");
+        folder::JoinVerifier verifier;
+        verifier.Checker().ReadList(dir / "in");
         std::string reason;
-        ASSERT_TRUE(checker.Start(&reason));
-        controller.SetObserver(&checker);
+        ASSERT_TRUE(verifier.Checker().Start(&reason));
+        controller.SetObserver(&verifier);
         controller.m_bDeleteSource = true;
         JoinOptions options;
         options.staged = c.staged;

@@ -8,8 +8,8 @@
 #include "engine/continue_probe.h"
 #include "engine/job_notifications.h"
 #include "engine/target_rules.h"
+#include "folder/join_verifier.h"
 #include "resources/resource.h"
-#include "sums/join_checker.h"
 #include "ui/about_dlg.h"
 #include "ui/ansi_text.h"
 #include "ui/dialog_texts.h"
@@ -208,10 +208,10 @@ void CSplitterDlg::OnStart() {
     }
     // Pieces with a SHA256SUMS that lists their file are checked before they are used;
     // any mismatch ends the join as a source error.
-    auto checker = std::make_unique<sums::JoinChecker>();
-    checker->ReadList(source);
+    auto checker = std::make_unique<folder::JoinVerifier>();
+    checker->Checker().ReadList(source);
     std::string reason;
-    if (!checker->Start(&reason)) {
+    if (!checker->Checker().Start(&reason)) {
         MessageBoxW(m_hWnd, kSourceErrorText, kFailureCaption, MB_OK);
         return;
     }

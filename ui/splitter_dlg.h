@@ -9,7 +9,7 @@
 #include <string>
 
 #include "engine/job_controller.h"
-#include "sums/join_checker.h"
+#include "folder/join_verifier.h"
 #include "ui/dialog.h"
 #include "ui/progress_ctrl.h"
 
@@ -84,7 +84,7 @@ private:
     ULONGLONG m_nLastRefreshTick = 0;  // when a count was last drawn
     // The checksum checker of the last join, which must outlive its job: destroyed after
     // the controller.
-    std::unique_ptr<sums::JoinChecker> m_pChecker;
+    std::unique_ptr<folder::JoinVerifier> m_pChecker;
     // Created in OnInitDialog, destroyed in OnCancel; null afterwards, when notifications
     // still queued for the window are ignored.
     std::unique_ptr<CJobController> m_pController;
