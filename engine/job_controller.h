@@ -77,6 +77,13 @@ public:
     // (steady_clock unless set). Called while no job is pending or running.
     void SetClock(DeletionBatch::Clock clock) { m_clock = std::move(clock); }
 
+    // Points of a job where a test forces another program's step in between: the join has
+    // claimed and listed the pieces it takes; the split's first piece has its name.
+    enum class JobPoint { kJoinListed, kSplitFirstVisible };
+    // Called on the worker at each such point (null: none). Set while no job is pending or
+    // running.
+    void SetPointHook(std::function<void(JobPoint)> hook) { m_pointHook = std::move(hook); }
+
     // What the last job found beyond its result code. Read once its WM_JOB_DONE has
     // arrived, until the next start command.
     const JobReport& LastReport() const { return m_report; }
@@ -113,6 +120,11 @@ private:
 
     // The stop test before every block: waits out a hold, then tells whether to go on.
     bool KeepGoing();
+    void AtPoint(JobPoint point) {
+        if (m_pointHook) {
+            m_pointHook(point);
+        }
+    }
     // Posts WM_JOB_DONE for a job that was asked to stop, unless the controller is being
     // torn down.
     void PostStopped(int lastFinished);
@@ -143,6 +155,7 @@ private:
     JobObserver* m_pJobObserver = nullptr;  // the running job's, worker thread only
     JobReport m_report;  // written by the running job, read by the owner after its end
     DeletionBatch::Clock m_clock = std::chrono::steady_clock::now;
+    std::function<void(JobPoint)> m_pointHook;
     // The copy loop's hooks for a job nobody watches (or whose observer needs no bytes),
     // which lets the system copy the bytes itself, and for a watched one, whose bytes all
     // pass the observer.

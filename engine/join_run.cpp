@@ -41,8 +41,8 @@ JoinRun::JoinRun(CJobController& job)
 }
 
 void JoinRun::Run() {
-    if (ChooseName() && ClaimPieces() && FindPartialOutput() && MeasurePieces() && CheckKept() &&
-        OpenOutput() && CopyPieces()) {
+    if (ChooseName() && ClaimPieces() && ListSet() && FindPartialOutput() && MeasurePieces() &&
+        CheckKept() && OpenOutput() && CopyPieces()) {
         Finish();
     }
 }
@@ -70,44 +70,57 @@ bool JoinRun::Stop() {
     return false;
 }
 
-// Refuses a set with a gap or without piece 1 before anything is created, rather than join a
-// short file and call it a success. A listing cut short by an error could hide pieces or name
-// the wrong file, so it is refused too.
+// The file whose pieces are joined: the one named, or the one after the "__" of the last
+// entry listed that has one.
 bool JoinRun::ChooseName() {
-    m_listing = ListPieces(m_source);
     const std::optional<std::string>& named = m_options.fileName;
     m_outputName = named.value_or(std::string());
-    if (!m_listing.complete || m_listing.matches == 0 ||
-        (!named && !NameAfterMarker(m_listing.lastMatch, &m_outputName))) {
-        return Fail(JOB_SOURCE_ERROR, Problem::kNoPieces, m_job.m_strSource, m_listing.reason);
+    if (!named) {
+        m_listing = ListPieces(m_source);
+        if (!m_listing.complete || m_listing.matches == 0 ||
+            !NameAfterMarker(m_listing.lastMatch, &m_outputName)) {
+            return Fail(JOB_SOURCE_ERROR, Problem::kNoPieces, m_job.m_strSource, m_listing.reason);
+        }
     }
     // No file can have these names; the output would be the target folder itself.
     if (m_outputName.empty() || m_outputName == "." || m_outputName == "..") {
         return Fail(JOB_TARGET_ERROR, Problem::kBadName,
                     m_source + (named ? PieceName(1, m_outputName) : m_listing.lastMatch));
     }
-    m_numbers = PieceNumbers(m_listing.fileNames, m_outputName);
     m_outputPath = m_targetFolder + m_outputName;
     m_writtenPath = m_options.staged ? m_targetFolder + StagingName(m_outputName) : m_outputPath;
     return true;
 }
 
-// A split still writing these pieces holds the first one until it ends: a set read now could
-// look whole while it is not. Joins only share it.
+// A split still writing these pieces holds the first one until it ends: a set listed now
+// could look whole while it is not. Joins only share it.
 bool JoinRun::ClaimPieces() {
-    if (m_numbers.empty() || m_numbers.front() != 1) {
-        return true;
-    }
     switch (m_reading.Claim(PiecePath(1), platform::FileClaim::Use::kRead)) {
         case platform::FileClaim::Outcome::kTaken:
             return Fail(JOB_SOURCE_ERROR, Problem::kInUse, PiecePath(1));
         case platform::FileClaim::Outcome::kFailed:
+            if (platform::LastErrorIsNotFound()) {
+                break;  // no folder there: told when it is listed
+            }
             return Fail(JOB_SOURCE_ERROR, Problem::kUnreadable, PiecePath(1),
                         platform::LastSystemError());
         case platform::FileClaim::Outcome::kClaimed:
         case platform::FileClaim::Outcome::kGone:
             break;
     }
+    return true;
+}
+
+// Refuses a set with a gap or without piece 1 before anything is created, rather than join a
+// short file and call it a success. A listing cut short by an error could hide pieces, so it
+// is refused too.
+bool JoinRun::ListSet() {
+    m_listing = ListPieces(m_source);
+    if (!m_listing.complete || m_listing.matches == 0) {
+        return Fail(JOB_SOURCE_ERROR, Problem::kNoPieces, m_job.m_strSource, m_listing.reason);
+    }
+    m_numbers = PieceNumbers(m_listing.fileNames, m_outputName);
+    m_job.AtPoint(CJobController::JobPoint::kJoinListed);
     return true;
 }
 
@@ -467,7 +480,9 @@ void JoinRun::Finish() {
     // are to be deleted.
     const bool deletingLast = std::any_of(m_lastPieces.begin(), m_lastPieces.end(),
                                           [](const LastPiece& last) { return last.deleting; });
-    if (((m_options.staged || deletingLast) && !m_output.Flush()) || !m_output.Close()) {
+    platform::FileStamp written;
+    if (((m_options.staged || deletingLast) && !m_output.Flush()) || !m_output.Stamp(&written) ||
+        !m_output.Close()) {
         End(false, JOB_TARGET_ERROR, Problem::kUnwritable, m_writtenPath,
             platform::LastSystemError());
         return;
@@ -499,8 +514,18 @@ void JoinRun::Finish() {
                    platform::LastSystemError());
         return;
     }
-    // The last pieces, held back until now, go if the option still says so.
+    // The last pieces, held back until now, go if the option still says so, and only while
+    // the output is still where it was written, as a batch goes.
     const bool stillDeleting = m_job.m_bDeleteSource;
+    platform::FileStamp now;
+    if (deletingLast && stillDeleting) {
+        const bool there = platform::StampOf(m_outputPath, &now);
+        if (!there || !now.SameFile(written) || now.length != written.length) {
+            m_job.Fail(JOB_TARGET_ERROR, m_lastFinished, Problem::kOutputMoved, m_outputPath,
+                       there ? std::string() : platform::LastSystemError());
+            return;
+        }
+    }
     JobReport& report = m_job.m_report;
     for (const LastPiece& last : m_lastPieces) {
         if (last.deleting && stillDeleting && report.notDeleted.empty() && !m_batch.Stopped() &&

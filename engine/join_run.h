@@ -47,9 +47,11 @@ private:
         bool deleting;  // the option was on when it was joined
     };
 
-    // Planning the set, before anything is made.
+    // Planning the set, before anything is made. The pieces are claimed before they are
+    // listed: a split that writes them holds the claim until it ends.
     bool ChooseName();
     bool ClaimPieces();
+    bool ListSet();
     bool FindPartialOutput();
     bool MeasurePieces();
     // The pieces a partial output keeps, read back from it as if they were joined now.

@@ -3,7 +3,9 @@
 
 #include <algorithm>
 #include <atomic>
+#include <condition_variable>
 #include <functional>
+#include <mutex>
 #include <memory>
 #include <utility>
 #include <thread>
@@ -820,6 +822,111 @@ TEST_F(JoinJob, SplitThenJoinIsByteIdentical) {
             EXPECT_EQ(ReadWholeFile(dir / "j/src.bin"), content);
         }
     }
+}
+
+// A join while a split writes the same pieces, forced at the two moments where the claims
+// decide: the join has listed the pieces and the split then ends before the join goes on;
+// the join runs the moment the split's first piece has its name. The join takes the whole
+// set or says the pieces are in use, leaving nothing; never a shorter file as a success.
+TEST_F(JoinJob, AJoinDuringASplitTakesTheWholeSetOrNone) {
+#ifdef _WIN32
+    GTEST_SKIP() << "a claim on Windows holds no handle of its own yet";
+#endif
+    const std::string content = Pattern(5 * 4096 + 100, 4);
+    WriteWholeFile(dir / "f.bin", content);
+    JobReceiver splitReceiver;
+    CJobController split(splitReceiver.Target());
+    Watcher writer;  // holds the split after its third piece until the join has listed
+    split.SetObserver(&writer);
+    std::mutex lock;
+    std::condition_variable changed;
+    bool held = false;
+    bool released = false;
+    const auto release = [&] {
+        std::lock_guard<std::mutex> guard(lock);
+        released = true;
+        changed.notify_all();
+    };
+    const auto expectWholeOrNone = [&](const JobOutcome& joined) {
+        if (joined.result == JOB_OK) {
+            const std::string output = ReadWholeFile(dir / "out/f.bin");
+            EXPECT_TRUE(output == content) << output.size() << " bytes joined, not the whole file";
+        } else {
+            EXPECT_EQ(joined.result, JOB_SOURCE_ERROR);
+            EXPECT_EQ(controller.LastReport().problem, JobReport::Problem::kInUse);
+            EXPECT_FALSE(Exists(dir / "out"));
+        }
+    };
+
+    // The split ends while the join goes from its listing to its copy.
+    writer.onPieceDone = [&](int number) {
+        if (number == 3) {
+            std::unique_lock<std::mutex> guard(lock);
+            held = true;
+            changed.notify_all();
+            changed.wait(guard, [&] { return released; });
+        }
+    };
+    controller.SetPointHook([&](CJobController::JobPoint point) {
+        if (point == CJobController::JobPoint::kJoinListed) {
+            release();
+            WaitUntilIdle(split);
+        }
+    });
+    ASSERT_TRUE(split.StartSplit((dir / "p").c_str(), (dir / "f.bin").c_str(), 4096));
+    {
+        std::unique_lock<std::mutex> guard(lock);
+        changed.wait(guard, [&] { return held; });
+    }
+    const JobOutcome listed = Join(dir / "p", dir / "out");
+    release();
+    EXPECT_EQ(CollectJob(splitReceiver).result, JOB_OK);
+    expectWholeOrNone(listed);
+    controller.SetPointHook(nullptr);
+
+    // The join runs the moment piece 1 has its name.
+    RemoveTree(dir / "p");
+    RemoveTree(dir / "out");
+    writer.onPieceDone = nullptr;
+    JobOutcome early;
+    split.SetPointHook([&](CJobController::JobPoint point) {
+        if (point == CJobController::JobPoint::kSplitFirstVisible) {
+            early = Join(dir / "p", dir / "out");
+        }
+    });
+    WaitUntilIdle(split);
+    ASSERT_TRUE(split.StartSplit((dir / "p").c_str(), (dir / "f.bin").c_str(), 4096));
+    EXPECT_EQ(CollectJob(splitReceiver).result, JOB_OK);
+    EXPECT_TRUE(early.hasDone);
+    expectWholeOrNone(early);
+    split.SetObserver(nullptr);
+}
+
+// The last two pieces of a join with delete-after-use go only while the output is still
+// where it was written, as every batch before them: moved away at the end, they stay.
+TEST_F(JoinJob, TheLastPiecesStayWhenTheOutputMovedAtTheEnd) {
+    std::string whole;
+    for (int k = 1; k <= 4; ++k) {
+        const std::string bytes = Pattern(k < 4 ? 5000 : 10, static_cast<unsigned>(k));
+        Piece(std::to_string(k) + "__a.bin", bytes);
+        whole += bytes;
+    }
+    class Mover : public Watcher {
+    public:
+        JobResult Finished(const std::string& folder, const std::string& name, int) override {
+            platform::RenameFile(folder + name, folder + "moved.bin");
+            return JOB_OK;
+        }
+    } mover;
+    controller.SetObserver(&mover);
+    controller.m_bDeleteSource = true;
+    const JobOutcome job = Join(dir / "in", dir / "out");
+    controller.SetObserver(nullptr);
+    EXPECT_EQ(job.broken, "");
+    EXPECT_EQ(job.result, JOB_TARGET_ERROR);
+    EXPECT_EQ(controller.LastReport().problem, JobReport::Problem::kOutputMoved);
+    EXPECT_EQ(ListNames(dir / "in"), (std::vector<std::string>{"3__a.bin", "4__a.bin"}));
+    EXPECT_EQ(ReadWholeFile(dir / "out/moved.bin"), whole);
 }
 
 }  // namespace
