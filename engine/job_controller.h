@@ -19,6 +19,7 @@
 #include "engine/block_copy.h"
 #include "engine/deletion_batch.h"
 #include "engine/hold_gate.h"
+#include "engine/join_folder_work.h"
 #include "engine/job_notifications.h"
 #include "engine/job_observer.h"
 #include "engine/job_report.h"
@@ -32,13 +33,15 @@ struct JoinOptions {
     // piece removes it. One found there already holds the pieces an interrupted join
     // deleted: the join goes on from it (as with continueOutput) and never replaces it.
     bool staged = false;
-    // The file whose pieces to join (N__NAME). Without it, the name after the "__" of the
-    // folder's last entry that has one, as the dialog joins.
+    // The file whose pieces to join (N__NAME). Without it, the file of the piece listed last.
     std::optional<std::string> fileName;
     // Go on from the partial output a join with delete-after-use left when it stopped (the
     // output of that name, or the staged one), under the rule of CheckContinue: the pieces
     // it holds are checked, not copied again.
     bool continueOutput = false;
+    // Work in the pieces folder before and after the join (null: none); it must outlive the
+    // job.
+    JoinFolderWork* folderWork = nullptr;
 };
 
 class CJobController {

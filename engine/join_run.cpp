@@ -41,8 +41,8 @@ JoinRun::JoinRun(CJobController& job)
 }
 
 void JoinRun::Run() {
-    if (ChooseName() && ClaimPieces() && ListSet() && FindPartialOutput() && MeasurePieces() &&
-        CheckKept() && OpenOutput() && CopyPieces()) {
+    if (ChooseName() && ClaimPieces() && PrepareFolder() && ListSet() && FindPartialOutput() &&
+        MeasurePieces() && CheckKept() && OpenOutput() && CopyPieces()) {
         Finish();
     }
 }
@@ -70,8 +70,7 @@ bool JoinRun::Stop() {
     return false;
 }
 
-// The file whose pieces are joined: the one named, or the one after the "__" of the last
-// entry listed that has one.
+// The file whose pieces are joined: the one named, or the one of the piece listed last.
 bool JoinRun::ChooseName() {
     const std::optional<std::string>& named = m_options.fileName;
     m_outputName = named.value_or(std::string());
@@ -109,6 +108,28 @@ bool JoinRun::ClaimPieces() {
             break;
     }
     return true;
+}
+
+// Under the claim, so that no split writes the pieces meanwhile. Pieces it rebuilt took their
+// names anew, the first among them perhaps: that one is claimed again.
+bool JoinRun::PrepareFolder() {
+    JoinFolderWork* const work = m_options.folderWork;
+    if (work == nullptr) {
+        return true;
+    }
+    JoinFolderWork::Job job;
+    job.keepGoing = [this] { return m_job.KeepGoing(); };
+    job.rebuilding = [this](int pieces, int thousandths) {
+        m_job.Post(WM_JOB_REBUILD, static_cast<std::uintptr_t>(pieces), thousandths);
+    };
+    const JobResult result = work->BeforeListing(m_source, m_outputName, job);
+    if (result == JOB_ABORTED) {
+        return Stop();
+    }
+    if (result != JOB_OK) {
+        return Fail(result, Problem::kVetoed, m_source);
+    }
+    return ClaimPieces();
 }
 
 // Refuses a set with a gap or without piece 1 before anything is created, rather than join a
@@ -428,6 +449,7 @@ bool JoinRun::Place(const Joined& piece) {
             return End(false, verdict, Problem::kVetoed, piece.path, std::string());
         }
     }
+    m_batch.Passed(piece.end);
     const bool deleting = m_job.m_bDeleteSource && !m_batch.Stopped();
     // The last two pieces go only once the output is whole: until then, the pieces left
     // always tell how long a piece is, which a later join that goes on needs.
@@ -535,6 +557,9 @@ void JoinRun::Finish() {
         }
         Report(last.number);
     }
+    if (m_options.folderWork != nullptr) {
+        m_options.folderWork->AfterJoin(m_source, m_outputName);
+    }
     // No result while the user is being asked whether to stop.
     m_job.m_hold.Pass();
     m_job.Post(WM_JOB_DONE, JOB_OK, m_lastFinished);
@@ -560,6 +585,7 @@ bool JoinRun::FailAfterWaiting(JobResult result,
                 return End(false, verdict, Problem::kVetoed, next.path, std::string());
             }
         }
+        m_batch.Passed(next.end);
         m_batch.Drain();
         Report(next.number);
     }
@@ -570,8 +596,10 @@ bool JoinRun::FailAfterWaiting(JobResult result,
 // Once pieces have been queued for deletion the output is cut back to the end of the last
 // piece deleted (DeletionBatch), so that it keeps every deleted piece's bytes and, while the
 // pieces deleted are the first ones, it and the pieces left give the original exactly.
-// (Closed, it holds every piece already.) A staged output goes too, unless it holds the only
-// copy of a piece deleted.
+// (Closed, it holds every piece already.) After a check that failed, the output keeps no byte
+// of a piece that failed or was not checked: it is cut back to the end of the last piece that
+// passed, never below the pieces deleted; when the whole file failed, to those alone. A staged
+// output goes, unless it holds the only copy of a piece deleted.
 bool JoinRun::End(bool stopped,
                   JobResult result,
                   Problem problem,
@@ -579,8 +607,18 @@ bool JoinRun::End(bool stopped,
                   const std::string& reason) {
     m_piece.Close();
     NoteNotDeleted();
-    const bool cut =
-        !m_batch.Engaged() || !m_output.IsOpen() || m_output.Truncate(m_batch.KeepEnd());
+    const bool checkFailed = problem == Problem::kVetoed && !m_options.staged;
+    const std::uint64_t keep =
+        checkFailed ? m_batch.KeepAfterFailedCheck(path != m_outputPath) : m_batch.KeepEnd();
+    bool cut = true;
+    if (m_output.IsOpen()) {
+        // The pieces that passed may still be in the buffer, which the cut drops.
+        cut = !(m_batch.Engaged() || checkFailed) ||
+              ((!checkFailed || m_output.StartFlush()) && m_output.Truncate(keep));
+    } else if (checkFailed) {
+        // Closed before the whole file was checked: opened again to be cut.
+        cut = m_output.Continue(m_writtenPath, keep);
+    }
     const std::string cutReason = cut ? std::string() : platform::LastSystemError();
     m_output.Close();
     if (m_options.staged && !m_batch.DeletedAny()) {

@@ -51,6 +51,8 @@ private:
     // listed: a split that writes them holds the claim until it ends.
     bool ChooseName();
     bool ClaimPieces();
+    // The front end's work before the pieces are listed (JoinFolderWork).
+    bool PrepareFolder();
     bool ListSet();
     bool FindPartialOutput();
     bool MeasurePieces();
@@ -86,7 +88,8 @@ private:
                           Problem problem,
                           const std::string& path,
                           const std::string& reason);
-    // Every end once the output is open closes it, cut back as the batch allows.
+    // Every end once the output is open closes it, cut back as the batch allows, and after a
+    // check that failed to the end of the last piece that passed.
     bool End(bool stopped,
              JobResult result,
              Problem problem,

@@ -1,9 +1,12 @@
 #include "folder/join_cleanup.h"
 
+#include "engine/job_paths.h"
 #include "folder/folder_pieces.h"
 #include "folder/recovery_scan.h"
 #include "platform/file_system.h"
 #include "platform/system_error.h"
+#include "sums/checksum_list.h"
+#include "sums/sums_file.h"
 
 namespace folder {
 
@@ -30,6 +33,16 @@ std::vector<NotRemoved> CleanUpAfterJoin(const std::string& folder,
         if (!platform::RemoveFile(file)) {
             failed.push_back({file, platform::LastSystemError()});
         }
+    }
+    // A folder without a list gets none, nor a lock file.
+    if (!platform::PathExists(InFolder(folder, sums::kSumsName))) {
+        return failed;
+    }
+    std::string failedPath;
+    if (!sums::UpdateSumsFile(
+            folder, [&](sums::ChecksumList* list) { return list->RemoveSplit(fileName); },
+            &failedPath, &reason)) {
+        failed.push_back({failedPath, reason});
     }
     return failed;
 }

@@ -1,6 +1,7 @@
 // What goes after a join with delete-after-use, once every piece of the file is gone: the
-// recovery files that describe those pieces, so that nothing is left to rebuild pieces that
-// are gone. Nothing goes while a piece of that name is still there.
+// recovery files that describe those pieces, then the file's lines in SHA256SUMS (the list
+// itself when nothing else is in it), so that nothing is left describing pieces that are
+// gone. Nothing goes while a piece of that name is still there.
 #pragma once
 
 #include <string>

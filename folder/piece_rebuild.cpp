@@ -54,6 +54,24 @@ std::uint32_t PieceRebuild::MoreNeeded() const {
     return m_set == nullptr ? 0 : m_set->MoreNeeded();
 }
 
+std::uint64_t PieceRebuild::AskedAbout() const {
+    if (m_set == nullptr) {
+        return 1;
+    }
+    // The asking thread does about half of each pass: over the set's pieces to solve the lost
+    // slices, and over the rebuilt pieces to check them; and asks once more per rebuilt piece
+    // and at each end.
+    std::uint64_t bytes = 0;
+    for (std::size_t i = 0; i < m_set->set.files.size(); ++i) {
+        const std::uint64_t length = m_set->set.files[i].length;
+        const bool rebuilt = i < m_set->pieces.size() &&
+                             m_set->pieces[i].condition != recovery::PieceCondition::kGood;
+        bytes += rebuilt ? 2 * length : length;
+    }
+    return bytes / (2 * std::uint64_t{recovery::kKeepGoingInterval}) +
+           static_cast<std::uint64_t>(m_missing) + 2;
+}
+
 recovery::Status PieceRebuild::Rebuild(const recovery::KeepGoing& keepGoing, int* rebuilt) {
     *rebuilt = 0;
     recovery::RebuiltCheck check;

@@ -44,6 +44,10 @@ public:
     std::uint32_t MoreNeeded() const;
     // The recovery files of the usable sets that describe the pieces.
     std::vector<std::string> Files() const { return m_scan.Files(); }
+    // After kRebuildable: about how often a rebuild asks its `keepGoing` whether to go on (once
+    // every kKeepGoingInterval of the work of the thread that asks), for a progress shown by
+    // those questions.
+    std::uint64_t AskedAbout() const;
     // The names refused by sets that describe pieces, whatever Look found.
     std::vector<RefusedName> Refused() const { return m_scan.Refused(); }
     // With kFailed and kListUnreadable: the path at fault and why.

@@ -254,19 +254,29 @@ TEST_F(JoinJob, UnrelatedLastMatchDoesNotEmptyAFile) {
     EXPECT_EQ(ReadWholeFile(dir / "out/old.txt"), "keep me");
 }
 
-TEST_F(JoinJob, SubFolderMatchesAreCountedButNotJoined) {
-    Piece("1__a.bin", "one");
-    Piece("2__a.bin", "two");
-    MakeFolder(dir / "in/sub__dir");
-    JobOutcome job = Join(dir / "in", dir / "out");
-    EXPECT_EQ(job.broken, "");
-    // The listing order decides which match names the output; either way nothing is lost.
-    if (job.result == JOB_OK) {
-        EXPECT_EQ(job.range, 3u);
+// Only N__NAME files are pieces: a stray entry with "__" in its name, or a folder, listed
+// before or after the pieces, neither names the file nor counts.
+TEST_F(JoinJob, StrayEntriesAndFoldersNeitherNameNorCount) {
+    for (bool straysFirst : {true, false}) {
+        SCOPED_TRACE(straysFirst);
+        RemoveTree(dir / "in");
+        RemoveTree(dir / "out");
+        MakeFolder(dir / "in");
+        if (straysFirst) {
+            Piece("read__me.txt", "notes");
+            MakeFolder(dir / "in/old__stuff");
+        }
+        Piece("1__a.bin", "one");
+        Piece("2__a.bin", "two");
+        if (!straysFirst) {
+            Piece("read__me.txt", "notes");
+            MakeFolder(dir / "in/old__stuff");
+        }
+        JobOutcome job = Join(dir / "in", dir / "out");
+        EXPECT_EQ(job.broken, "");
+        EXPECT_EQ(job.result, JOB_OK);
+        EXPECT_EQ(job.range, 2u);
         EXPECT_EQ(ReadWholeFile(dir / "out/a.bin"), "onetwo");
-    } else {
-        EXPECT_EQ(job.result, JOB_SOURCE_ERROR);
-        EXPECT_FALSE(Exists(dir / "out"));
     }
 }
 
@@ -927,6 +937,59 @@ TEST_F(JoinJob, TheLastPiecesStayWhenTheOutputMovedAtTheEnd) {
     EXPECT_EQ(controller.LastReport().problem, JobReport::Problem::kOutputMoved);
     EXPECT_EQ(ListNames(dir / "in"), (std::vector<std::string>{"3__a.bin", "4__a.bin"}));
     EXPECT_EQ(ReadWholeFile(dir / "out/moved.bin"), whole);
+}
+
+// A join that ends with a failed check leaves no byte of a piece that failed, or was not
+// checked yet, in the file of the output's name: it ends with the last piece that passed,
+// whatever was there before, and never before the pieces delete-after-use deleted.
+TEST_F(JoinJob, AFailedCheckLeavesOnlyThePiecesThatPassed) {
+    std::vector<std::string> pieces;
+    std::string sums;
+    platform::Sha256 sha;
+    for (int k = 1; k <= 12; ++k) {
+        pieces.push_back(Pattern(k < 12 ? 8192 : 100, static_cast<unsigned>(k)));
+        std::string digest;
+        ASSERT_TRUE(sha.Update(pieces.back().data(), pieces.back().size()) && sha.Finish(&digest));
+        sums += digest + "  " + std::to_string(k) + "__a.bin\n";
+    }
+    const struct {
+        int damaged;
+        bool deleting;
+    } kCases[] = {{7, false}, {2, true}, {10, true}};
+    for (const auto& c : kCases) {
+        SCOPED_TRACE(std::to_string(c.damaged) + (c.deleting ? " deleting" : ""));
+        RemoveTree(dir / "in");
+        RemoveTree(dir / "out");
+        for (int k = 1; k <= 12; ++k) {
+            std::string bytes = pieces[static_cast<std::size_t>(k - 1)];
+            bytes[99] ^= k == c.damaged ? 1 : 0;
+            Piece(std::to_string(k) + "__a.bin", bytes);
+        }
+        WriteWholeFile(dir / "in/SHA256SUMS", sums);
+        MakeFolder(dir / "out");
+        WriteWholeFile(dir / "out/a.bin", "a good file of that name");
+        folder::JoinVerifier verifier;
+        verifier.Checker().ReadList(dir / "in");
+        std::string reason;
+        ASSERT_TRUE(verifier.Checker().Start(&reason)) << reason;
+        controller.SetObserver(&verifier);
+        controller.m_bDeleteSource = c.deleting;
+        const JobOutcome job = Join(dir / "in", dir / "out");
+        controller.SetObserver(nullptr);
+        EXPECT_EQ(job.broken, "");
+        EXPECT_EQ(job.result, JOB_SOURCE_ERROR);
+        std::string passed;
+        for (int k = 1; k < c.damaged; ++k) {
+            passed += pieces[static_cast<std::size_t>(k - 1)];
+        }
+        const std::string output = ReadWholeFile(dir / "out/a.bin");
+        EXPECT_TRUE(output == passed) << output.size() << " bytes, not the " << passed.size()
+                                      << " of the pieces before the damaged one";
+        // Every piece deleted is in the output.
+        for (int k = 1; k <= 12; ++k) {
+            EXPECT_TRUE(k < c.damaged || Exists(dir / ("in/" + std::to_string(k) + "__a.bin")));
+        }
+    }
 }
 
 }  // namespace
