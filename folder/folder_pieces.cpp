@@ -3,33 +3,17 @@
 #include <algorithm>
 
 #include "engine/job_paths.h"
+#include "engine/piece_listing.h"
 #include "engine/piece_set.h"
 #include "platform/file_names.h"
-#include "platform/folder_listing.h"
-#include "platform/system_error.h"
 
 namespace folder {
 
 bool FolderPieces::Read(const std::string& folder, std::string* reason) {
-    m_pieces.clear();
-    platform::FolderListing listing;
-    if (!listing.Start(InFolder(folder, std::string()))) {
-        *reason = platform::LastSystemError();
-        return false;
-    }
-    platform::FolderListing::Entry entry;
-    int number = 0;
-    std::string fileName;
-    while (listing.Next(&entry)) {
-        if (!entry.isFolder && ParsePieceName(entry.name, &number, &fileName)) {
-            m_pieces.push_back(entry.name);
-        }
-    }
-    if (listing.Failed()) {
-        *reason = platform::LastSystemError();
-        return false;
-    }
-    return true;
+    PieceListing listing = ListPieces(InFolder(folder, std::string()));
+    m_pieces.swap(listing.fileNames);
+    *reason = listing.reason;
+    return listing.complete;
 }
 
 std::vector<std::string> FolderPieces::Names() const {

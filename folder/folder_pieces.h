@@ -1,6 +1,6 @@
-// The pieces in a folder: files named N__NAME (ParsePieceName). Folders, and entries whose
-// text before "__" is no piece number (notes__film.avi), are no pieces, so a stray entry
-// never decides which file is joined.
+// The pieces in a folder as the join lists them (ListPieces): files named N__NAME. Folders,
+// and entries whose text before "__" is no piece number (notes__film.avi), are no pieces, so
+// a stray entry never decides which file is joined.
 #pragma once
 
 #include <string>

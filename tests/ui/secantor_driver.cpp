@@ -89,6 +89,25 @@ void LeaveWindowsUnmanaged() {
     (void)done;
 }
 
+// Starts `program` in `folder` (ANSI) with its standard handles on NUL.
+bool StartWithoutConsole(const std::wstring& program,
+                         std::wstring commandLine,
+                         const std::string& folder,
+                         PROCESS_INFORMATION* info) {
+    SECURITY_ATTRIBUTES inherit = {sizeof inherit, nullptr, TRUE};
+    HANDLE nul =
+        CreateFileW(L"NUL", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                    &inherit, OPEN_EXISTING, 0, nullptr);
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdInput = startup.hStdOutput = startup.hStdError = nul;
+    const BOOL created = CreateProcessW(program.c_str(), &commandLine[0], nullptr, nullptr, TRUE, 0,
+                                        nullptr, Wide(folder).c_str(), &startup, info);
+    CloseHandle(nul);
+    return created != 0;
+}
+
 }  // namespace
 
 std::wstring SecantorPath() {
@@ -108,20 +127,8 @@ DWORD RunProgram(const std::wstring& program,
                  const std::wstring& arguments,
                  const std::string& folder,
                  DWORD ms) {
-    std::wstring commandLine = L"\"" + program + L"\" " + arguments;
-    SECURITY_ATTRIBUTES inherit = {sizeof inherit, nullptr, TRUE};
-    HANDLE nul =
-        CreateFileW(L"NUL", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                    &inherit, OPEN_EXISTING, 0, nullptr);
-    STARTUPINFOW startup = {};
-    startup.cb = sizeof startup;
-    startup.dwFlags = STARTF_USESTDHANDLES;
-    startup.hStdInput = startup.hStdOutput = startup.hStdError = nul;
     PROCESS_INFORMATION info = {};
-    const BOOL created = CreateProcessW(program.c_str(), &commandLine[0], nullptr, nullptr, TRUE, 0,
-                                        nullptr, Wide(folder).c_str(), &startup, &info);
-    CloseHandle(nul);
-    if (!created) {
+    if (!StartWithoutConsole(program, L"\"" + program + L"\" " + arguments, folder, &info)) {
         return ~DWORD{0};
     }
     DWORD exitCode = ~DWORD{0};
@@ -195,20 +202,8 @@ DWORD RunHostProgram(const std::string& program,
 SecantorProcess::SecantorProcess(const std::string& folder) {
     LeaveWindowsUnmanaged();
     const std::wstring program = SecantorPath();
-    std::wstring commandLine = L"\"" + program + L"\"";
-    SECURITY_ATTRIBUTES inherit = {sizeof inherit, nullptr, TRUE};
-    HANDLE nul =
-        CreateFileW(L"NUL", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                    &inherit, OPEN_EXISTING, 0, nullptr);
-    STARTUPINFOW startup = {};
-    startup.cb = sizeof startup;
-    startup.dwFlags = STARTF_USESTDHANDLES;
-    startup.hStdInput = startup.hStdOutput = startup.hStdError = nul;
     const ULONGLONG started = GetTickCount64();
-    const BOOL created = CreateProcessW(program.c_str(), &commandLine[0], nullptr, nullptr, TRUE, 0,
-                                        nullptr, Wide(folder).c_str(), &startup, &m_info);
-    CloseHandle(nul);
-    if (!created) {
+    if (!StartWithoutConsole(program, L"\"" + program + L"\"", folder, &m_info)) {
         throw std::runtime_error("cannot start Secantor.exe");
     }
     const std::wstring caption = L"Secantor";
