@@ -17,10 +17,9 @@
 #include "engine/continue_probe.h"
 #include "engine/job_paths.h"
 #include "engine/target_rules.h"
-#include "folder/join_cleanup.h"
+#include "folder/join_upkeep.h"
 #include "folder/join_verifier.h"
 #include "platform/file_system.h"
-#include "platform/interrupt.h"
 #include "sums/checksum_line.h"
 
 namespace cli {
@@ -45,17 +44,6 @@ void ReportStaged(const std::string& target, const std::string& outputName) {
 std::string ContinueCommand(const Arguments& arguments, const std::string& target) {
     return "secanto join " + arguments.operand + " -o " + target +
            (arguments.deleteSource ? " --delete" : "") + " --continue";
-}
-
-// With --delete, once every piece is gone: what described them goes last. False when
-// something could not be deleted (said).
-bool CleanUp(const std::string& folder, const std::string& fileName) {
-    const std::vector<folder::NotRemoved> left =
-        folder::CleanUpAfterJoin(folder, fileName, [] { return !platform::Interrupted(); });
-    for (const folder::NotRemoved& file : left) {
-        ReportError(file.path, "not deleted: " + file.reason);
-    }
-    return left.empty();
 }
 
 }  // namespace
@@ -98,6 +86,9 @@ int JoinCommand(const Arguments& arguments) {
     options.staged = !arguments.continueJoin;
     options.continueOutput = arguments.continueJoin;
     options.fileName = fileName;
+    // With --delete, the recovery files and the list's lines go before the last pieces do.
+    folder::JoinUpkeep upkeep(false, arguments.verifyJoin);  // outlives the runner's worker
+    options.folderWork = &upkeep;
     ContinueProbe probe;
     const bool fits =
         ProbeContinue(folder, target, options.staged, &probe, fileName) == ContinueFit::kFits;
@@ -146,10 +137,7 @@ int JoinCommand(const Arguments& arguments) {
                             sums::PrintableName(output) + ": " +
                             FormatTransfer(checker.TotalBytes(), progress.Elapsed()) +
                             (checker.Verifying() ? ", verified" : ", not verified"));
-            if (ReportNotDeleted(report)) {
-                return kExitSource;
-            }
-            return !arguments.deleteSource || CleanUp(folder, fileName) ? kExitOk : kExitSource;
+            return ReportNotDeleted(report) ? kExitSource : kExitOk;
         case JOB_ABORTED:
             if (arguments.continueJoin) {
                 ReportError(output, "interrupted; it holds the pieces joined so far, to go on: " +

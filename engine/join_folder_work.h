@@ -1,11 +1,12 @@
 // Work a front end has done in the pieces folder as steps of a join, on the worker, so that
 // the job's hold and stop reach it and its progress shows as the join's does: rebuilding
 // missing and damaged pieces before the join lists them, and removing what described the
-// pieces once a join has left none of them.
+// pieces when a join with delete-after-use is about to delete the last of them.
 #pragma once
 
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "engine/job_notifications.h"
 
@@ -28,7 +29,14 @@ public:
                                     const std::string& fileName,
                                     const Job& job) = 0;
 
-    // After a join that ended well, its pieces deleted or not: the work tells by itself
-    // whether any is left.
-    virtual void AfterJoin(const std::string& folder, const std::string& fileName) = 0;
+    // A join with delete-after-use has its output whole, durable and named, has deleted every
+    // other piece of `fileName` in `folder`, and is about to delete `lastPieces`: what
+    // describes the pieces goes now, before those, so that after a power cut in between the
+    // same join, going on from its output, finishes. False, with the path at fault and why,
+    // when something could not be removed: then the last pieces stay.
+    virtual bool BeforeLastPieces(const std::string& folder,
+                                  const std::string& fileName,
+                                  const std::vector<int>& lastPieces,
+                                  std::string* failedPath,
+                                  std::string* reason) = 0;
 };

@@ -549,6 +549,17 @@ void JoinRun::Finish() {
         }
     }
     JobReport& report = m_job.m_report;
+    if (m_options.folderWork != nullptr && stillDeleting && report.notDeleted.empty() &&
+        !m_batch.Stopped() &&
+        std::all_of(m_lastPieces.begin(), m_lastPieces.end(),
+                    [](const LastPiece& last) { return last.deleting; })) {
+        std::vector<int> numbers;
+        for (const LastPiece& last : m_lastPieces) {
+            numbers.push_back(last.number);
+        }
+        m_options.folderWork->BeforeLastPieces(m_source, m_outputName, numbers, &report.notDeleted,
+                                               &report.notDeletedReason);
+    }
     for (const LastPiece& last : m_lastPieces) {
         if (last.deleting && stillDeleting && report.notDeleted.empty() && !m_batch.Stopped() &&
             !platform::RemoveFile(last.path)) {
@@ -556,9 +567,6 @@ void JoinRun::Finish() {
             report.notDeletedReason = platform::LastSystemError();
         }
         Report(last.number);
-    }
-    if (m_options.folderWork != nullptr) {
-        m_options.folderWork->AfterJoin(m_source, m_outputName);
     }
     // No result while the user is being asked whether to stop.
     m_job.m_hold.Pass();

@@ -1,5 +1,7 @@
 #include "folder/join_cleanup.h"
 
+#include <algorithm>
+
 #include "engine/job_paths.h"
 #include "folder/folder_pieces.h"
 #include "folder/recovery_scan.h"
@@ -12,7 +14,7 @@ namespace folder {
 
 std::vector<NotRemoved> CleanUpAfterJoin(const std::string& folder,
                                          const std::string& fileName,
-                                         const recovery::KeepGoing& keepGoing) {
+                                         const std::vector<int>& going) {
     std::vector<NotRemoved> failed;
     FolderPieces pieces;
     std::string reason;
@@ -20,11 +22,14 @@ std::vector<NotRemoved> CleanUpAfterJoin(const std::string& folder,
         failed.push_back({folder, reason});
         return failed;
     }
-    if (!pieces.Numbers(fileName).empty()) {
-        return failed;
+    for (int number : pieces.Numbers(fileName)) {
+        if (std::find(going.begin(), going.end(), number) == going.end()) {
+            return failed;
+        }
     }
     RecoveryScan scan;
-    const recovery::Status scanned = scan.Run(folder, PiecesOf(fileName), false, keepGoing);
+    const recovery::Status scanned =
+        scan.Run(folder, PiecesOf(fileName), false, recovery::KeepGoing());
     if (!scanned.Ok()) {
         failed.push_back({scanned.path, scanned.reason});
         return failed;

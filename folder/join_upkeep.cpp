@@ -10,9 +10,12 @@ namespace folder {
 JobResult JoinUpkeep::BeforeListing(const std::string& folder,
                                     const std::string& fileName,
                                     const Job& job) {
+    if (!m_rebuild) {
+        return JOB_OK;
+    }
     PieceRebuild rebuild;
     using Found = PieceRebuild::Found;
-    switch (rebuild.Look(folder, fileName, m_rebuild, m_checkSums, job.keepGoing)) {
+    switch (rebuild.Look(folder, fileName, true, m_checkSums, job.keepGoing)) {
         case Found::kNoRecovery:
         case Found::kNotUsable:
         case Found::kWhole:
@@ -54,10 +57,18 @@ JobResult JoinUpkeep::BeforeListing(const std::string& folder,
     return JOB_OK;
 }
 
-void JoinUpkeep::AfterJoin(const std::string& folder, const std::string& fileName) {
-    // What could not be removed stays, as a piece that could not be deleted does: the join
-    // itself ended well.
-    CleanUpAfterJoin(folder, fileName);
+bool JoinUpkeep::BeforeLastPieces(const std::string& folder,
+                                  const std::string& fileName,
+                                  const std::vector<int>& lastPieces,
+                                  std::string* failedPath,
+                                  std::string* reason) {
+    const std::vector<NotRemoved> left = CleanUpAfterJoin(folder, fileName, lastPieces);
+    if (left.empty()) {
+        return true;
+    }
+    *failedPath = left.front().path;
+    *reason = left.front().reason;
+    return false;
 }
 
 }  // namespace folder
