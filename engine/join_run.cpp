@@ -495,52 +495,61 @@ bool JoinRun::Settle() {
     return true;
 }
 
+bool JoinRun::DeletingLast() const {
+    return std::any_of(m_lastPieces.begin(), m_lastPieces.end(),
+                       [](const LastPiece& last) { return last.deleting; });
+}
+
 void JoinRun::Finish() {
     NoteNotDeleted();
-    // A staged output takes the output's name only once its bytes are durable and accepted,
-    // so that the name never holds a file that is not whole; so must one whose last pieces
-    // are to be deleted.
-    const bool deletingLast = std::any_of(m_lastPieces.begin(), m_lastPieces.end(),
-                                          [](const LastPiece& last) { return last.deleting; });
     platform::FileStamp written;
-    if (((m_options.staged || deletingLast) && !m_output.Flush()) || !m_output.Stamp(&written) ||
+    if (NameOutput(&written)) {
+        DeleteLastPieces(written);
+    }
+}
+
+// A staged output takes the output's name only once its bytes are durable and accepted, so
+// that the name never holds a file that is not whole; so must one whose last pieces are to
+// be deleted.
+bool JoinRun::NameOutput(platform::FileStamp* written) {
+    const bool deletingLast = DeletingLast();
+    if (((m_options.staged || deletingLast) && !m_output.Flush()) || !m_output.Stamp(written) ||
         !m_output.Close()) {
-        End(false, JOB_TARGET_ERROR, Problem::kUnwritable, m_writtenPath,
-            platform::LastSystemError());
-        return;
+        return End(false, JOB_TARGET_ERROR, Problem::kUnwritable, m_writtenPath,
+                   platform::LastSystemError());
     }
     if (m_observer != nullptr) {
         const JobResult verdict = m_observer->Finished(m_targetFolder, m_outputName, m_plan.count);
         if (verdict != JOB_OK) {
-            End(false, verdict, Problem::kVetoed, m_outputPath, std::string());
-            return;
+            return End(false, verdict, Problem::kVetoed, m_outputPath, std::string());
         }
     }
     // The last point where an abort keeps the last pieces: from here the job only names its
     // output and deletes them, which takes no time worth stopping.
     if (deletingLast && !m_job.KeepGoing()) {
-        End(true, JOB_ABORTED, Problem::kNone, std::string(), std::string());
-        return;
+        return End(true, JOB_ABORTED, Problem::kNone, std::string(), std::string());
     }
-    if (m_options.staged) {
-        if (!platform::Unhide(m_writtenPath) ||
-            !platform::RenameFile(m_writtenPath, m_outputPath)) {
-            End(false, JOB_TARGET_ERROR, Problem::kUnwritable, m_outputPath,
-                platform::LastSystemError());
-            return;
-        }
+    if (m_options.staged &&
+        (!platform::Unhide(m_writtenPath) || !platform::RenameFile(m_writtenPath, m_outputPath))) {
+        return End(false, JOB_TARGET_ERROR, Problem::kUnwritable, m_outputPath,
+                   platform::LastSystemError());
     }
     // The file is whole under its name now; only its folder entry may not be durable.
     if ((m_options.staged || deletingLast) && !FlushFolders(m_targetFolder, m_grown)) {
         m_job.Fail(JOB_TARGET_ERROR, m_lastFinished, Problem::kNotDurable, m_outputPath,
                    platform::LastSystemError());
-        return;
+        return false;
     }
-    // The last pieces, held back until now, go if the option still says so, and only while
-    // the output is still where it was written, as a batch goes.
+    return true;
+}
+
+// The last pieces, held back until now, go if the option still says so, and only while the
+// output is still where it was written, as a batch goes; what describes the pieces goes just
+// before them.
+void JoinRun::DeleteLastPieces(const platform::FileStamp& written) {
     const bool stillDeleting = m_job.m_bDeleteSource;
     platform::FileStamp now;
-    if (deletingLast && stillDeleting) {
+    if (DeletingLast() && stillDeleting) {
         const bool there = platform::StampOf(m_outputPath, &now);
         if (!there || !now.SameFile(written) || now.length != written.length) {
             m_job.Fail(JOB_TARGET_ERROR, m_lastFinished, Problem::kOutputMoved, m_outputPath,
@@ -549,10 +558,10 @@ void JoinRun::Finish() {
         }
     }
     JobReport& report = m_job.m_report;
-    if (m_options.folderWork != nullptr && stillDeleting && report.notDeleted.empty() &&
-        !m_batch.Stopped() &&
-        std::all_of(m_lastPieces.begin(), m_lastPieces.end(),
-                    [](const LastPiece& last) { return last.deleting; })) {
+    const bool allGoing = std::all_of(m_lastPieces.begin(), m_lastPieces.end(),
+                                      [](const LastPiece& last) { return last.deleting; });
+    if (m_options.folderWork != nullptr && allGoing && stillDeleting && report.notDeleted.empty() &&
+        !m_batch.Stopped()) {
         std::vector<int> numbers;
         for (const LastPiece& last : m_lastPieces) {
             numbers.push_back(last.number);

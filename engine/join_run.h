@@ -72,8 +72,12 @@ private:
     // Deletes the batch waiting, once the output is durable past it and still where it was
     // written, or lets it go undeleted when the option was turned off meanwhile.
     bool Settle();
-    // The output flushed, named and accepted, the last pieces deleted, the end posted.
+    // The output flushed, accepted and named, the last pieces deleted, the end posted.
     void Finish();
+    bool NameOutput(platform::FileStamp* written);
+    void DeleteLastPieces(const platform::FileStamp& written);
+    // A last piece was joined while the option was on.
+    bool DeletingLast() const;
 
     // Ends the job early with `result`: see End().
     bool Fail(JobResult result,

@@ -81,7 +81,7 @@ recovery::Status PieceRebuild::Rebuild(const recovery::KeepGoing& keepGoing, int
         };
     }
     recovery::RepairResult result;
-    const recovery::Status status = recovery::RepairSet(*m_set, keepGoing, &result, check);
+    recovery::Status status = recovery::RepairSet(*m_set, keepGoing, &result, check);
     *rebuilt = static_cast<int>(result.rebuilt.size());
     return status;
 }

@@ -64,7 +64,7 @@ recovery::Status CheckAgainstRecovery(const std::string& folder,
                                       RecoveryVerdict* verdict) {
     *verdict = RecoveryVerdict();
     RecoveryScan scan;
-    const recovery::Status scanned = scan.Run(folder, AnyPieces(), true, keepGoing);
+    recovery::Status scanned = scan.Run(folder, AnyPieces(), true, keepGoing);
     if (!scanned.Ok()) {
         return scanned;
     }
