@@ -1,7 +1,11 @@
 #include "cli/piece_rebuild.h"
 
+#include <vector>
+
 #include "cli/job_messages.h"
+#include "cli/job_names.h"
 #include "cli/report.h"
+#include "engine/job_paths.h"
 #include "folder/piece_rebuild.h"
 #include "platform/interrupt.h"
 
@@ -71,6 +75,14 @@ int RebuildPieces(const RebuildRequest& request, RebuildOutcome* outcome) {
             break;
         default:
             return kExitOk;
+    }
+    // The pieces rebuilt, and the names they are written under first, must fit the folder.
+    std::vector<std::string> names;
+    for (const std::string& path : rebuild.PiecesToRebuild()) {
+        AddWithTemporary(LastComponent(path), &names);
+    }
+    if (!NamesFit(request.folder, names, "the pieces' folder")) {
+        return kExitUsage;
     }
     if (request.announce) {
         ReportError(request.folder,

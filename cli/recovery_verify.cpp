@@ -51,12 +51,12 @@ int VerifyRecovery(const std::string& folder,
         const std::string operand = alone ? folder : InFolder(folder, PieceName(1, file.fileName));
         const std::string what = CountOf(file.bad, "piece", "pieces") +
                                  (alone ? "" : " of " + sums::PrintableName(file.fileName));
-        ReportError(folder, file.repairable ? what + " can be rebuilt: secanto repair " +
-                                                  sums::PrintableName(operand)
-                                            : what + " missing or damaged cannot be rebuilt: " +
-                                                  CountOf(file.moreNeeded, "more recovery slice is",
-                                                          "more recovery slices are") +
-                                                  " needed");
+        ReportError(folder, file.repairable
+                                ? what + " can be rebuilt: secanto repair " + ShellWord(operand)
+                                : what + " missing or damaged cannot be rebuilt: " +
+                                      CountOf(file.moreNeeded, "more recovery slice is",
+                                              "more recovery slices are") +
+                                      " needed");
     }
     return kExitOk;
 }

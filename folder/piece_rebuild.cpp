@@ -54,6 +54,18 @@ std::uint32_t PieceRebuild::MoreNeeded() const {
     return m_set == nullptr ? 0 : m_set->MoreNeeded();
 }
 
+std::vector<std::string> PieceRebuild::PiecesToRebuild() const {
+    std::vector<std::string> paths;
+    if (m_set != nullptr) {
+        for (const recovery::PieceReport& piece : m_set->pieces) {
+            if (piece.condition != recovery::PieceCondition::kGood) {
+                paths.push_back(piece.path);
+            }
+        }
+    }
+    return paths;
+}
+
 std::uint64_t PieceRebuild::AskedAbout() const {
     if (m_set == nullptr) {
         return 1;

@@ -42,6 +42,8 @@ public:
     // After Look: the pieces missing or damaged, and the recovery slices more that they need.
     int Missing() const { return m_missing; }
     std::uint32_t MoreNeeded() const;
+    // The paths of the pieces missing or damaged.
+    std::vector<std::string> PiecesToRebuild() const;
     // The recovery files of the usable sets that describe the pieces.
     std::vector<std::string> Files() const { return m_scan.Files(); }
     // After kRebuildable: about how often a rebuild asks its `keepGoing` whether to go on (once

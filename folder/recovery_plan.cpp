@@ -3,9 +3,7 @@
 
 #include <algorithm>
 
-#include "engine/job_paths.h"
 #include "recovery/set_creator.h"
-#include "recovery/volume_names.h"
 
 namespace folder {
 
@@ -73,24 +71,14 @@ bool PlanRecovery(const std::vector<std::uint64_t>& lengths,
     return true;
 }
 
-bool PlanSplitRecovery(const std::string& fileName,
-                       std::uint64_t length,
+bool PlanSplitRecovery(std::uint64_t length,
                        std::uint64_t pieceSize,
                        RecoveryAmount amount,
-                       std::string* longestName,
+                       RecoveryPlan* plan,
                        std::string* reason) {
     std::vector<std::uint64_t> lengths;
-    RecoveryPlan plan;
-    if (!SplitPieceLengths(length, pieceSize, &lengths, reason) ||
-        !PlanRecovery(lengths, amount, &plan, reason)) {
-        return false;
-    }
-    // The volumes' names are the longest, and all as long.
-    const std::vector<recovery::VolumePlan> volumes = recovery::PlanVolumes(plan.recoverySlices);
-    *longestName = volumes.empty()
-                       ? fileName + ".par2"
-                       : LastComponent(recovery::VolumePath(fileName, volumes.back(), volumes));
-    return true;
+    return SplitPieceLengths(length, pieceSize, &lengths, reason) &&
+           PlanRecovery(lengths, amount, plan, reason);
 }
 
 }  // namespace folder

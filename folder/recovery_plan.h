@@ -42,14 +42,12 @@ bool PlanRecovery(const std::vector<std::uint64_t>& lengths,
                   RecoveryPlan* plan,
                   std::string* reason);
 
-// The recovery data of a split of a file `fileName` of `length` bytes into pieces of
-// `pieceSize`, planned before anything is made: false, with the reason, when PAR2 cannot hold
-// it; else `longestName` is the longest name of the recovery files it makes.
-bool PlanSplitRecovery(const std::string& fileName,
-                       std::uint64_t length,
+// The recovery data of a split of a file of `length` bytes into pieces of `pieceSize`,
+// planned before anything is made: false, with the reason, when PAR2 cannot hold it.
+bool PlanSplitRecovery(std::uint64_t length,
                        std::uint64_t pieceSize,
                        RecoveryAmount amount,
-                       std::string* longestName,
+                       RecoveryPlan* plan,
                        std::string* reason);
 
 }  // namespace folder

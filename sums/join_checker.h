@@ -9,6 +9,7 @@
 // false, and Failure() says why.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <map>
 #include <string>
@@ -52,6 +53,9 @@ public:
     const std::string& OutputName() const { return m_outputName; }
     std::uint64_t TotalBytes() const { return m_totalBytes; }
     std::uint64_t PieceCount() const { return m_pieceCount; }
+    // The highest piece copied whole so far (joined now, or found in the output a join goes
+    // on from), before it is judged or deleted; read from any thread.
+    std::uint64_t PiecesJoined() const { return m_piecesJoined.load(); }
 
     // After a check that failed: what was wrong.
     bool Failed() const { return m_failed; }
@@ -79,6 +83,7 @@ private:
     std::string m_outputName;
     std::uint64_t m_totalBytes = 0;
     std::uint64_t m_pieceCount = 0;
+    std::atomic<std::uint64_t> m_piecesJoined{0};
     bool m_failed = false;
     Finding m_failure;
 };

@@ -17,6 +17,8 @@ namespace {
 
 const char kTemporaryPrefix[] = "SHA256SUMS.";
 const char kTemporarySuffix[] = ".tmp";
+// Hex digits of a random tag in a temporary name.
+constexpr std::size_t kTagLength = 12;
 
 bool Fail(const std::string& path, std::string* failedPath, std::string* reason) {
     *failedPath = path;
@@ -35,7 +37,7 @@ bool CreateTemporary(const std::string& folder,
     for (int attempt = 0; attempt < 100; ++attempt) {
         static const char kDigits[] = "0123456789abcdef";
         std::string tag;
-        for (std::uint64_t bits = random(); tag.size() < 12; bits >>= 4) {
+        for (std::uint64_t bits = random(); tag.size() < kTagLength; bits >>= 4) {
             tag.push_back(kDigits[bits & 15]);
         }
         *path = folder + kTemporaryPrefix + tag + kTemporarySuffix;
@@ -52,6 +54,11 @@ bool CreateTemporary(const std::string& folder,
 }
 
 }  // namespace
+
+std::vector<std::string> SumsFileNames() {
+    return {kSumsName, kSumsLockName,
+            kTemporaryPrefix + std::string(kTagLength, '0') + kTemporarySuffix};
+}
 
 bool IsSumsFileName(const std::string& name) {
     const std::string prefix = kTemporaryPrefix;

@@ -839,9 +839,6 @@ TEST_F(JoinJob, SplitThenJoinIsByteIdentical) {
 // the join runs the moment the split's first piece has its name. The join takes the whole
 // set or says the pieces are in use, leaving nothing; never a shorter file as a success.
 TEST_F(JoinJob, AJoinDuringASplitTakesTheWholeSetOrNone) {
-#ifdef _WIN32
-    GTEST_SKIP() << "a claim on Windows holds no handle of its own yet";
-#endif
     const std::string content = Pattern(5 * 4096 + 100, 4);
     WriteWholeFile(dir / "f.bin", content);
     JobReceiver splitReceiver;
