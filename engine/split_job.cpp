@@ -32,7 +32,7 @@ std::string HiddenFirstPieceName() {
 
 // Makes piece 1 at `firstPath`, empty, open in `piece` and claimed by `claim` before it has
 // that name: made under a hidden name, claimed and flushed there, then renamed. Where
-// `replacing`, the earlier piece 1 (held by the caller) is replaced; else a file that took
+// `replacing`, the earlier piece 1 (held by the caller) is deleted first; a file that takes
 // the name meanwhile is another split's, and left to it. kNone, or the problem, with the
 // path at fault and the system's reason.
 Problem MakeFirstPiece(const std::string& target,
@@ -74,9 +74,13 @@ Problem MakeFirstPiece(const std::string& target,
         return failed(Problem::kUnwritable, hidden);
     }
     *failedPath = firstPath;
-    if (!(replacing ? platform::RenameFile(hidden, firstPath)
-                    : platform::RenameToNewName(hidden, firstPath))) {
-        const bool taken = !replacing && platform::LastErrorIsAlreadyThere();
+    // The earlier piece 1 goes first (Windows renames over no open file, and the caller's
+    // claim holds it open); a file that takes the name meanwhile is another split's.
+    if (replacing && !platform::RemoveFile(firstPath) && platform::PathExists(firstPath)) {
+        return failed(Problem::kUnwritable, hidden);
+    }
+    if (!platform::RenameToNewName(hidden, firstPath)) {
+        const bool taken = platform::LastErrorIsAlreadyThere();
         return failed(taken ? Problem::kInUse : Problem::kUnwritable, hidden);
     }
     // Opened again by its name: it must be the file claimed, which no one else can write.

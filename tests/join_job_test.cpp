@@ -895,15 +895,20 @@ TEST_F(JoinJob, AJoinDuringASplitTakesTheWholeSetOrNone) {
     RemoveTree(dir / "p");
     RemoveTree(dir / "out");
     writer.onPieceDone = nullptr;
-    JobOutcome early;
+    // The join runs to its end before the split goes on; its notifications are read here,
+    // where the receiver is.
+    bool started = false;
     split.SetPointHook([&](CJobController::JobPoint point) {
         if (point == CJobController::JobPoint::kSplitFirstVisible) {
-            early = Join(dir / "p", dir / "out");
+            started = controller.StartJoin((dir / "out").c_str(), (dir / "p").c_str());
+            WaitUntilIdle(controller);
         }
     });
     WaitUntilIdle(split);
     ASSERT_TRUE(split.StartSplit((dir / "p").c_str(), (dir / "f.bin").c_str(), 4096));
     EXPECT_EQ(CollectJob(splitReceiver).result, JOB_OK);
+    ASSERT_TRUE(started);
+    const JobOutcome early = CollectJob(receiver);
     EXPECT_TRUE(early.hasDone);
     expectWholeOrNone(early);
     split.SetObserver(nullptr);
