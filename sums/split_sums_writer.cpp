@@ -9,10 +9,10 @@
 
 namespace sums {
 
-JobResult SplitSumsWriter::Fail(const std::string& path, const std::string& reason) {
+bool SplitSumsWriter::Fail(const std::string& path, const std::string& reason) {
     m_failedPath = path;
     m_reason = reason;
-    return JOB_TARGET_ERROR;
+    return false;
 }
 
 bool SplitSumsWriter::Start(std::string* reason) {
@@ -36,27 +36,24 @@ void SplitSumsWriter::PieceBytes(const char* data, std::size_t size) {
 }
 
 // The split goes on at once: the digests are waited for only at the end.
-JobResult SplitSumsWriter::PieceDone(int) {
+void SplitSumsWriter::PieceDone(int) {
     if (m_writeSums) {
         m_pool.EndPiece();
     }
-    return JOB_OK;
 }
 
-JobResult SplitSumsWriter::Finished(const std::string& folder,
-                                    const std::string& fileName,
-                                    int pieces) {
+bool SplitSumsWriter::Write(const std::string& folder, const std::string& fileName, int pieces) {
     std::string failedPath;
     std::string reason;
     if (!m_writeSums) {
         // A folder without a list gets none, nor a lock file.
         if (!platform::PathExists(folder + kSumsName)) {
-            return JOB_OK;
+            return true;
         }
         const bool updated = UpdateSumsFile(
             folder, [&](ChecksumList* list) { return list->RemoveSplit(fileName); }, &failedPath,
             &reason);
-        return updated ? JOB_OK : Fail(failedPath, reason);
+        return updated || Fail(failedPath, reason);
     }
     const int whole = m_pool.EndWhole();
     std::vector<std::string> digests(static_cast<std::size_t>(pieces));
@@ -84,7 +81,7 @@ JobResult SplitSumsWriter::Finished(const std::string& folder,
     if (!updated) {
         return Fail(failedPath, reason);
     }
-    return nameError.empty() ? JOB_OK : Fail(folder + kSumsName, nameError);
+    return nameError.empty() || Fail(folder + kSumsName, nameError);
 }
 
 }  // namespace sums
