@@ -8,6 +8,24 @@ namespace platform {
 
 namespace {
 
+// Above every errno value the system uses.
+constexpr int kRefusalBase = 0x5EC0;
+
+const char* RefusalText(int error) {
+    switch (error - kRefusalBase) {
+        case static_cast<int>(Refusal::kNotRegular):
+            return "not a regular file";
+        case static_cast<int>(Refusal::kLink):
+            return "a link, which is not followed here";
+        case static_cast<int>(Refusal::kInUse):
+            return "another run is using it";
+        case static_cast<int>(Refusal::kNotOurs):
+            return "not a file this program left there; remove it";
+        default:
+            return nullptr;
+    }
+}
+
 // glibc's strerror_r returns the text (often a constant of its own); the POSIX one fills
 // the buffer and returns a status. Only one of the two is used.
 [[maybe_unused]] const char* ErrorText(const char* result, const char*) {
@@ -21,6 +39,9 @@ namespace {
 
 std::string LastSystemError() {
     const int error = errno;
+    if (const char* refusal = RefusalText(error)) {
+        return refusal;
+    }
     char buffer[256] = "";
     return ErrorText(strerror_r(error, buffer, sizeof buffer), buffer);
 }
@@ -31,6 +52,10 @@ bool LastErrorIsNotFound() {
 
 bool LastErrorIsAlreadyThere() {
     return errno == EEXIST;
+}
+
+void SetLastRefusal(Refusal refusal) {
+    errno = kRefusalBase + static_cast<int>(refusal);
 }
 
 }  // namespace platform

@@ -7,8 +7,35 @@
 
 namespace platform {
 
+namespace {
+
+// Bit 29 marks an error code of the application's own.
+constexpr DWORD kRefusalBase = 0x20000000 | 0x5EC0;
+
+const char* RefusalText(DWORD error) {
+    switch (static_cast<int>(error - kRefusalBase)) {
+        case static_cast<int>(Refusal::kNotRegular):
+            return "not a regular file";
+        case static_cast<int>(Refusal::kLink):
+            return "a link, which is not followed here";
+        case static_cast<int>(Refusal::kInUse):
+            return "another run is using it";
+        case static_cast<int>(Refusal::kNotOurs):
+            return "not a file this program left there; remove it";
+        default:
+            return nullptr;
+    }
+}
+
+}  // namespace
+
 std::string LastSystemError() {
     const DWORD error = ::GetLastError();
+    if (error >= kRefusalBase && error < kRefusalBase + 16) {
+        if (const char* refusal = RefusalText(error)) {
+            return refusal;
+        }
+    }
     wchar_t buffer[512];
     // Wide text, so the trimming below sees whole characters; converted once at the end.
     DWORD length =
@@ -41,6 +68,10 @@ bool LastErrorIsNotFound() {
 bool LastErrorIsAlreadyThere() {
     const DWORD error = ::GetLastError();
     return error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS;
+}
+
+void SetLastRefusal(Refusal refusal) {
+    ::SetLastError(kRefusalBase + static_cast<DWORD>(refusal));
 }
 
 }  // namespace platform
