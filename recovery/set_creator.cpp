@@ -11,10 +11,12 @@
 
 #include "platform/file.h"
 #include "platform/file_system.h"
+#include "platform/own_file.h"
 #include "platform/system_error.h"
 #include "platform/text_encoding.h"
 #include "recovery/byte_source.h"
 #include "recovery/file_name_rules.h"
+#include "recovery/leftovers.h"
 #include "recovery/packet_writer.h"
 #include "recovery/piece_hasher.h"
 #include "recovery/recovery_paths.h"
@@ -58,6 +60,9 @@ struct Volume {
     std::string before;  // the packets before the recovery slices
     std::string after;   // and after them
     platform::File file;
+    platform::OwnFile own;  // the claim on the temporary name, until it is renamed
+    bool made = false;
+    bool renamed = false;
 };
 
 class Creation {
@@ -66,12 +71,14 @@ public:
         : m_request(request), m_keepGoing(keepGoing), m_result(result) {}
 
     ~Creation() {
-        // What is left under temporary names on any failure goes.
+        // What this run made and left under temporary names on any failure goes; nothing
+        // else found at those names is touched.
         for (Volume& volume : m_volumes) {
             volume.file.Close();
-            if (!m_renamed) {
+            if (volume.made && !volume.renamed) {
                 platform::RemoveFile(volume.temporaryPath);
             }
+            volume.own.Release();
         }
     }
 
@@ -117,6 +124,10 @@ private:
             std::string reason;
             if (!platform::NarrowToUtf8(piece.name, &d.utf8Name)) {
                 return Status::Fail(Failure::kBadRequest, piece.path, "the name is no valid text");
+            }
+            std::u16string wide;
+            if (!Utf8ToUtf16(d.utf8Name, &wide)) {
+                return Status::Fail(Failure::kBadRequest, piece.path, "the name is no valid UTF-8");
             }
             if (!IsPlainFileName(d.utf8Name, &reason)) {
                 return Status::Fail(Failure::kBadRequest, piece.path, "the name " + reason);
@@ -229,6 +240,7 @@ private:
                     m_request.indexPath.compare(m_request.indexPath.size() - 5, 5, ".par2") == 0
                 ? m_request.indexPath.substr(0, m_request.indexPath.size() - 5)
                 : m_request.indexPath;
+        m_baseName = NameOfPath(base);
         m_volumes.emplace_back();
         m_volumes.back().finalPath = base + ".par2";
         m_volumes.back().before = m_critical + m_creator;
@@ -271,9 +283,14 @@ private:
     }
 
     Status WriteRecovery() {
+        // What a killed run of this name left is removed first, unless a live one holds it.
+        RemoveLeftovers(FolderOfPath(m_request.indexPath), m_baseName);
         for (Volume& volume : m_volumes) {
-            if (!volume.file.Open(volume.temporaryPath, platform::File::Access::kCreateWrite) ||
-                !volume.file.Write(volume.before.data(), volume.before.size())) {
+            if (!volume.own.Create(volume.temporaryPath, &volume.file)) {
+                return TargetFailure(volume.temporaryPath);
+            }
+            volume.made = true;
+            if (!volume.file.Write(volume.before.data(), volume.before.size())) {
                 return TargetFailure(volume.temporaryPath);
             }
             if (!volume.exponents.empty()) {
@@ -404,6 +421,7 @@ private:
         return Status();
     }
 
+    // Renamed while still claimed, so that no other run takes them for leftovers meanwhile.
     Status Rename() {
         if (!KeepGoing()) {
             return Status::Fail(Failure::kStopped, m_request.indexPath, "stopped");
@@ -412,9 +430,10 @@ private:
             if (!platform::RenameFile(volume.temporaryPath, volume.finalPath)) {
                 return TargetFailure(volume.finalPath);
             }
+            volume.renamed = true;
+            volume.own.Release();
             m_result->files.push_back(volume.finalPath);
         }
-        m_renamed = true;
         const std::string folder = FolderOfPath(m_request.indexPath);
         if (!platform::FlushFolder(folder.empty() ? "." : folder)) {
             return TargetFailure(folder);
@@ -432,7 +451,7 @@ private:
     std::string m_critical;  // main, descriptions, checksums and names
     std::string m_creator;
     std::deque<Volume> m_volumes;  // files stay put as more are added
-    bool m_renamed = false;
+    std::string m_baseName;        // NAME of NAME.par2
 };
 
 }  // namespace

@@ -4,11 +4,12 @@
 //   recovery_tool create INDEX.par2 COUNT [--slice SIZE] [--budget BYTES] PIECE...
 //   recovery_tool scan FOLDER
 //   recovery_tool repair FOLDER
-//   recovery_tool forge OUT.par2 NAME...
+//   recovery_tool forge OUT.par2 [--slice SIZE] [--slices COUNT] [--claim LENGTH] NAME...
 //
-// forge writes a set no honest program makes, in slices of 4096 bytes with two recovery
-// slices of made-up data: each NAME described with the bytes of the file of that name beside
-// OUT.par2 when there is one, else with 4096 bytes of its own.
+// forge writes a set no honest program makes, in slices of SIZE bytes (4096) with COUNT (2)
+// recovery slices of made-up data: each NAME described with the bytes of the file of that
+// name beside OUT.par2 when there is one, else with 4096 bytes of its own; the first NAME
+// said to be LENGTH bytes long, where given.
 //
 // Pieces are the names "N__FILE" of a split. Prints what it found or did, one line each,
 // and with --memory (natively) the peak resident size. Exit status: 0 done (for scan: every
@@ -41,7 +42,8 @@ int Usage() {
                  "PIECE...\n"
                  "       recovery_tool scan FOLDER\n"
                  "       recovery_tool repair FOLDER\n"
-                 "       recovery_tool forge OUT.par2 NAME...\n");
+                 "       recovery_tool forge OUT.par2 [--slice SIZE] [--slices COUNT] "
+                 "[--claim LENGTH] NAME...\n");
     return 1;
 }
 
@@ -184,19 +186,40 @@ bool ReadFile(const std::string& path, std::string* bytes) {
 int Forge(int argc, char** argv) {
     const std::string out = argv[2];
     const std::string folder = out.substr(0, LastSeparator(out) + 1);
-    recovery_test::ForgedSet forged(4096);
-    for (int i = 3; i < argc; ++i) {
+    std::uint64_t sliceSize = 4096;
+    std::uint32_t slices = 2;
+    std::uint64_t claim = 0;
+    int first = 3;
+    for (; first + 1 < argc && argv[first][0] == '-'; first += 2) {
+        const std::uint64_t value = std::strtoull(argv[first + 1], nullptr, 10);
+        if (std::strcmp(argv[first], "--slice") == 0) {
+            sliceSize = value;
+        } else if (std::strcmp(argv[first], "--slices") == 0) {
+            slices = static_cast<std::uint32_t>(value);
+        } else if (std::strcmp(argv[first], "--claim") == 0) {
+            claim = value;
+        } else {
+            return Usage();
+        }
+    }
+    recovery_test::ForgedSet forged(sliceSize);
+    for (int i = first; i < argc; ++i) {
         std::string bytes;
         if (!ReadFile(folder + argv[i], &bytes)) {
             bytes.assign(4096, 'q');
         }
-        if (!forged.AddFile(argv[i], bytes, bytes.size())) {
+        const std::uint64_t length = i == first && claim != 0 ? claim : bytes.size();
+        if (!forged.AddFile(argv[i], bytes, length)) {
             return Report(Status::Fail(Failure::kTarget, out, "hashing failed"));
         }
     }
     std::string bytes;
     platform::File file;
-    if (!forged.Bytes({0, 1}, &bytes) || !file.Open(out, platform::File::Access::kCreateWrite) ||
+    std::vector<std::uint32_t> exponents;
+    for (std::uint32_t e = 0; e < slices; ++e) {
+        exponents.push_back(e);
+    }
+    if (!forged.Bytes(exponents, &bytes) || !file.Open(out, platform::File::Access::kCreateWrite) ||
         !file.Write(bytes.data(), bytes.size()) || !file.Close()) {
         return Report(Status::Fail(Failure::kTarget, out, "could not be written"));
     }
