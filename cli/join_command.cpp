@@ -14,6 +14,7 @@
 #include "cli/piece_rebuild.h"
 #include "cli/progress_line.h"
 #include "cli/report.h"
+#include "recovery/leftovers.h"
 #include "engine/continue_probe.h"
 #include "engine/job_paths.h"
 #include "engine/target_rules.h"
@@ -67,6 +68,8 @@ int JoinCommand(const Arguments& arguments) {
     if (const int status = ChooseJoinSet(arguments.operand, &folder, &fileName)) {
         return status;
     }
+    // What a killed split -r or repair of these pieces left goes; a live one's stays.
+    recovery::RemoveLeftovers(folder, fileName);
     std::string target = arguments.output;
     if (target.empty()) {
         target = JoinTargetFor(folder);

@@ -21,6 +21,10 @@
 #include "platform/file.h"
 #include "platform/file_system.h"
 #include "platform/system_error.h"
+#include "platform/text_encoding.h"
+#include "recovery/file_name_rules.h"
+#include "recovery/leftovers.h"
+#include "recovery/unicode_names.h"
 #include "recovery/volume_names.h"
 #include "sums/checksum_line.h"
 #include "sums/split_sums_writer.h"
@@ -66,6 +70,20 @@ int NoProposal(const std::string& file) {
 // kExitOk, or the status once said. A source that is no file on a disk is planned later.
 int CheckRecovery(const Arguments& arguments, const std::string& file, const std::string& target) {
     const std::string fileName = LastComponent(file);
+    // The recovery data names the pieces in UTF-8 and as plain names of their folder.
+    std::string utf8;
+    std::u16string utf16;
+    std::string why;
+    if (!platform::NarrowToUtf8(PieceName(1, fileName), &utf8) ||
+        !recovery::Utf8ToUtf16(utf8, &utf16)) {
+        return UsageError(file,
+                          "its name is no valid UTF-8, which the recovery data names pieces in; "
+                          "rename it, or split without -r");
+    }
+    if (!recovery::IsPlainFileName(utf8, &why)) {
+        return UsageError(file, "the recovery data cannot name its pieces (the name " + why +
+                                    "); rename it, or split without -r");
+    }
     if (!FileNameTaken(target, fileName + ".par2")) {
         return kExitTarget;
     }
@@ -116,6 +134,16 @@ int SplitCommand(const Arguments& arguments) {
             return status;
         }
     }
+
+    // A list that cannot take the split's lines is said before anything is made.
+    std::string listPath;
+    std::string listProblem;
+    if (arguments.writeSums && !sums::SplitSumsWriter::CheckList(target, &listPath, &listProblem)) {
+        ReportError(listPath, listProblem);
+        return kExitTarget;
+    }
+    // What a killed split -r or repair of this name left goes; a live one's stays.
+    recovery::RemoveLeftovers(target, LastComponent(file));
 
     // Both outlive the runner's worker: SHA256SUMS first, then the recovery data.
     sums::SplitSumsWriter sums(arguments.writeSums);
