@@ -156,18 +156,25 @@ private:
         std::vector<PieceHasher::Outcome> outcomes(m_pieces.size(), PieceHasher::Outcome::kStopped);
         PieceHasher hashers[2];
         const recovery::KeepGoing* keepGoing = &m_keepGoing;
-        ShareWork(m_pieces.size(), [&](std::size_t i, int thread) {
-            if (stop.load()) {
-                return;
-            }
-            Described& d = m_pieces[i];
-            outcomes[i] =
-                hashers[thread].Hash(d.piece->path, m_sliceSize, thread == 0 ? keepGoing : nullptr,
-                                     &stop, &d.hashes, &reasons[i]);
-            if (outcomes[i] == PieceHasher::Outcome::kFailed) {
-                stop.store(true);
-            }
-        });
+        ShareWork(
+            m_pieces.size(),
+            [&](std::size_t i, int thread) {
+                if (stop.load()) {
+                    return;
+                }
+                Described& d = m_pieces[i];
+                outcomes[i] = hashers[thread].Hash(d.piece->path, m_sliceSize,
+                                                   thread == 0 ? keepGoing : nullptr, &stop,
+                                                   &d.hashes, &reasons[i]);
+                if (outcomes[i] == PieceHasher::Outcome::kFailed) {
+                    stop.store(true);
+                }
+            },
+            [&] {
+                if (!KeepGoing()) {
+                    stop.store(true);
+                }
+            });
         for (std::size_t i = 0; i < m_pieces.size(); ++i) {
             if (outcomes[i] == PieceHasher::Outcome::kFailed) {
                 return Status::Fail(Failure::kSource, m_pieces[i].piece->path, reasons[i]);
@@ -366,35 +373,54 @@ private:
         }
         std::atomic<bool> stop{false};
         PacketWriter writers[2];
-        ShareWork(slices.size(), [&](std::size_t i, int thread) {
-            Slice& s = slices[i];
-            if (stop.load()) {
-                return;
-            }
+        // Each thread keeps the volume it read last open, and its buffer.
+        FileSource sources[2];
+        const Volume* opened[2] = {nullptr, nullptr};
+        std::vector<unsigned char> buffers[2];
+        const auto goOn = [&](int thread) {
             if (thread == 0 && !KeepGoing()) {
                 stop.store(true);
-                return;
             }
-            PacketWriter& writer = writers[thread];
-            FileSource source;
-            std::vector<unsigned char> buffer(std::size_t{1} << 20);
-            const std::uint64_t data = s.volume->packetOffsets[s.k] + kPacketHeaderSize + 4;
-            bool ok = source.Open(s.volume->temporaryPath) &&
-                      writer.StartRecoverySlice(m_setId, s.volume->exponents[s.k]);
-            for (std::uint64_t done = 0; ok && done < m_sliceSize;) {
-                const std::size_t step = static_cast<std::size_t>(
-                    std::min<std::uint64_t>(buffer.size(), m_sliceSize - done));
-                ok = source.ReadAt(data + done, buffer.data(), step) &&
-                     writer.AddRecoveryData(buffer.data(), step);
-                done += step;
-            }
-            ok = ok && writer.FinishRecoverySlice(m_sliceSize, &s.head);
-            s.ok = ok;
-            if (!ok) {
-                s.reason = platform::LastSystemError();
-                stop.store(true);
-            }
-        });
+            return !stop.load();
+        };
+        ShareWork(
+            slices.size(),
+            [&](std::size_t i, int thread) {
+                Slice& s = slices[i];
+                if (!goOn(thread)) {
+                    return;
+                }
+                PacketWriter& writer = writers[thread];
+                FileSource& source = sources[thread];
+                std::vector<unsigned char>& buffer = buffers[thread];
+                buffer.resize(std::size_t{1} << 20);
+                if (opened[thread] != s.volume) {
+                    opened[thread] = source.Open(s.volume->temporaryPath) ? s.volume : nullptr;
+                }
+                const std::uint64_t data = s.volume->packetOffsets[s.k] + kPacketHeaderSize + 4;
+                bool ok = opened[thread] != nullptr &&
+                          writer.StartRecoverySlice(m_setId, s.volume->exponents[s.k]);
+                for (std::uint64_t done = 0; ok && done < m_sliceSize;) {
+                    const std::size_t step = static_cast<std::size_t>(
+                        std::min<std::uint64_t>(buffer.size(), m_sliceSize - done));
+                    ok = source.ReadAt(data + done, buffer.data(), step) &&
+                         writer.AddRecoveryData(buffer.data(), step);
+                    done += step;
+                    if (ok && done < m_sliceSize && !goOn(thread)) {
+                        return;
+                    }
+                }
+                ok = ok && writer.FinishRecoverySlice(m_sliceSize, &s.head);
+                s.ok = ok;
+                if (!ok) {
+                    s.reason = platform::LastSystemError();
+                    stop.store(true);
+                }
+            },
+            [&] { goOn(0); });
+        // Closed before the volumes are opened to be written again.
+        sources[0].Close();
+        sources[1].Close();
         for (const Slice& s : slices) {
             if (!s.ok && !s.reason.empty()) {
                 return Status::Fail(Failure::kTarget, s.volume->temporaryPath, s.reason);
