@@ -32,8 +32,15 @@ bool OwnFile::Create(const std::string& path, File* file, File::Access access) {
             file->Close();
             return false;
         }
-        if (claimed == FileClaim::Outcome::kClaimed && file->IsAt(path)) {
-            return true;
+        if (claimed == FileClaim::Outcome::kClaimed) {
+            if (file->IsAt(path)) {
+                return true;
+            }
+            if (!LastErrorIsNotFound()) {
+                m_claim.Release();
+                file->Close();
+                return false;  // the file could not be looked at
+            }
         }
         m_claim.Release();
         file->Close();
