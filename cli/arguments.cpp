@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "cli/report.h"
+#include "platform/terminal.h"
 #include "sums/checksum_line.h"
 
 namespace cli {
@@ -137,7 +138,7 @@ const char kHelpText[] =
     "      --delete       delete the source (split) or the pieces (join) once their\n"
     "                     bytes are safely on disk elsewhere\n"
     "  -q, --quiet        print errors only\n"
-    "  -h, --help         print this help\n"
+    "  -h, --help         print this help (on Windows also /?)\n"
     "      --version      print the version\n"
     "\n"
     "Progress is shown on standard error when it is a terminal.\n"
@@ -213,6 +214,14 @@ bool ParseRecoveryAmount(const std::string& text, RecoveryAmount* amount) {
 }
 
 bool ParseArguments(int argc, char** argv, Arguments* arguments) {
+    // Where "/?" is the help switch, it asks for the help wherever it stands, as it does of
+    // the system's own commands.
+    for (int i = 1; platform::kSlashQuestionAsksHelp && i < argc; ++i) {
+        if (std::strcmp(argv[i], "/?") == 0) {
+            arguments->command = Command::kHelp;
+            return true;
+        }
+    }
     // Errors are worded here, with the program's own name rather than argv[0], and the same
     // on every system.
     opterr = 0;

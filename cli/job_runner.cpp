@@ -8,7 +8,6 @@
 
 #include "cli/report.h"
 #include "platform/interrupt.h"
-#include "platform/terminal.h"
 
 namespace cli {
 
@@ -36,7 +35,6 @@ JobRunner::~JobRunner() {
         platform::WorkStopped();
         std::fflush(stdout);
         std::fflush(stderr);
-        platform::RestoreConsole();
         std::_Exit(kExitInterrupted);
     }
 }
@@ -53,6 +51,7 @@ bool JobRunner::Run(const std::function<bool()>& start,
     Clock::time_point abortedAt;
     bool ranged = false;
     std::uint64_t piecesDone = 0;
+    std::function<std::uint64_t()> countPieces;
     for (;;) {
         if (!aborted && platform::Interrupted()) {
             m_controller.Abort();
@@ -65,6 +64,7 @@ bool JobRunner::Run(const std::function<bool()>& start,
                 case WM_JOB_RANGE: {
                     const JobSize size = atRange(notification.wParam);
                     m_progress->Start(size.bytes, size.pieces);
+                    countPieces = size.piecesDone;
                     ranged = true;
                     end->begun = true;
                     break;
@@ -85,7 +85,9 @@ bool JobRunner::Run(const std::function<bool()>& start,
         if (!stageText.empty()) {
             m_progress->Note(stageText);
         } else if (ranged) {
-            m_progress->Update(m_controller.m_nBytesCopied.load(), piecesDone);
+            const std::uint64_t counted = countPieces ? countPieces() : 0;
+            m_progress->Update(m_controller.m_nBytesCopied.load(),
+                               counted > piecesDone ? counted : piecesDone);
         }
         // A job that does not stop may be held in the system: opening a pipe that waits for
         // a writer, reading one that waits for bytes, or opening a piece that is a pipe.

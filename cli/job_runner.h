@@ -17,6 +17,9 @@ namespace cli {
 struct JobSize {
     std::uint64_t bytes = 0;
     std::uint64_t pieces = 0;
+    // The pieces done so far, where the job's own count comes late: a join with
+    // delete-after-use reports a piece only once it is deleted. Null: the job's count.
+    std::function<std::uint64_t()> piecesDone;
 };
 
 // How a job ended, from its WM_JOB_DONE.

@@ -8,6 +8,7 @@
 
 #include "cli/commands.h"
 #include "cli/job_messages.h"
+#include "cli/job_names.h"
 #include "cli/job_runner.h"
 #include "cli/join_set.h"
 #include "cli/output_folder.h"
@@ -43,7 +44,7 @@ void ReportStaged(const std::string& target, const std::string& outputName) {
 
 // The command that goes on from the file of the output's name.
 std::string ContinueCommand(const Arguments& arguments, const std::string& target) {
-    return "secanto join " + arguments.operand + " -o " + target +
+    return "secanto join " + ShellWord(arguments.operand) + " -o " + ShellWord(target) +
            (arguments.deleteSource ? " --delete" : "") + " --continue";
 }
 
@@ -79,13 +80,21 @@ int JoinCommand(const Arguments& arguments) {
                               "no folder is proposed for the joined file; give one with -o DIR");
         }
     }
-    if (!FolderNamesTaken(target, arguments.output.empty()
-                                      ? "give a folder for the joined file with -o DIR"
-                                      : "give another folder")) {
+    if (!OutputFolderUsable(target, arguments.output.empty()
+                                        ? "give a folder for the joined file with -o DIR"
+                                        : "give another folder")) {
         return kExitUsage;
     }
     if (!FileNameTaken(target, fileName)) {
         return kExitTarget;
+    }
+    // The output is written under its staged name first, unless a join goes on from it.
+    std::vector<std::string> made = {fileName};
+    if (!arguments.continueJoin) {
+        made.push_back(StagingName(fileName));
+    }
+    if (!NamesFit(target, made, "the target folder")) {
+        return kExitUsage;
     }
 
     sums::JoinChecker checker;  // outlives the runner's worker
@@ -135,7 +144,9 @@ int JoinCommand(const Arguments& arguments) {
                                 sums::PrintableName(checker.OutputName()) +
                                 "; joining without verifying");
             }
-            return JobSize{checker.TotalBytes(), checker.PieceCount()};
+            // The bytes this run copies; a join that goes on has the others already.
+            return JobSize{controller.m_nBytesExpected.load(), checker.PieceCount(),
+                           [&] { return checker.PiecesJoined(); }};
         },
         &end);
     if (!ran) {
@@ -147,7 +158,7 @@ int JoinCommand(const Arguments& arguments) {
         case JOB_OK:
             progress.Finish("joined " + std::to_string(end.pieces) + " pieces into " +
                             sums::PrintableName(output) + ": " +
-                            FormatTransfer(checker.TotalBytes(), progress.Elapsed()) +
+                            FormatTransfer(controller.m_nBytesCopied.load(), progress.Elapsed()) +
                             (checker.Verifying() ? ", verified" : ", not verified"));
             if (ReportNotDeleted(report)) {
                 return kExitSource;

@@ -7,7 +7,6 @@
 #include "cli/report.h"
 #include "platform/interrupt.h"
 #include "platform/system_error.h"
-#include "platform/terminal.h"
 
 namespace {
 
@@ -19,10 +18,10 @@ int Run(int argc, char** argv) {
     int status = cli::kExitOk;
     switch (arguments.command) {
         case cli::Command::kHelp:
-            std::fputs(cli::kHelpText, stdout);
+            cli::Print(stdout, cli::kHelpText);
             break;
         case cli::Command::kVersion:
-            std::fputs("secanto " SECANTO_VERSION "\n", stdout);
+            cli::Print(stdout, "secanto " SECANTO_VERSION "\n");
             break;
         default:
             if (!platform::CatchInterrupts()) {
@@ -39,7 +38,7 @@ int Run(int argc, char** argv) {
             break;
     }
     // What went to standard output must have arrived, or the status says so.
-    if (std::fflush(stdout) != 0 || std::ferror(stdout)) {
+    if (std::fflush(stdout) != 0 || std::ferror(stdout) || cli::StandardOutputFailed()) {
         cli::ReportError("standard output", platform::LastSystemError());
         if (status == cli::kExitOk) {
             status = cli::kExitTarget;
@@ -51,10 +50,5 @@ int Run(int argc, char** argv) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    // Names and messages are written in the program's code page, which a Windows console
-    // would otherwise read in its own.
-    platform::ShowProgramTextInConsole();
-    const int status = Run(argc, argv);
-    platform::RestoreConsole();
-    return status;
+    return Run(argc, argv);
 }

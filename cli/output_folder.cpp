@@ -5,6 +5,7 @@
 #include "cli/commands.h"
 #include "cli/report.h"
 #include "platform/code_page.h"
+#include "platform/file.h"
 #include "platform/file_names.h"
 #include "platform/file_system.h"
 #include "platform/system_error.h"
@@ -50,7 +51,7 @@ std::string NotTaken(const std::string& name) {
 
 }  // namespace
 
-bool FolderNamesTaken(const std::string& folder, const std::string& remedy) {
+bool OutputFolderUsable(const std::string& folder, const std::string& remedy) {
     for (const std::string& prefix : Prefixes(folder)) {
         const std::string name = LastComponent(prefix);
         // "." and "..", and a drive ("D:"), are no names of folders to make.
@@ -62,6 +63,12 @@ bool FolderNamesTaken(const std::string& folder, const std::string& remedy) {
             ReportError(prefix, why + "; " + remedy);
             return false;
         }
+    }
+    // A file there would only show as a folder that cannot be made, or not be found.
+    platform::FileStamp stamp;
+    if (platform::StampOf(folder, &stamp) && !stamp.folder) {
+        ReportError(folder, "not a folder; " + remedy);
+        return false;
     }
     return true;
 }

@@ -4,6 +4,7 @@
 #include <algorithm>
 
 #include "cli/commands.h"
+#include "cli/job_names.h"
 #include "cli/rebuilt_sums.h"
 #include "cli/recovery_scan.h"
 #include "cli/report.h"
@@ -74,6 +75,16 @@ int RebuildPieces(const RebuildRequest& request, RebuildOutcome* outcome) {
                 CountOf(set->MoreNeeded(), "more recovery slice is", "more recovery slices are") +
                 " needed");
         return kExitVerify;
+    }
+    // The pieces rebuilt, and the names they are written under first, must fit the folder.
+    std::vector<std::string> names;
+    for (const recovery::PieceReport& piece : set->pieces) {
+        if (piece.condition != recovery::PieceCondition::kGood) {
+            AddWithTemporary(LastComponent(piece.path), &names);
+        }
+    }
+    if (!NamesFit(request.folder, names, "the pieces' folder")) {
+        return kExitUsage;
     }
     RebuiltSums sums;
     std::string reason;

@@ -5,11 +5,14 @@
 #include <cinttypes>
 #include <cmath>
 
+#include "cli/report.h"
+
 namespace cli {
 
 namespace {
 
 constexpr std::chrono::milliseconds kRedrawEvery(250);
+constexpr std::chrono::milliseconds kRateWindow(500);
 
 // "m:ss" or "h:mm:ss".
 std::string ClockText(double seconds) {
@@ -64,6 +67,20 @@ void ProgressLine::Start(std::uint64_t totalBytes, std::uint64_t totalPieces) {
     m_totalBytes = totalBytes;
     m_totalPieces = totalPieces;
     m_start = Clock::now();
+    m_samples.clear();
+}
+
+double ProgressLine::Rate(Clock::time_point now, std::uint64_t bytes) {
+    while (m_samples.size() >= 2 && now - m_samples[1].at >= kRateWindow) {
+        m_samples.pop_front();
+    }
+    m_samples.push_back({now, bytes});
+    const Sample& first = m_samples.front();
+    if (now - first.at < kRateWindow || bytes < first.bytes) {
+        return -1;
+    }
+    return static_cast<double>(bytes - first.bytes) /
+           std::chrono::duration<double>(now - first.at).count();
 }
 
 double ProgressLine::Elapsed() const {
@@ -71,15 +88,19 @@ double ProgressLine::Elapsed() const {
 }
 
 void ProgressLine::Update(std::uint64_t bytes, std::uint64_t pieces) {
+    if (!m_enabled) {
+        return;
+    }
     const Clock::time_point now = Clock::now();
-    if (!m_enabled || (m_everDrawn && now - m_drawn < kRedrawEvery)) {
+    const double rate = Rate(now, bytes);
+    if (m_everDrawn && now - m_drawn < kRedrawEvery) {
         return;
     }
     m_drawn = now;
     m_everDrawn = true;
     const double elapsed = Elapsed();
-    const double rate = elapsed > 0 ? static_cast<double>(bytes) / elapsed : 0;
-    const std::string rateText = FormatBytes(static_cast<std::uint64_t>(rate)) + "/s";
+    const std::string rateText =
+        rate < 0 ? std::string("-- B/s") : FormatBytes(static_cast<std::uint64_t>(rate)) + "/s";
     char text[200];
     if (m_totalBytes == kUnknown) {
         std::snprintf(text, sizeof text, "%s  %s  %" PRIu64 " pieces", FormatBytes(bytes).c_str(),
@@ -115,8 +136,7 @@ void ProgressLine::Draw(std::string line) {
         line.append(m_width - width, ' ');
     }
     m_width = width;
-    line = "\r" + line;
-    std::fputs(line.c_str(), m_stream);
+    Print(m_stream, "\r" + line);
     std::fflush(m_stream);
 }
 
@@ -124,8 +144,7 @@ void ProgressLine::Clear() {
     if (!m_enabled || m_width == 0) {
         return;
     }
-    const std::string blank = "\r" + std::string(m_width, ' ') + "\r";
-    std::fputs(blank.c_str(), m_stream);
+    Print(m_stream, "\r" + std::string(m_width, ' ') + "\r");
     std::fflush(m_stream);
     m_width = 0;
 }
@@ -135,8 +154,7 @@ void ProgressLine::Finish(const std::string& summary) {
         return;
     }
     Clear();
-    const std::string line = summary + "\n";
-    std::fputs(line.c_str(), m_stream);
+    Print(m_stream, summary + "\n");
 }
 
 }  // namespace cli

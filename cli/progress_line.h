@@ -6,6 +6,7 @@
 #include <chrono>
 #include <cstdint>
 #include <cstdio>
+#include <deque>
 #include <string>
 
 namespace cli {
@@ -23,6 +24,9 @@ public:
     // Starts the clock; the counts run up to these totals (kUnknown: bytes and pieces).
     void Start(std::uint64_t totalBytes, std::uint64_t totalPieces);
     // Redraws the line with these counts, unless it was drawn less than a quarter second ago.
+    // The rate is that of the last half second or a little more, and shown only once the
+    // counts span that long: bytes counted before the first update (a job starts before its
+    // first count arrives) would make the first moments' rate any size.
     void Update(std::uint64_t bytes, std::uint64_t pieces);
     // Redraws the line with `text` and the time since Start, as rarely as Update: for a
     // stage whose progress is not counted.
@@ -38,6 +42,14 @@ public:
 private:
     using Clock = std::chrono::steady_clock;
 
+    struct Sample {
+        Clock::time_point at;
+        std::uint64_t bytes;
+    };
+
+    // Bytes a second over the window ending with this count, which it records; negative
+    // while the counts span less than the window.
+    double Rate(Clock::time_point now, std::uint64_t bytes);
     // Draws `line` over the one on screen.
     void Draw(std::string line);
 
@@ -49,6 +61,8 @@ private:
     Clock::time_point m_drawn{};
     bool m_everDrawn = false;
     std::size_t m_width = 0;  // of the line on screen now
+    // Counts of the updates, oldest first; the first is the newest one a window old.
+    std::deque<Sample> m_samples;
 };
 
 // "1.5 GiB", "300.0 MiB", "12 B": binary units, as the piece sizes are given.

@@ -132,13 +132,12 @@ int VerifyRecovery(const std::string& folder,
             files.size() == 1 ? folder : InFolder(folder, PieceName(1, fileName));
         const std::string what = CountOf(bad, "piece", "pieces") +
                                  (files.size() == 1 ? "" : " of " + sums::PrintableName(fileName));
-        ReportError(folder,
-                    set->Repairable()
-                        ? what + " can be rebuilt: secanto repair " + sums::PrintableName(operand)
-                        : what + " missing or damaged cannot be rebuilt: " +
-                              CountOf(set->MoreNeeded(), "more recovery slice is",
-                                      "more recovery slices are") +
-                              " needed");
+        ReportError(folder, set->Repairable()
+                                ? what + " can be rebuilt: secanto repair " + ShellWord(operand)
+                                : what + " missing or damaged cannot be rebuilt: " +
+                                      CountOf(set->MoreNeeded(), "more recovery slice is",
+                                              "more recovery slices are") +
+                                      " needed");
     }
     return kExitOk;
 }

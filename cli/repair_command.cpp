@@ -1,7 +1,7 @@
 // secanto repair DIR: the missing and damaged pieces of DIR's file rebuilt in place from the
-// recovery data there (any *.par2 file whose packets describe them). Silent when the pieces
-// are whole afterwards, as found or as rebuilt (status 0); status 4, nothing changed, when
-// the recovery data is not enough or not usable.
+// recovery data there (any *.par2 file whose packets describe them). One line says what it
+// rebuilt; silent when the pieces were whole (status 0 either way); status 4, nothing
+// changed, when the recovery data is not enough or not usable.
 #include <string>
 
 #include "cli/commands.h"
@@ -39,12 +39,19 @@ int RepairCommand(const Arguments& arguments) {
         ReportError(folder, "no usable recovery data for " + pieces);
         return kExitVerify;
     }
+    // What was changed is said wherever standard error goes; that nothing was, only on a
+    // terminal.
+    if (outcome.rebuilt > 0) {
+        if (!arguments.quiet) {
+            ReportError(folder,
+                        "rebuilt " +
+                            CountOf(static_cast<std::size_t>(outcome.rebuilt), "piece", "pieces") +
+                            " of " + sums::PrintableName(fileName) + " from the recovery data");
+        }
+        return kExitOk;
+    }
     ProgressLine progress(stderr, ShowProgress(arguments));
-    progress.Finish(
-        outcome.rebuilt == 0
-            ? pieces + " in " + sums::PrintableName(folder) + " are whole"
-            : "rebuilt " + CountOf(static_cast<std::size_t>(outcome.rebuilt), "piece", "pieces") +
-                  " of " + sums::PrintableName(fileName) + " in " + sums::PrintableName(folder));
+    progress.Finish(pieces + " in " + sums::PrintableName(folder) + " are whole");
     return kExitOk;
 }
 

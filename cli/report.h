@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdio>
 #include <string>
 
 namespace cli {
@@ -14,6 +15,18 @@ enum ExitStatus : int {
     kExitVerify = 4,  // bytes differ from their SHA256SUMS line
     kExitInterrupted = 130,
 };
+
+// Writes `text` to `stream` (standard output or standard error) in one go, as the terminal
+// shows it (platform::WriteText). A failure on standard output is remembered.
+void Print(std::FILE* stream, const std::string& text);
+// True once something could not be written to standard output.
+bool StandardOutputFailed();
+
+// `path` as one word of a secanto command for the shell a user of this system types it into:
+// as it is when it holds nothing a shell treats specially, else quoted (POSIX sh: '...', or
+// $'...' for control characters; Windows: cmd.exe's "..."); one that begins with '-' in the
+// current folder (./-x), so that it is not taken for an option.
+std::string ShellWord(const std::string& path);
 
 // "secanto: PATH: reason", with PATH escaped as sha256sum escapes names (a newline or a
 // backslash in it cannot break the line or be mistaken); `path` is given as it is.

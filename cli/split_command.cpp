@@ -1,6 +1,8 @@
 // secanto split FILE: the engine's split, with SHA256SUMS and, with -r, recovery data
 // written beside the pieces before the source may be deleted. A source on a disk has its
 // recovery data planned before anything is made; a pipe's, from the pieces it gave.
+#include <algorithm>
+#include <climits>
 #include <cstdint>
 #include <cstdio>
 #include <string>
@@ -8,6 +10,7 @@
 
 #include "cli/commands.h"
 #include "cli/job_messages.h"
+#include "cli/job_names.h"
 #include "cli/job_runner.h"
 #include "cli/observer_pair.h"
 #include "cli/output_folder.h"
@@ -24,6 +27,7 @@
 #include "platform/text_encoding.h"
 #include "recovery/file_name_rules.h"
 #include "recovery/leftovers.h"
+#include "recovery/set_creator.h"
 #include "recovery/unicode_names.h"
 #include "recovery/volume_names.h"
 #include "sums/checksum_line.h"
@@ -65,10 +69,28 @@ int NoProposal(const std::string& file) {
                       "one with -o DIR");
 }
 
-// The recovery data of a split of `file` into `target`, checked before anything is made: the
-// slices PAR2 allows (status 1: use larger pieces), and the names of its files (status 3).
-// kExitOk, or the status once said. A source that is no file on a disk is planned later.
-int CheckRecovery(const Arguments& arguments, const std::string& file, const std::string& target) {
+// The recovery files of a split of `fileName` with this many recovery slices: the index and
+// the longest volume name, each with its temporary name.
+std::vector<std::string> RecoveryFileNames(const std::string& fileName, std::uint32_t slices) {
+    std::vector<std::string> names;
+    AddWithTemporary(fileName + ".par2", &names);
+    const std::vector<recovery::VolumePlan> volumes = recovery::PlanVolumes(slices);
+    if (!volumes.empty()) {
+        // All as long, padded alike.
+        AddWithTemporary(recovery::VolumePath(fileName, volumes.back(), volumes), &names);
+    }
+    return names;
+}
+
+// The recovery data of a split of `file` into `target`, checked before anything is made: a
+// name its packets cannot carry and the slices PAR2 allows (status 1: use larger pieces),
+// and a name of its files that would name a device (status 3). kExitOk, or the status once said;
+// `names` gets its files' names. A source that is no file on a disk is planned only at its end, so
+// its names are the longest any plan gives.
+int CheckRecovery(const Arguments& arguments,
+                  const std::string& file,
+                  const std::string& target,
+                  std::vector<std::string>* names) {
     const std::string fileName = LastComponent(file);
     // The recovery data names the pieces in UTF-8 and as plain names of their folder.
     std::string utf8;
@@ -89,7 +111,8 @@ int CheckRecovery(const Arguments& arguments, const std::string& file, const std
     }
     platform::FileStamp stamp;
     if (!platform::StampOf(file, &stamp) || !stamp.regular || stamp.folder) {
-        return kExitOk;  // the job tells what it is
+        *names = RecoveryFileNames(fileName, recovery::kMaxRecoverySlices);
+        return kExitOk;
     }
     std::vector<std::uint64_t> lengths;
     RecoveryPlan plan;
@@ -98,16 +121,29 @@ int CheckRecovery(const Arguments& arguments, const std::string& file, const std
         !PlanRecovery(lengths, arguments.recovery, &plan, &reason)) {
         return UsageError(file, reason);
     }
-    // The volumes' names are the longest, and all as long.
-    const std::vector<recovery::VolumePlan> volumes = recovery::PlanVolumes(plan.recoverySlices);
-    const std::string longest =
-        volumes.empty() ? fileName + ".par2"
-                        : LastComponent(recovery::VolumePath(fileName, volumes.back(), volumes));
-    if (!platform::NameFits(target, longest)) {
-        ReportError(InFolder(target, longest), "file name too long for the target folder");
-        return kExitTarget;
-    }
+    *names = RecoveryFileNames(fileName, plan.recoverySlices);
     return kExitOk;
+}
+
+// Every name the split makes in `target`, checked before it makes any (status 1). A source
+// that cannot be looked at is left to the job, which says why before it makes anything.
+bool SplitNamesFit(const Arguments& arguments,
+                   const std::string& file,
+                   const std::string& target,
+                   std::vector<std::string> names) {
+    platform::FileStamp stamp;
+    if (!platform::StampOf(file, &stamp) || stamp.folder) {
+        return true;
+    }
+    // A source of unknown length may give as many pieces as can be numbered.
+    const std::uint64_t count =
+        stamp.regular ? stamp.length / arguments.pieceSize + 1 : std::uint64_t{INT_MAX};
+    names.push_back(
+        PieceName(static_cast<int>(std::min<std::uint64_t>(count, INT_MAX)), LastComponent(file)));
+    for (const std::string& name : sums::SumsFileNames()) {
+        names.push_back(name);
+    }
+    return NamesFit(target, names, "the target folder");
 }
 
 }  // namespace
@@ -119,8 +155,8 @@ int SplitCommand(const Arguments& arguments) {
     if (target.empty()) {
         return NoProposal(file);
     }
-    if (!FolderNamesTaken(target, proposed ? "give a folder for the pieces with -o DIR"
-                                           : "give another folder")) {
+    if (!OutputFolderUsable(target, proposed ? "give a folder for the pieces with -o DIR"
+                                             : "give another folder")) {
         return kExitUsage;
     }
     if (IsListOfTarget(file, target)) {
@@ -129,10 +165,14 @@ int SplitCommand(const Arguments& arguments) {
                           "into another folder");
     }
 
+    std::vector<std::string> recoveryNames;
     if (arguments.recovery.value > 0) {
-        if (const int status = CheckRecovery(arguments, file, target)) {
+        if (const int status = CheckRecovery(arguments, file, target, &recoveryNames)) {
             return status;
         }
+    }
+    if (!SplitNamesFit(arguments, file, target, recoveryNames)) {
+        return kExitUsage;
     }
 
     // A list that cannot take the split's lines is said before anything is made.
@@ -162,8 +202,10 @@ int SplitCommand(const Arguments& arguments) {
         [&] { return controller.StartSplit(target.c_str(), file.c_str(), arguments.pieceSize); },
         [&](std::uint64_t pieces) {
             const std::uint64_t length = controller.m_nBytesExpected.load();
-            return JobSize{
-                length == CJobController::kUnknownLength ? ProgressLine::kUnknown : length, pieces};
+            JobSize size;
+            size.bytes = length == CJobController::kUnknownLength ? ProgressLine::kUnknown : length;
+            size.pieces = pieces;
+            return size;
         },
         &end, [&] { return recovery.Making() ? std::string("making the recovery data") : ""; });
     if (!ran) {

@@ -37,7 +37,7 @@ void PrintFinding(const std::string& folder, const sums::Finding& finding) {
     if (finding.kind != Kind::kMalformed) {
         const std::string line =
             sums::PrintableName(finding.name) + ": " + sums::StatusWords(finding.kind) + "\n";
-        std::fputs(line.c_str(), stdout);
+        Print(stdout, line);
         std::fflush(stdout);
     }
 }

@@ -61,15 +61,22 @@ std::string FolderOf(const std::string& path) {
 }
 
 std::vector<std::string> CreateFolderChain(const std::string& folder) {
-    const std::string separator(1, platform::kPathSeparator);
+    // Every separator, '/' included (on Windows either may be given), stepping over
+    // characters whole.
+    std::vector<std::size_t> separators;
+    const char* text = folder.c_str();
+    for (std::size_t i = 0; i < folder.size(); i += platform::CharLength(text + i)) {
+        if (folder[i] == platform::kPathSeparator || folder[i] == '/') {
+            separators.push_back(i);
+        }
+    }
     std::vector<std::string> grown;
     std::string holder;  // the folder the next prefix is made in; empty for the current one
     std::string lastHolder;
     std::size_t lastEnd = std::string::npos;
-    for (std::size_t at = FindInPath(folder, separator); at != std::string::npos;
-         at = FindInPath(folder, separator, at + 1)) {
+    for (std::size_t at : separators) {
         if (at == 0) {
-            holder = separator;
+            holder = folder.substr(0, 1);
             continue;
         }
         const std::string prefix = folder.substr(0, at);

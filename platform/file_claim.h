@@ -33,7 +33,7 @@ public:
     void Release();
 
 private:
-    std::intptr_t m_handle = -1;  // a descriptor; unused on Windows
+    std::intptr_t m_handle = -1;  // a descriptor, or on Windows the claim's record
 };
 
 }  // namespace platform

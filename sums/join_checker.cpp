@@ -105,6 +105,7 @@ void JoinChecker::PieceBytes(const char* data, std::size_t size) {
 // The piece's digest is only ended here: the engine asks for the verdict a few pieces later,
 // and the pool's threads hash this piece meanwhile.
 JobResult JoinChecker::PieceDone(int number) {
+    m_piecesJoined.store(static_cast<std::uint64_t>(number));
     if (m_verifying) {
         m_ended[number] = m_pool.EndPiece();
     }

@@ -8,6 +8,7 @@
 // that disagree are failures too.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <map>
 #include <string>
@@ -49,6 +50,9 @@ public:
     const std::string& OutputName() const { return m_outputName; }
     std::uint64_t TotalBytes() const { return m_totalBytes; }
     std::uint64_t PieceCount() const { return m_pieceCount; }
+    // The highest piece copied whole so far (joined now, or found in the output a join goes
+    // on from), before it is judged or deleted; read from any thread.
+    std::uint64_t PiecesJoined() const { return m_piecesJoined.load(); }
 
     // After a job that ended with JOB_SOURCE_ERROR because of the list: what was wrong.
     bool Failed() const { return m_failed; }
@@ -76,6 +80,7 @@ private:
     std::string m_outputName;
     std::uint64_t m_totalBytes = 0;
     std::uint64_t m_pieceCount = 0;
+    std::atomic<std::uint64_t> m_piecesJoined{0};
     bool m_failed = false;
     Finding m_failure;
 };

@@ -29,6 +29,10 @@ bool Fail(const std::string& path, std::string* failedPath, std::string* reason)
 
 }  // namespace
 
+std::vector<std::string> SumsFileNames() {
+    return {kSumsName, kSumsLockName, kTemporaryName};
+}
+
 bool IsSumsFileName(const std::string& name) {
     const std::string prefix = kTemporaryPrefix;
     const std::string suffix = kTemporarySuffix;

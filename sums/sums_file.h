@@ -8,6 +8,7 @@
 
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "sums/checksum_list.h"
 
@@ -17,6 +18,10 @@ namespace sums {
 // the same file.
 extern const char kSumsName[];
 extern const char kSumsLockName[];
+
+// The names an update of the list may make in its folder: the list, its lock file, and a
+// temporary name as long as any it takes.
+std::vector<std::string> SumsFileNames();
 
 // True for the list's own names in a folder: the list, its lock file, and its temporary
 // files (made and left only by this program).

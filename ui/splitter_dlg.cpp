@@ -39,7 +39,7 @@ const CDialog::MessageMap* CSplitterDlg::GetMessageMap() const {
     static const MessageMapEntry entries[] = {
         OnClicked(IDC_BROWSE_SOURCE, &CSplitterDlg::OnBrowseSource),
         OnClicked(IDC_BROWSE_TARGET, &CSplitterDlg::OnBrowseTarget),
-        OnClicked(IDC_START, &CSplitterDlg::OnStart),
+        OnClicked(IDC_START, &CSplitterDlg::OnStartClicked),
         OnClicked(IDC_ABORT, &CSplitterDlg::OnAbort),
         OnClicked(IDC_MODE_SPLIT, &CSplitterDlg::UpdateControls),
         OnClicked(IDC_MODE_JOIN, &CSplitterDlg::UpdateControls),
@@ -49,7 +49,8 @@ const CDialog::MessageMap* CSplitterDlg::GetMessageMap() const {
         OnMessage(WM_DROPFILES, &CSplitterDlg::OnDropFiles),
         OnMessage(WM_JOB_RANGE, &CSplitterDlg::OnJobRange),
         OnMessage(WM_JOB_PROGRESS, &CSplitterDlg::OnJobProgress),
-        OnMessage(WM_JOB_DONE, &CSplitterDlg::OnJobDone),
+        OnMessage(WM_JOB_DONE, &CSplitterDlg::OnJobEnded),
+        OnMessage(WM_ENABLE, &CSplitterDlg::OnEnable),
         OnMessage(WM_TIMER, &CSplitterDlg::OnTimer),
     };
     static const MessageMap map = {CDialog::GetMessageMap(), entries,
@@ -82,7 +83,7 @@ BOOL CSplitterDlg::OnInitDialog() {
 
     m_wndProgress.Attach(GetDlgItem(m_hWnd, IDC_PROGRESS));
     UpdateControls();
-    DragAcceptFiles(m_hWnd, TRUE);
+    AcceptDrops();
     return TRUE;
 }
 
@@ -258,10 +259,37 @@ void CSplitterDlg::OnFixedPathClicked() {
     settings::WriteOption(settings::kFixedPath, g_bFixedPath != 0);
 }
 
+bool CSplitterDlg::DropsWelcome() const {
+    return m_pController != nullptr && !m_bJobStarted && IsWindowEnabled(m_hWnd);
+}
+
+void CSplitterDlg::AcceptDrops() {
+    DragAcceptFiles(m_hWnd, DropsWelcome() ? TRUE : FALSE);
+}
+
+void CSplitterDlg::OnStartClicked() {
+    OnStart();
+    m_bJobStarted = m_pController != nullptr && m_pController->m_bBusy;
+    AcceptDrops();
+}
+
+LRESULT CSplitterDlg::OnEnable(WPARAM, LPARAM) {
+    AcceptDrops();
+    return 0;
+}
+
+LRESULT CSplitterDlg::OnJobEnded(WPARAM result, LPARAM finished) {
+    m_bJobStarted = false;
+    const LRESULT handled = OnJobDone(result, finished);
+    AcceptDrops();
+    return handled;
+}
+
 LRESULT CSplitterDlg::OnDropFiles(WPARAM drop, LPARAM) {
     const CFileDrop dropped(reinterpret_cast<HDROP>(drop));
-    // A running job reads the fields no more, but what they show is what it works on.
-    if (m_pController == nullptr || m_pController->m_bBusy) {
+    // A running job reads the fields no more, but what they show is what it works on; the
+    // answer to an open question goes on with what they held.
+    if (!DropsWelcome() || m_pController->m_bBusy) {
         return 0;
     }
     std::wstring wide;

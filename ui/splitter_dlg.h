@@ -53,12 +53,25 @@ private:
     void OnDeleteSourceClicked();
     void OnFixedPathClicked();
 
-    // Items dropped from Explorer, ignored while a job is busy; the first counts. A file
-    // becomes the source of a split and a folder the source of a join, as if the mode were
-    // clicked and the item picked with the source's chooser; a folder over the target field
-    // or its chooser becomes the target. Refused with a beep, leaving the fields alone: a path
-    // the ANSI code page cannot hold, an item that cannot be found, a file over the target.
+    // Items dropped from Explorer, only while drops are welcome (DropsWelcome); the first
+    // counts. A file becomes the source of a split and a folder the source of a join, as if
+    // the mode were clicked and the item picked with the source's chooser; a folder over the
+    // target field or its chooser becomes the target. Refused with a beep, leaving the fields
+    // alone: a path the ANSI code page cannot hold, an item that cannot be found, a file over
+    // the target.
     LRESULT OnDropFiles(WPARAM drop, LPARAM);
+    // Drops are welcome only while the dialog is idle: no job started whose result has not
+    // been shown, and no box of the dialog open (an open box disables it). A drop then would
+    // change the fields under a job, or under a question whose answer goes on with what they
+    // held. Otherwise the window does not take files, so that Explorer shows the drop refused.
+    bool DropsWelcome() const;
+    // Tells the system whether the window takes dropped files now.
+    void AcceptDrops();
+    // OnStart, after which a job started keeps drops out until its result.
+    void OnStartClicked();
+    LRESULT OnEnable(WPARAM enabled, LPARAM);
+    // OnJobDone, after which drops are welcome again.
+    LRESULT OnJobEnded(WPARAM result, LPARAM finished);
     LRESULT OnJobRange(WPARAM pieces, LPARAM kind);
     LRESULT OnJobProgress(WPARAM unused, LPARAM finished);
     LRESULT OnJobDone(WPARAM result, LPARAM finished);
@@ -79,6 +92,7 @@ private:
     std::wstring GetItemTextW(int controlId) const;
 
     CProgressCtrl m_wndProgress;
+    bool m_bJobStarted = false;        // a job was started and its result has not come yet
     int m_nReportedPieces = 0;         // the last count a job reported
     bool m_bRefreshPending = false;    // the timer runs; the count waits for it
     ULONGLONG m_nLastRefreshTick = 0;  // when a count was last drawn

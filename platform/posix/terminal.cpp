@@ -5,12 +5,14 @@
 
 namespace platform {
 
+const bool kSlashQuestionAsksHelp = false;
+
 bool ErrorStreamIsTerminal() {
     return ::isatty(STDERR_FILENO) == 1;
 }
 
-void ShowProgramTextInConsole() {}
-
-void RestoreConsole() {}
+bool WriteText(std::FILE* stream, const std::string& text) {
+    return std::fputs(text.c_str(), stream) >= 0;
+}
 
 }  // namespace platform

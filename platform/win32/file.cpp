@@ -1,10 +1,14 @@
-// Files over Win32 handles, with the ANSI code page for paths.
+// Files over Win32 handles. Paths are held in the ANSI code page and handed to the wide
+// calls (platform/win32/wide_path.h), which take every length Windows allows.
 #include "platform/file.h"
 
 #include <windows.h>
 
 #include "platform/system_error.h"
 #include "platform/win32/final_component.h"
+#include "platform/win32/own_claims.h"
+#include "platform/win32/wide_path.h"
+#include "platform/win32/wide_text.h"
 
 namespace platform {
 
@@ -33,8 +37,15 @@ bool File::Open(const std::string& path, Access access) {
     if (IsOpen() && !Close()) {
         return false;
     }
+    std::wstring wide;
+    if (!WidePath(path, &wide)) {
+        return false;
+    }
     DWORD desired = GENERIC_WRITE;
-    DWORD share = 0;
+    // A file being written may be read, so that a claim on it (FileClaim) can hold a handle
+    // of its own beside the writer's, and renamed or deleted, as elsewhere; no one else may
+    // write it. Claims, not sharing, keep other jobs out.
+    DWORD share = FILE_SHARE_READ | FILE_SHARE_DELETE;
     DWORD disposition = OPEN_EXISTING;
     DWORD flags = FILE_ATTRIBUTE_NORMAL;
     switch (access) {
@@ -73,7 +84,7 @@ bool File::Open(const std::string& path, Access access) {
             break;
     }
     HANDLE handle =
-        ::CreateFileA(path.c_str(), desired, share, nullptr, disposition, flags, nullptr);
+        ::CreateFileW(wide.c_str(), desired, share, nullptr, disposition, flags, nullptr);
     if (handle == INVALID_HANDLE_VALUE) {
         return false;
     }
@@ -105,10 +116,9 @@ bool File::Open(const std::string& path, Access access) {
         return false;
     }
     m_handle = reinterpret_cast<std::intptr_t>(handle);
-
-    char full[MAX_PATH * 2];
-    DWORD length = ::GetFullPathNameA(path.c_str(), sizeof full, full, nullptr);
-    m_fullPath = length > 0 && length < sizeof full ? std::string(full, length) : path;
+    if (!FromWide(CP_ACP, FullWidePath(wide), &m_fullPath)) {
+        m_fullPath = path;
+    }
     return true;
 }
 
@@ -196,9 +206,13 @@ bool StampOfHandle(HANDLE handle, FileStamp* stamp) {
 }  // namespace
 
 bool StampOf(const std::string& path, FileStamp* stamp) {
+    std::wstring wide;
+    if (!WidePath(path, &wide)) {
+        return false;
+    }
     // Opened for no access at all, which no sharing mode of another program refuses.
     HANDLE handle =
-        ::CreateFileA(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+        ::CreateFileW(wide.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                       nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
     if (handle == INVALID_HANDLE_VALUE) {
         return false;
@@ -231,8 +245,12 @@ bool File::RemoveOpened(const std::string& path, const FileStamp& stamp) {
     // A second handle, for deleting, keeps writers out as the first did; the name is
     // checked against the open file through it, so that a file put in its place meanwhile
     // is never the one deleted. The file leaves when the last handle closes.
-    HANDLE deleter = ::CreateFileA(path.c_str(), DELETE, FILE_SHARE_READ | FILE_SHARE_DELETE,
-                                   nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    std::wstring wide;
+    HANDLE deleter = INVALID_HANDLE_VALUE;
+    if (WidePath(path, &wide)) {
+        deleter = ::CreateFileW(wide.c_str(), DELETE, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
+                                OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    }
     bool removed = false;
     DWORD error = ::GetLastError();
     if (deleter != INVALID_HANDLE_VALUE) {
@@ -243,8 +261,11 @@ bool File::RemoveOpened(const std::string& path, const FileStamp& stamp) {
             error = ERROR_FILE_NOT_FOUND;
         } else {
             Close();
-            removed = ::DeleteFileA(path.c_str()) != 0;
+            removed = ::DeleteFileW(wide.c_str()) != 0;
             error = ::GetLastError();
+            if (removed) {
+                ReleaseOwnClaims(wide);
+            }
         }
         ::CloseHandle(deleter);
     }

@@ -4,12 +4,18 @@
 
 #include <windows.h>
 
+#include "platform/win32/wide_path.h"
+
 namespace platform {
 
 bool FileLock::Acquire(const std::string& path) {
     Release();
+    std::wstring wide;
+    if (!WidePath(path, &wide)) {
+        return false;
+    }
     // Read access is all that LockFileEx needs.
-    HANDLE handle = ::CreateFileA(path.c_str(), GENERIC_READ,
+    HANDLE handle = ::CreateFileW(wide.c_str(), GENERIC_READ,
                                   FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                                   OPEN_ALWAYS, FILE_ATTRIBUTE_HIDDEN, nullptr);
     if (handle == INVALID_HANDLE_VALUE) {

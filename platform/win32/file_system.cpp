@@ -1,8 +1,10 @@
-// Folder and file-name operations over the ANSI Win32 calls.
+// Folder and file-name operations over the wide Win32 calls (platform/win32/wide_path.h).
 #include "platform/file_system.h"
 
 #include <windows.h>
 
+#include "platform/win32/own_claims.h"
+#include "platform/win32/wide_path.h"
 #include "platform/win32/wide_text.h"
 
 namespace platform {
@@ -10,24 +12,39 @@ namespace platform {
 const char kPathSeparator = '\\';
 
 bool CreateFolder(const std::string& path) {
-    return ::CreateDirectoryA(path.c_str(), nullptr) != 0;
+    std::wstring wide;
+    return WidePath(path, &wide) && ::CreateDirectoryW(wide.c_str(), nullptr) != 0;
 }
 
 bool RemoveFile(const std::string& path) {
-    return ::DeleteFileA(path.c_str()) != 0;
+    std::wstring wide;
+    if (!WidePath(path, &wide) || !::DeleteFileW(wide.c_str())) {
+        return false;
+    }
+    // The file goes once its last handle closes; a claim of this program's may hold one.
+    ReleaseOwnClaims(wide);
+    return true;
 }
 
 bool RenameFile(const std::string& from, const std::string& to) {
-    return ::MoveFileExA(from.c_str(), to.c_str(),
+    std::wstring wideFrom;
+    std::wstring wideTo;
+    return WidePath(from, &wideFrom) && WidePath(to, &wideTo) &&
+           ::MoveFileExW(wideFrom.c_str(), wideTo.c_str(),
                          MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
 }
 
 bool PathExists(const std::string& path) {
-    return ::GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+    std::wstring wide;
+    return WidePath(path, &wide) && ::GetFileAttributesW(wide.c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
 bool Unhide(const std::string& path) {
-    const DWORD attributes = ::GetFileAttributesA(path.c_str());
+    std::wstring wide;
+    if (!WidePath(path, &wide)) {
+        return false;
+    }
+    const DWORD attributes = ::GetFileAttributesW(wide.c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES) {
         return false;
     }
@@ -35,17 +52,27 @@ bool Unhide(const std::string& path) {
         return true;
     }
     const DWORD shown = attributes & ~DWORD{FILE_ATTRIBUTE_HIDDEN};
-    return ::SetFileAttributesA(path.c_str(), shown != 0 ? shown : FILE_ATTRIBUTE_NORMAL) != 0;
+    return ::SetFileAttributesW(wide.c_str(), shown != 0 ? shown : FILE_ATTRIBUTE_NORMAL) != 0;
 }
 
-bool NameFits(const std::string&, const std::string& name) {
-    // Every Windows file system with long names allows 255 UTF-16 units in one name.
+bool NameFits(const std::string& folder, const std::string& name) {
+    // Every Windows file system with long names allows 255 UTF-16 units in one name; a path
+    // with the \\?\ prefix, which long ones are given, holds 32767 (a UNICODE_STRING's).
     constexpr std::size_t kMaxNameUnits = 255;
-    std::wstring wide;
-    if (!ToWide(CP_ACP, name, &wide)) {
+    constexpr std::size_t kMaxPathUnits = 32767;
+    std::wstring wideName;
+    std::wstring wideFolder;
+    if (!ToWide(CP_ACP, name, &wideName) || !ToWide(CP_ACP, folder, &wideFolder)) {
+        ::SetLastError(ERROR_INVALID_NAME);
         return false;
     }
-    if (wide.size() > kMaxNameUnits) {
+    if (!wideFolder.empty() && wideFolder.back() != L'\\' && wideFolder.back() != L'/') {
+        wideFolder.push_back(L'\\');
+    }
+    // "\\?\UNC" is the longest prefix the path may get (one '\' of the UNC path dropped).
+    const std::size_t prefix = 7;
+    if (wideName.size() > kMaxNameUnits ||
+        FullWidePath(wideFolder + wideName).size() + prefix > kMaxPathUnits) {
         ::SetLastError(ERROR_FILENAME_EXCED_RANGE);
         return false;
     }

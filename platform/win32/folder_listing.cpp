@@ -1,10 +1,12 @@
 // Folder listing over FindFirstFileW and FindNextFileW, names given in the ANSI code page:
 // the wide calls hold a name of any length Windows allows, which the ANSI ones cut at
-// MAX_PATH bytes (a UTF-8 name may take three bytes per character).
+// MAX_PATH bytes (a UTF-8 name may take three bytes per character), and a folder of any
+// path length (platform/win32/wide_path.h).
 #include "platform/folder_listing.h"
 
 #include <windows.h>
 
+#include "platform/win32/wide_path.h"
 #include "platform/win32/wide_text.h"
 
 namespace platform {
@@ -29,8 +31,7 @@ bool FolderListing::Start(const std::string& folder) {
     Close();
     m_failed = false;
     std::wstring pattern;
-    if (!ToWide(CP_ACP, folder + "*.*", &pattern)) {
-        ::SetLastError(ERROR_INVALID_NAME);
+    if (!WidePath(folder + "*.*", &pattern)) {
         return false;
     }
     WIN32_FIND_DATAW data;

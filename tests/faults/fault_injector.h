@@ -20,12 +20,12 @@ enum class Op {
     kWrite,
     kFlush,         // fsync, FlushFileBuffers
     kClose,         // close a file or a listing
-    kDelete,        // unlink, DeleteFileA
-    kCreateFolder,  // mkdir, CreateDirectoryA
+    kDelete,        // unlink, DeleteFileW
+    kCreateFolder,  // mkdir, CreateDirectoryW
     kLength,        // fstat, GetFileSizeEx
     kList,          // start a folder listing
     kCopy,          // copy_file_range: a copy inside the system, from one file into another
-    kRename,        // rename, MoveFileExA
+    kRename,        // rename, MoveFileExW
 };
 const char* OpName(Op op);
 

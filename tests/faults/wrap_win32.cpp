@@ -20,28 +20,28 @@ using faults::Op;
 
 namespace {
 
-HANDLE WINAPI FaultCreateFileA(LPCSTR, DWORD, DWORD, LPSECURITY_ATTRIBUTES, DWORD, DWORD, HANDLE);
+HANDLE WINAPI FaultCreateFileW(LPCWSTR, DWORD, DWORD, LPSECURITY_ATTRIBUTES, DWORD, DWORD, HANDLE);
 BOOL WINAPI FaultReadFile(HANDLE, LPVOID, DWORD, LPDWORD, LPOVERLAPPED);
 BOOL WINAPI FaultWriteFile(HANDLE, LPCVOID, DWORD, LPDWORD, LPOVERLAPPED);
 BOOL WINAPI FaultFlushFileBuffers(HANDLE);
 BOOL WINAPI FaultCloseHandle(HANDLE);
 BOOL WINAPI FaultGetFileSizeEx(HANDLE, PLARGE_INTEGER);
-BOOL WINAPI FaultDeleteFileA(LPCSTR);
-BOOL WINAPI FaultCreateDirectoryA(LPCSTR, LPSECURITY_ATTRIBUTES);
+BOOL WINAPI FaultDeleteFileW(LPCWSTR);
+BOOL WINAPI FaultCreateDirectoryW(LPCWSTR, LPSECURITY_ATTRIBUTES);
 HANDLE WINAPI FaultFindFirstFileW(LPCWSTR, LPWIN32_FIND_DATAW);
 BOOL WINAPI FaultFindNextFileW(HANDLE, LPWIN32_FIND_DATAW);
 BOOL WINAPI FaultFindClose(HANDLE);
 
 }  // namespace
 
-WRAP(CreateFileA, FaultCreateFileA)
+WRAP(CreateFileW, FaultCreateFileW)
 WRAP(ReadFile, FaultReadFile)
 WRAP(WriteFile, FaultWriteFile)
 WRAP(FlushFileBuffers, FaultFlushFileBuffers)
 WRAP(CloseHandle, FaultCloseHandle)
 WRAP(GetFileSizeEx, FaultGetFileSizeEx)
-WRAP(DeleteFileA, FaultDeleteFileA)
-WRAP(CreateDirectoryA, FaultCreateDirectoryA)
+WRAP(DeleteFileW, FaultDeleteFileW)
+WRAP(CreateDirectoryW, FaultCreateDirectoryW)
 WRAP(FindFirstFileW, FaultFindFirstFileW)
 WRAP(FindNextFileW, FaultFindNextFileW)
 WRAP(FindClose, FaultFindClose)
@@ -61,7 +61,16 @@ bool Known(HANDLE handle, std::string* path, bool* readOnly) {
     return faults::Watched() && faults::Lookup(Key(handle), path, readOnly);
 }
 
-HANDLE WINAPI FaultCreateFileA(LPCSTR path,
+// A path in the ANSI code page, as the ledger holds every path.
+std::string Narrow(LPCWSTR wide) {
+    const int size = ::WideCharToMultiByte(CP_ACP, 0, wide, -1, nullptr, 0, nullptr, nullptr);
+    std::string text(size > 0 ? static_cast<std::size_t>(size) : 1, '\0');
+    ::WideCharToMultiByte(CP_ACP, 0, wide, -1, &text[0], size, nullptr, nullptr);
+    text.resize(text.size() - 1);
+    return text;
+}
+
+HANDLE WINAPI FaultCreateFileW(LPCWSTR widePath,
                                DWORD access,
                                DWORD share,
                                LPSECURITY_ATTRIBUTES security,
@@ -69,14 +78,15 @@ HANDLE WINAPI FaultCreateFileA(LPCSTR path,
                                DWORD flags,
                                HANDLE model) {
     if (!faults::Watched()) {
-        return REAL(CreateFileA)(path, access, share, security, disposition, flags, model);
+        return REAL(CreateFileW)(widePath, access, share, security, disposition, flags, model);
     }
+    const std::string path = Narrow(widePath);
     const bool readOnly = (access & GENERIC_WRITE) == 0;
     if (faults::Fail(Op::kOpen, path, readOnly)) {
         Failed();
         return INVALID_HANDLE_VALUE;
     }
-    HANDLE handle = REAL(CreateFileA)(path, access, share, security, disposition, flags, model);
+    HANDLE handle = REAL(CreateFileW)(widePath, access, share, security, disposition, flags, model);
     if (handle != INVALID_HANDLE_VALUE) {
         const bool created = disposition == CREATE_ALWAYS || disposition == TRUNCATE_EXISTING;
         faults::Opened(Key(handle), path, readOnly, created);
@@ -149,34 +159,26 @@ BOOL WINAPI FaultGetFileSizeEx(HANDLE file, PLARGE_INTEGER size) {
     return REAL(GetFileSizeEx)(file, size);
 }
 
-BOOL WINAPI FaultDeleteFileA(LPCSTR path) {
+BOOL WINAPI FaultDeleteFileW(LPCWSTR widePath) {
     if (!faults::Watched()) {
-        return REAL(DeleteFileA)(path);
+        return REAL(DeleteFileW)(widePath);
     }
+    const std::string path = Narrow(widePath);
     if (faults::Fail(Op::kDelete, path, false)) {
         faults::Deleted(path, false);
         return Failed();
     }
-    const BOOL result = REAL(DeleteFileA)(path);
+    const BOOL result = REAL(DeleteFileW)(widePath);
     faults::Deleted(path, result != FALSE);
     return result;
 }
 
-BOOL WINAPI FaultCreateDirectoryA(LPCSTR path, LPSECURITY_ATTRIBUTES security) {
-    if (faults::Watched() && faults::Fail(Op::kCreateFolder, path, false)) {
+BOOL WINAPI FaultCreateDirectoryW(LPCWSTR path, LPSECURITY_ATTRIBUTES security) {
+    if (faults::Watched() && faults::Fail(Op::kCreateFolder, Narrow(path), false)) {
         return Failed();
     }
     // Windows keeps new folder entries without a flush of their own (see FlushFolder).
-    return REAL(CreateDirectoryA)(path, security);
-}
-
-// The listing's pattern in the ANSI code page, as the ledger holds every other path.
-std::string Narrow(LPCWSTR wide) {
-    const int size = ::WideCharToMultiByte(CP_ACP, 0, wide, -1, nullptr, 0, nullptr, nullptr);
-    std::string text(size > 0 ? static_cast<std::size_t>(size) : 1, '\0');
-    ::WideCharToMultiByte(CP_ACP, 0, wide, -1, &text[0], size, nullptr, nullptr);
-    text.resize(text.size() - 1);
-    return text;
+    return REAL(CreateDirectoryW)(path, security);
 }
 
 HANDLE WINAPI FaultFindFirstFileW(LPCWSTR pattern, LPWIN32_FIND_DATAW data) {

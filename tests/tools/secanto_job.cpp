@@ -2,8 +2,9 @@
 // real job from outside (system-call traces, injected faults, a killed process).
 //
 //   secanto_job split TARGET SOURCE SIZE [--delete] [--time]
-//   secanto_job join TARGET SOURCE [--delete] [--continue] [--quick-batches] [--time]
+//   secanto_job join TARGET SOURCE [--delete] [--continue] [--quick-batches] [--sums] [--time]
 //
+// --sums checks the pieces against the SHA256SUMS in SOURCE, as the dialog's join does.
 // --quick-batches runs the job's clock a second on at every look, so that with --delete
 // every piece is a batch of its own, deleted while the next ones are joined.
 // Prints "result R pieces K" from WM_JOB_DONE and exits with R (0 to 3); 64 for a wrong
@@ -18,6 +19,7 @@
 #include <string>
 
 #include "engine/job_controller.h"
+#include "sums/join_checker.h"
 #include "tests/support/job_outcome.h"
 #include "tests/support/job_receiver.h"
 
@@ -27,7 +29,7 @@ int Usage() {
     std::fprintf(stderr,
                  "usage: secanto_job split TARGET SOURCE SIZE [--delete] [--time]\n"
                  "       secanto_job join TARGET SOURCE [--delete] [--continue] [--quick-batches] "
-                 "[--time]\n");
+                 "[--sums] [--time]\n");
     return 64;
 }
 
@@ -57,6 +59,7 @@ int main(int argc, char** argv) {
     bool deleteAfterUse = false;
     bool timed = false;
     bool quickBatches = false;
+    bool checkSums = false;
     JoinOptions options;
     for (; next < argc; ++next) {
         if (std::strcmp(argv[next], "--delete") == 0) {
@@ -65,6 +68,8 @@ int main(int argc, char** argv) {
             options.continueOutput = true;
         } else if (!split && std::strcmp(argv[next], "--quick-batches") == 0) {
             quickBatches = true;
+        } else if (!split && std::strcmp(argv[next], "--sums") == 0) {
+            checkSums = true;
         } else if (std::strcmp(argv[next], "--time") == 0) {
             timed = true;
         } else {
@@ -72,8 +77,20 @@ int main(int argc, char** argv) {
         }
     }
 
+    sums::JoinChecker checker;  // outlives the controller's worker
+    if (checkSums) {
+        checker.ReadList(argv[3]);
+        std::string reason;
+        if (!checker.Start(&reason)) {
+            std::fprintf(stderr, "secanto_job: cannot check the pieces: %s\n", reason.c_str());
+            return 65;
+        }
+    }
     JobReceiver receiver;
     CJobController controller(receiver.Target());
+    if (checkSums) {
+        controller.SetObserver(&checker);
+    }
     controller.m_bDeleteSource = deleteAfterUse;
     if (quickBatches) {
         controller.SetClock([] {

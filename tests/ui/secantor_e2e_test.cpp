@@ -373,7 +373,9 @@ TEST_F(SecantorLongJob, AbortHoldsTheJobWhileAskingAndStopsItOnYes) {
     EXPECT_EQ(Text(program.Item(IDC_SOURCE_LABEL)), kSplitSourceLabel);
     EXPECT_TRUE(IsWindowEnabled(program.Item(IDC_PIECE_SIZE)));
 
-    // So is a drop: it would switch back to split and propose another target.
+    // So is a drop: it would switch back to split and propose another target. The window
+    // takes no files meanwhile, so that Explorer shows a drop refused.
+    EXPECT_EQ(GetWindowLongW(dialog, GWL_EXSTYLE) & WS_EX_ACCEPTFILES, 0);
     ASSERT_TRUE(Drop(program, {Wide(m_source)}, MiddleOf(program, IDC_SOURCE_PATH)));
     EXPECT_TRUE(IsChecked(program.Item(IDC_MODE_JOIN)));
     EXPECT_EQ(Text(program.Item(IDC_SOURCE_PATH)), Wide(m_source));
@@ -412,6 +414,9 @@ TEST_F(SecantorLongJob, AbortHoldsTheJobWhileAskingAndStopsItOnYes) {
     ASSERT_TRUE(WaitUntil([&] { return Text(program.Item(IDC_START)) == kJoinStart; }));
     ExpectIdleTexts(program, false);
     EXPECT_EQ(written(), stopped) << "an aborted split removes nothing";
+    EXPECT_TRUE(WaitUntil([&] {
+        return (GetWindowLongW(dialog, GWL_EXSTYLE) & WS_EX_ACCEPTFILES) != 0;
+    })) << "idle again";
     CloseIdle(program);
 }
 
@@ -568,6 +573,59 @@ TEST_F(SecantorDeleting, AJoinAbortedAfterDeletionsGoesOnWhenAsked) {
     EXPECT_TRUE(ListNames(pieces).empty());
     ExpectNothingLost(pieces, output, kCount);
     EXPECT_EQ(ReadWholeFile(output).size(), kCount * kMiB);
+    CloseIdle(program);
+}
+
+// While the dialog asks whether to go on from a stopped join, the window takes no files, and
+// a drop that comes anyway changes nothing: 是 goes on with the join it asked about.
+TEST_F(SecantorDeleting, ADropWhileItAsksWhetherToGoOnChangesNothing) {
+    constexpr int kCount = 8;
+    constexpr int kKept = 3;
+    const std::string pieces = m_folder / "pieces";
+    const std::string joined = m_folder / "joined";
+    const std::string output = joined + "\\a.bin";
+    const std::string other = m_folder / "other";
+    MakeMarkedPieces(pieces, kCount);
+    MakeFolder(joined);
+    MakeFolder(other);
+    // What a join with delete-after-use leaves when it stops after three pieces.
+    std::string held;
+    for (int k = 1; k <= kKept; ++k) {
+        const std::string piece = pieces + "\\" + std::to_string(k) + "__a.bin";
+        held += ReadWholeFile(piece);
+        ASSERT_TRUE(DeleteFileA(piece.c_str()));
+    }
+    WriteWholeFile(output, held);
+    wchar_t question[128];
+    std::swprintf(question, sizeof question / sizeof question[0], kContinueQuestion, kKept);
+
+    SecantorProcess program(m_folder.Path());
+    HWND dialog = program.Dialog();
+    HWND source = program.Item(IDC_SOURCE_PATH);
+    HWND target = program.Item(IDC_TARGET_PATH);
+    Click(program.Item(IDC_MODE_JOIN));
+    ASSERT_TRUE(WaitUntil([&] { return Text(program.Item(IDC_START)) == kJoinStart; }));
+    SetText(source, Wide(pieces));
+    SetText(target, Wide(joined));
+    Click(program.Item(IDC_START));
+    const MessageBoxView asked =
+        ExpectBox(program, kQuitCaption, question, dialog, true, {IDYES, IDNO});
+    EXPECT_EQ(GetWindowLongW(dialog, GWL_EXSTYLE) & WS_EX_ACCEPTFILES, 0);
+    ASSERT_TRUE(Drop(program, {Wide(other)}, MiddleOf(program, IDC_STATUS)));
+    ASSERT_TRUE(Drop(program, {Wide(other)}, MiddleOf(program, IDC_TARGET_PATH)));
+    EXPECT_EQ(Text(source), Wide(pieces));
+    EXPECT_EQ(Text(target), Wide(joined));
+    EXPECT_TRUE(IsChecked(program.Item(IDC_MODE_JOIN)));
+
+    ASSERT_TRUE(Answer(asked, IDYES));
+    ASSERT_TRUE(
+        Answer(ExpectBox(program, kSuccessCaption, kSuccessText, nullptr, true, {IDOK}), IDOK));
+    ExpectNothingLost(pieces, output, kCount);
+    EXPECT_EQ(ReadWholeFile(output).size(), kCount * kMiB);
+    EXPECT_TRUE(ListNames(other).empty()) << "nothing joined into the folder dropped";
+    EXPECT_TRUE(WaitUntil([&] {
+        return (GetWindowLongW(dialog, GWL_EXSTYLE) & WS_EX_ACCEPTFILES) != 0;
+    })) << "idle again";
     CloseIdle(program);
 }
 
