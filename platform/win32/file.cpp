@@ -285,7 +285,11 @@ bool File::Close() {
 }
 
 Leftover RemoveLeftover(const std::string& path) {
-    const DWORD attributes = ::GetFileAttributesA(path.c_str());
+    std::wstring wide;
+    if (!WidePath(path, &wide)) {
+        return Leftover::kFailed;
+    }
+    const DWORD attributes = ::GetFileAttributesW(wide.c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES) {
         const DWORD error = ::GetLastError();
         return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ? Leftover::kNone
@@ -295,8 +299,8 @@ Leftover RemoveLeftover(const std::string& path) {
         SetLastRefusal(Refusal::kNotOurs);
         return Leftover::kNotOurs;
     }
-    // Sharing nothing: a run that still has the file open keeps it.
-    HANDLE handle = ::CreateFileA(path.c_str(), DELETE, 0, nullptr, OPEN_EXISTING,
+    // Sharing nothing: a run that still has the file open, or claimed, keeps it.
+    HANDLE handle = ::CreateFileW(wide.c_str(), DELETE, 0, nullptr, OPEN_EXISTING,
                                   FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
     if (handle == INVALID_HANDLE_VALUE) {
         if (::GetLastError() == ERROR_SHARING_VIOLATION) {
