@@ -28,4 +28,7 @@ enum class Refusal {
 // Makes `refusal` the last error, which LastSystemError then describes.
 void SetLastRefusal(Refusal refusal);
 
+// The words LastSystemError gives for `refusal`.
+const char* RefusalWords(Refusal refusal);
+
 }  // namespace platform

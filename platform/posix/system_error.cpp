@@ -11,19 +11,14 @@ namespace {
 // Above every errno value the system uses.
 constexpr int kRefusalBase = 0x5EC0;
 
-const char* RefusalText(int error) {
-    switch (error - kRefusalBase) {
-        case static_cast<int>(Refusal::kNotRegular):
-            return "not a regular file";
-        case static_cast<int>(Refusal::kLink):
-            return "a link, which is not followed here";
-        case static_cast<int>(Refusal::kInUse):
-            return "another run is using it";
-        case static_cast<int>(Refusal::kNotOurs):
-            return "not a file this program left there; remove it";
-        default:
-            return nullptr;
+// The refusal the error value stands for; false for a value of the system's own.
+bool IsRefusal(int error, Refusal* refusal) {
+    const int n = error - kRefusalBase;
+    if (n < static_cast<int>(Refusal::kNotRegular) || n > static_cast<int>(Refusal::kNotOurs)) {
+        return false;
     }
+    *refusal = static_cast<Refusal>(n);
+    return true;
 }
 
 // glibc's strerror_r returns the text (often a constant of its own); the POSIX one fills
@@ -39,8 +34,9 @@ const char* RefusalText(int error) {
 
 std::string LastSystemError() {
     const int error = errno;
-    if (const char* refusal = RefusalText(error)) {
-        return refusal;
+    Refusal refusal;
+    if (IsRefusal(error, &refusal)) {
+        return RefusalWords(refusal);
     }
     char buffer[256] = "";
     return ErrorText(strerror_r(error, buffer, sizeof buffer), buffer);

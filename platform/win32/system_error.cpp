@@ -12,29 +12,22 @@ namespace {
 // Bit 29 marks an error code of the application's own.
 constexpr DWORD kRefusalBase = 0x20000000 | 0x5EC0;
 
-const char* RefusalText(DWORD error) {
-    switch (static_cast<int>(error - kRefusalBase)) {
-        case static_cast<int>(Refusal::kNotRegular):
-            return "not a regular file";
-        case static_cast<int>(Refusal::kLink):
-            return "a link, which is not followed here";
-        case static_cast<int>(Refusal::kInUse):
-            return "another run is using it";
-        case static_cast<int>(Refusal::kNotOurs):
-            return "not a file this program left there; remove it";
-        default:
-            return nullptr;
+// The refusal the error value stands for; false for a value of the system's own.
+bool IsRefusal(DWORD error, Refusal* refusal) {
+    if (error < kRefusalBase || error > kRefusalBase + static_cast<DWORD>(Refusal::kNotOurs)) {
+        return false;
     }
+    *refusal = static_cast<Refusal>(error - kRefusalBase);
+    return true;
 }
 
 }  // namespace
 
 std::string LastSystemError() {
     const DWORD error = ::GetLastError();
-    if (error >= kRefusalBase && error < kRefusalBase + 16) {
-        if (const char* refusal = RefusalText(error)) {
-            return refusal;
-        }
+    Refusal refusal;
+    if (IsRefusal(error, &refusal)) {
+        return RefusalWords(refusal);
     }
     wchar_t buffer[512];
     // Wide text, so the trimming below sees whole characters; converted once at the end.

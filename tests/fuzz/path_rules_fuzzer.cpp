@@ -2,10 +2,12 @@
 // separator, "__", '.' and ':' searches, the trailing separator, the folder chain, the
 // joined file's name and piece numbers, a path's final component and the two proposed
 // target folders. Built natively with code page 936 stepping (lead bytes 0x81 to 0xFE)
-// and '\' as separator, and checked against rules worked out on the characters that
+// and '\' as separator ('/' separating too in the folder chain and the proposed folders, as
+// on Windows), and checked against rules worked out on the characters that
 // iconv's CP936 decoder finds, so the rules under test and the reference share no code.
 #include <iconv.h>
 
+#include <algorithm>
 #include <climits>
 #include <cstdint>
 #include <cstdio>
@@ -121,28 +123,31 @@ std::string Span(const std::string& text, const Chars& chars, std::size_t from, 
     return text.substr(chars[from].at, chars[to - 1].at + chars[to - 1].size - chars[from].at);
 }
 
-std::size_t TrimmedEnd(const Chars& chars, std::size_t end, char32_t code) {
-    while (end > 0 && chars[end - 1].code == code) {
+std::size_t TrimmedEnd(const Chars& chars, std::size_t end, const std::u32string& codes) {
+    while (end > 0 && codes.find(chars[end - 1].code) != std::u32string::npos) {
         --end;
     }
     return end;
 }
 
+// Either separator, as Windows takes either.
+const char32_t kSeparators[] = U"\\/";
+
 std::string ReferenceSplitTarget(const std::string& path, const Chars& chars) {
-    const long separator = LastOf(chars, U"\\");
+    const long separator = LastOf(chars, kSeparators);
     const long dot = LastOf(chars, U".", static_cast<std::size_t>(separator + 1));
     return dot < 0 ? std::string() : Span(path, chars, 0, static_cast<std::size_t>(dot));
 }
 
 std::string ReferenceJoinTarget(const std::string& path, const Chars& chars) {
-    const std::size_t end = TrimmedEnd(chars, chars.size(), U'\\');
+    const std::size_t end = TrimmedEnd(chars, chars.size(), kSeparators);
     const Chars kept(chars.begin(), chars.begin() + static_cast<long>(end));
-    const long separator = LastOf(kept, U"\\");
+    const long separator = LastOf(kept, kSeparators);
     std::string leaf = Span(path, chars, static_cast<std::size_t>(separator + 1), end);
     std::string target = Span(path, chars, 0, end) + "\\" + leaf;
     Chars targetChars;
     Decode(target, &targetChars);
-    return Span(target, targetChars, 0, TrimmedEnd(targetChars, targetChars.size(), U':'));
+    return Span(target, targetChars, 0, TrimmedEnd(targetChars, targetChars.size(), U":"));
 }
 
 // The piece number that a name made for the text after its first "__" carries: the text
@@ -240,8 +245,13 @@ void CheckAll(const std::string& path) {
     Expect(path, "trailing separator", endsWithSeparator ? "yes" : "no", wantEnds ? "yes" : "no");
     Expect(path, "appended separator", appended, wantEnds ? path : path + "\\");
 
+    std::vector<std::size_t> separators = Matches(chars, U"\\");
+    for (std::size_t at : Matches(chars, U"/")) {
+        separators.push_back(at);
+    }
+    std::sort(separators.begin(), separators.end());
     std::vector<std::string> wantFolders;
-    for (std::size_t at : Matches(chars, U"\\")) {
+    for (std::size_t at : separators) {
         if (at > 0) {
             wantFolders.push_back(path.substr(0, at));
         }
