@@ -10,16 +10,13 @@
 #include <cstdint>
 #include <string>
 
+#include "folder/recovery_plan.h"
+
 namespace cli {
 
 enum class Command { kHelp, kVersion, kSplit, kJoin, kVerify, kRepair };
 
-// How many lost or damaged pieces a split's recovery data is to rebuild: a count, or a share
-// of the pieces in percent (rounded up). 0: no recovery data.
-struct RecoveryAmount {
-    std::uint32_t value = 0;
-    bool percent = false;
-};
+using folder::RecoveryAmount;
 
 struct Arguments {
     Command command = Command::kHelp;

@@ -21,10 +21,4 @@ bool ShowProgress(const Arguments& arguments);
 // empty for a folder). False after reporting why it names neither.
 bool PiecesFolder(const std::string& operand, std::string* folder, std::string* fileName = nullptr);
 
-// `name` in `folder`, with one separator between them.
-std::string InFolder(const std::string& folder, const std::string& name);
-
-// The text after the last separator of `path`; empty when it ends with one.
-std::string LastComponent(const std::string& path);
-
 }  // namespace cli

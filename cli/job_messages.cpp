@@ -7,6 +7,8 @@
 #include "cli/output_folder.h"
 #include "cli/report.h"
 #include "cli/stale_pieces.h"
+#include "engine/job_paths.h"
+#include "sums/checksum_line.h"
 
 namespace cli {
 
@@ -105,6 +107,13 @@ void ReportFinding(const std::string& folder, const sums::Finding& finding) {
                                                  " is no checksum line sha256sum could read");
         case Kind::kListUnreadable:
             return ReportError(finding.name, WithReason("could not be read", finding.reason));
+    }
+}
+
+void ReportRefusedNames(const std::vector<folder::RefusedName>& refused) {
+    for (const folder::RefusedName& name : refused) {
+        ReportError(name.recoveryFile, "refused the name " + sums::PrintableName(name.name) + " (" +
+                                           name.reason + "); its recovery data is not used");
     }
 }
 

@@ -3,8 +3,10 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "engine/job_report.h"
+#include "folder/recovery_scan.h"
 #include "sums/finding.h"
 
 namespace cli {
@@ -27,5 +29,10 @@ bool ReportNotDeleted(const JobReport& report);
 
 // A finding of the checksum layer, in `folder`, on standard error.
 void ReportFinding(const std::string& folder, const sums::Finding& finding);
+
+// A line per name refused by recovery data, naming the recovery file: "secanto: DIR/x.par2:
+// refused the name ../x (names a path, not a file of the folder); its recovery data is not
+// used".
+void ReportRefusedNames(const std::vector<folder::RefusedName>& refused);
 
 }  // namespace cli

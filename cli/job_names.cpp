@@ -2,6 +2,7 @@
 
 #include "cli/commands.h"
 #include "cli/report.h"
+#include "engine/job_paths.h"
 #include "platform/file_system.h"
 #include "platform/system_error.h"
 #include "recovery/recovery_paths.h"

@@ -19,10 +19,10 @@
 #include "engine/continue_probe.h"
 #include "engine/job_paths.h"
 #include "engine/target_rules.h"
+#include "folder/join_upkeep.h"
+#include "folder/join_verifier.h"
 #include "platform/file_system.h"
-#include "platform/system_error.h"
 #include "sums/checksum_line.h"
-#include "sums/join_checker.h"
 
 namespace cli {
 
@@ -46,19 +46,6 @@ void ReportStaged(const std::string& target, const std::string& outputName) {
 std::string ContinueCommand(const Arguments& arguments, const std::string& target) {
     return "secanto join " + ShellWord(arguments.operand) + " -o " + ShellWord(target) +
            (arguments.deleteSource ? " --delete" : "") + " --continue";
-}
-
-// With --delete, once every piece is gone: the recovery files of the pieces go last. False
-// when one could not be deleted (said).
-bool DeleteRecoveryFiles(const std::vector<std::string>& files) {
-    bool all = true;
-    for (const std::string& file : files) {
-        if (!platform::RemoveFile(file)) {
-            ReportError(file, "not deleted: " + platform::LastSystemError());
-            all = false;
-        }
-    }
-    return all;
 }
 
 }  // namespace
@@ -97,7 +84,8 @@ int JoinCommand(const Arguments& arguments) {
         return kExitUsage;
     }
 
-    sums::JoinChecker checker;  // outlives the runner's worker
+    folder::JoinVerifier verifier;  // outlives the runner's worker
+    sums::JoinChecker& checker = verifier.Checker();
     if (arguments.verifyJoin) {
         checker.ReadList(folder);
     }
@@ -110,6 +98,9 @@ int JoinCommand(const Arguments& arguments) {
     options.staged = !arguments.continueJoin;
     options.continueOutput = arguments.continueJoin;
     options.fileName = fileName;
+    // With --delete, the recovery files and the list's lines go before the last pieces do.
+    folder::JoinUpkeep upkeep(false, arguments.verifyJoin);  // outlives the runner's worker
+    options.folderWork = &upkeep;
     ContinueProbe probe;
     const bool fits =
         ProbeContinue(folder, target, options.staged, &probe, fileName) == ContinueFit::kFits;
@@ -132,7 +123,7 @@ int JoinCommand(const Arguments& arguments) {
                         std::to_string(probe.plan.count));
     }
     ProgressLine progress(stderr, ShowProgress(arguments));
-    JobRunner runner(&progress, arguments.deleteSource, &checker);
+    JobRunner runner(&progress, arguments.deleteSource, &verifier);
     CJobController& controller = runner.Controller();
     JobEnd end;
     const bool ran = runner.Run(
@@ -160,11 +151,7 @@ int JoinCommand(const Arguments& arguments) {
                             sums::PrintableName(output) + ": " +
                             FormatTransfer(controller.m_nBytesCopied.load(), progress.Elapsed()) +
                             (checker.Verifying() ? ", verified" : ", not verified"));
-            if (ReportNotDeleted(report)) {
-                return kExitSource;
-            }
-            return !arguments.deleteSource || DeleteRecoveryFiles(rebuilt.files) ? kExitOk
-                                                                                 : kExitSource;
+            return ReportNotDeleted(report) ? kExitSource : kExitOk;
         case JOB_ABORTED:
             if (arguments.continueJoin) {
                 ReportError(output, "interrupted; it holds the pieces joined so far, to go on: " +

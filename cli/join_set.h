@@ -1,7 +1,7 @@
-// Which pieces `secanto join OPERAND` joins: those of the file a piece names (also one
-// already deleted), or of the one file whose pieces are in a folder. A folder with pieces of
-// several files is refused, so that no stray entry and no order of listing decides. A
-// folder whose pieces are all lost has the file its recovery data names.
+// Which pieces `secanto join OPERAND` (and repair) takes: those of the file a piece names
+// (also one already deleted), or the folder's one set (folder/join_set.h). A folder with
+// pieces of several files is refused with their names, so that no stray entry and no order
+// of listing decides.
 #pragma once
 
 #include <string>

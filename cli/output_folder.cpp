@@ -4,6 +4,7 @@
 
 #include "cli/commands.h"
 #include "cli/report.h"
+#include "engine/job_paths.h"
 #include "platform/code_page.h"
 #include "platform/file.h"
 #include "platform/file_names.h"

@@ -1,16 +1,13 @@
-// Scan, choose, check and rebuild, with the command line's words for each outcome.
 #include "cli/piece_rebuild.h"
 
-#include <algorithm>
+#include <vector>
 
-#include "cli/commands.h"
+#include "cli/job_messages.h"
 #include "cli/job_names.h"
-#include "cli/rebuilt_sums.h"
-#include "cli/recovery_scan.h"
 #include "cli/report.h"
+#include "engine/job_paths.h"
+#include "folder/piece_rebuild.h"
 #include "platform/interrupt.h"
-#include "recovery/set_repairer.h"
-#include "sums/sums_file.h"
 
 namespace cli {
 
@@ -46,71 +43,54 @@ int ReportRepairFailure(const recovery::Status& status, const std::string& folde
 
 int RebuildPieces(const RebuildRequest& request, RebuildOutcome* outcome) {
     *outcome = RebuildOutcome();
-    RecoveryScan scan;
-    const recovery::Status scanned =
-        scan.Run(request.folder, PiecesOf(request.fileName), request.rebuild);
-    if (scanned.failure == recovery::Failure::kStopped) {
+    const recovery::KeepGoing keepGoing = [] { return !platform::Interrupted(); };
+    folder::PieceRebuild rebuild;
+    const folder::PieceRebuild::Found found = rebuild.Look(
+        request.folder, request.fileName, request.rebuild, request.checkSums, keepGoing);
+    using Found = folder::PieceRebuild::Found;
+    if (found == Found::kStopped) {
         return Interrupted(request.folder);
     }
-    if (!scanned.Ok()) {
-        ReportError(scanned.path, scanned.reason);
+    if (found == Found::kFailed) {
+        ReportError(rebuild.Failure().path, rebuild.Failure().reason);
         return kExitSource;
     }
-    scan.ReportRefusedNames();
-    outcome->found = scan.Found();
-    outcome->files = scan.Files();
-    const recovery::SetReport* set = scan.Chosen();
-    outcome->usable = set != nullptr;
-    if (set == nullptr || !request.rebuild || set->Complete()) {
-        return kExitOk;
-    }
-    const std::size_t bad = static_cast<std::size_t>(
-        std::count_if(set->pieces.begin(), set->pieces.end(), [](const recovery::PieceReport& p) {
-            return p.condition != recovery::PieceCondition::kGood;
-        }));
-    if (!set->Repairable()) {
-        ReportError(
-            request.folder,
-            CountOf(bad, "piece", "pieces") + " missing or damaged cannot be rebuilt: " +
-                CountOf(set->MoreNeeded(), "more recovery slice is", "more recovery slices are") +
-                " needed");
-        return kExitVerify;
+    ReportRefusedNames(rebuild.Refused());
+    outcome->found = found != Found::kNoRecovery;
+    outcome->usable = outcome->found && found != Found::kNotUsable;
+    const std::size_t missing = static_cast<std::size_t>(rebuild.Missing());
+    switch (found) {
+        case Found::kTooFew:
+            ReportError(request.folder, CountOf(missing, "piece", "pieces") +
+                                            " missing or damaged cannot be rebuilt: " +
+                                            CountOf(rebuild.MoreNeeded(), "more recovery slice is",
+                                                    "more recovery slices are") +
+                                            " needed");
+            return kExitVerify;
+        case Found::kListUnreadable:
+            ReportError(rebuild.Failure().path, "could not be read: " + rebuild.Failure().reason +
+                                                    "; no piece was rebuilt");
+            return kExitVerify;
+        case Found::kRebuildable:
+            break;
+        default:
+            return kExitOk;
     }
     // The pieces rebuilt, and the names they are written under first, must fit the folder.
     std::vector<std::string> names;
-    for (const recovery::PieceReport& piece : set->pieces) {
-        if (piece.condition != recovery::PieceCondition::kGood) {
-            AddWithTemporary(LastComponent(piece.path), &names);
-        }
+    for (const std::string& path : rebuild.PiecesToRebuild()) {
+        AddWithTemporary(LastComponent(path), &names);
     }
     if (!NamesFit(request.folder, names, "the pieces' folder")) {
         return kExitUsage;
     }
-    RebuiltSums sums;
-    std::string reason;
-    if (request.checkSums &&
-        sums.ReadList(request.folder, request.fileName, &reason) == RebuiltSums::Read::kFailed) {
-        ReportError(InFolder(request.folder, sums::kSumsName),
-                    "could not be read: " + reason + "; no piece was rebuilt");
-        return kExitVerify;
-    }
     if (request.announce) {
         ReportError(request.folder,
                     "rebuilding " +
-                        CountOf(bad, "missing or damaged piece", "missing or damaged pieces") +
+                        CountOf(missing, "missing or damaged piece", "missing or damaged pieces") +
                         " from the recovery data");
     }
-    recovery::RebuiltCheck check;
-    if (request.checkSums) {
-        check = [&](const std::string& path, const std::string& temporary, std::string* why) {
-            return sums.Check(path, temporary, why);
-        };
-    }
-    recovery::RepairResult result;
-    const recovery::Status status = recovery::RepairSet(
-        *set, [] { return !platform::Interrupted(); }, &result, check);
-    outcome->rebuilt = static_cast<int>(result.rebuilt.size());
-    return ReportRepairFailure(status, request.folder);
+    return ReportRepairFailure(rebuild.Rebuild(keepGoing, &outcome->rebuilt), request.folder);
 }
 
 }  // namespace cli

@@ -1,4 +1,4 @@
-// What the commands share: paths of pieces' folders, and whether to draw progress.
+// What the commands share: the pieces' folder an operand names, and whether to draw progress.
 #include "cli/commands.h"
 
 #include "cli/report.h"
@@ -12,17 +12,6 @@ namespace cli {
 
 bool ShowProgress(const Arguments& arguments) {
     return !arguments.quiet && platform::ErrorStreamIsTerminal();
-}
-
-std::string LastComponent(const std::string& path) {
-    const std::size_t last = LastSeparator(path);
-    return last == std::string::npos ? path : path.substr(last + 1);
-}
-
-std::string InFolder(const std::string& folder, const std::string& name) {
-    std::string path = folder;
-    AppendSeparator(&path);
-    return path + name;
 }
 
 bool PiecesFolder(const std::string& operand, std::string* folder, std::string* fileName) {

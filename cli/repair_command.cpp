@@ -8,7 +8,6 @@
 #include "cli/join_set.h"
 #include "cli/piece_rebuild.h"
 #include "cli/progress_line.h"
-#include "cli/recovery_scan.h"
 #include "cli/report.h"
 #include "recovery/leftovers.h"
 #include "sums/checksum_line.h"

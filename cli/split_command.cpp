@@ -12,17 +12,17 @@
 #include "cli/job_messages.h"
 #include "cli/job_names.h"
 #include "cli/job_runner.h"
-#include "cli/observer_pair.h"
 #include "cli/output_folder.h"
 #include "cli/progress_line.h"
-#include "cli/recovery_plan.h"
-#include "cli/recovery_writer.h"
 #include "cli/report.h"
 #include "cli/stale_pieces.h"
 #include "engine/job_paths.h"
 #include "engine/target_rules.h"
+#include "folder/recovery_plan.h"
+#include "folder/split_upkeep.h"
 #include "platform/file.h"
 #include "platform/file_system.h"
+#include "platform/interrupt.h"
 #include "platform/system_error.h"
 #include "platform/text_encoding.h"
 #include "recovery/file_name_rules.h"
@@ -37,16 +37,6 @@
 namespace cli {
 
 namespace {
-
-// The list of the folder the pieces go to, its lock or its temporary file would be changed
-// by the split that reads it.
-bool IsListOfTarget(const std::string& file, const std::string& target) {
-    platform::FileStamp folder;
-    platform::FileStamp targetFolder;
-    return sums::IsSumsFileName(LastComponent(file)) &&
-           platform::StampOf(FolderOf(file), &folder) && platform::StampOf(target, &targetFolder) &&
-           folder.SameFile(targetFolder);
-}
 
 // Without -o and without an extension in FILE's name no folder is proposed; but a FILE that
 // is not there, or is a folder, is first told as the system tells it. Looked at, not opened,
@@ -114,11 +104,10 @@ int CheckRecovery(const Arguments& arguments,
         *names = RecoveryFileNames(fileName, recovery::kMaxRecoverySlices);
         return kExitOk;
     }
-    std::vector<std::uint64_t> lengths;
-    RecoveryPlan plan;
+    folder::RecoveryPlan plan;
     std::string reason;
-    if (!SplitPieceLengths(stamp.length, arguments.pieceSize, &lengths, &reason) ||
-        !PlanRecovery(lengths, arguments.recovery, &plan, &reason)) {
+    if (!folder::PlanSplitRecovery(stamp.length, arguments.pieceSize, arguments.recovery, &plan,
+                                   &reason)) {
         return UsageError(file, reason);
     }
     *names = RecoveryFileNames(fileName, plan.recoverySlices);
@@ -159,7 +148,7 @@ int SplitCommand(const Arguments& arguments) {
                                              : "give another folder")) {
         return kExitUsage;
     }
-    if (IsListOfTarget(file, target)) {
+    if (folder::IsListOfFolder(file, target)) {
         return UsageError(file,
                           "is the checksum list of the folder the pieces go to; split a copy, or "
                           "into another folder");
@@ -185,17 +174,17 @@ int SplitCommand(const Arguments& arguments) {
     // What a killed split -r or repair of this name left goes; a live one's stays.
     recovery::RemoveLeftovers(target, LastComponent(file));
 
-    // Both outlive the runner's worker: SHA256SUMS first, then the recovery data.
-    sums::SplitSumsWriter sums(arguments.writeSums);
-    RecoveryWriter recovery(arguments.recovery);
-    ObserverPair observers(&sums, &recovery);
+    // Outlives the runner's worker.
+    folder::SplitUpkeep upkeep(arguments.writeSums, arguments.recovery,
+                               [] { return !platform::Interrupted(); });
+    const folder::RecoveryWriter& recovery = upkeep.Recovery();
     std::string reason;
-    if (!sums.Start(&reason)) {
+    if (!upkeep.Start(&reason)) {
         ReportError(target, "cannot start hashing: " + reason);
         return kExitTarget;
     }
     ProgressLine progress(stderr, ShowProgress(arguments));
-    JobRunner runner(&progress, arguments.deleteSource, &observers);
+    JobRunner runner(&progress, arguments.deleteSource, &upkeep);
     CJobController& controller = runner.Controller();
     JobEnd end;
     const bool ran = runner.Run(
@@ -233,7 +222,7 @@ int SplitCommand(const Arguments& arguments) {
         case JOB_ABORTED: {
             // A file on a disk is never changed; what a pipe gave is gone from it.
             const bool piped = controller.m_nBytesExpected.load() == CJobController::kUnknownLength;
-            if (recovery.Stopped()) {
+            if (upkeep.Stopped()) {
                 ReportError(file, std::string("interrupted while the recovery data was made: ") +
                                       (piped ? "" : "it is unchanged; ") +
                                       sums::PrintableName(target) + " holds its " + pieces +
@@ -254,10 +243,8 @@ int SplitCommand(const Arguments& arguments) {
             ReportProblem(report);
             return kExitSource;
         default:
-            if (!sums.FailedPath().empty()) {
-                ReportError(sums.FailedPath(), sums.FailureReason());
-            } else if (!recovery.FailedPath().empty()) {
-                ReportError(recovery.FailedPath(), recovery.FailureReason());
+            if (!upkeep.FailedPath().empty()) {
+                ReportError(upkeep.FailedPath(), upkeep.FailureReason());
             } else {
                 ReportJobProblem(report, target, std::string(), std::string());
             }

@@ -1,7 +1,5 @@
-// Pieces in a folder that do not belong to the set beside them, named so that the user can
-// delete them: after a split into a folder that held more pieces of the same name, and when
-// a join finds pieces whose lengths make a whole set followed by pieces that do not fit
-// (both what an earlier split with another piece size leaves).
+// The lines that name pieces left beside a set (folder/stale_pieces.h), so that the user can
+// delete them.
 #pragma once
 
 #include <string>
@@ -13,7 +11,7 @@ namespace cli {
 bool ReportLeftOverPieces(const std::string& folder, const std::string& fileName, int pieces);
 
 // After a join of `fileName`'s pieces in `folder` was refused for their lengths: when pieces
-// 1 to K make a whole set by their lengths and the pieces after K do not fit it, one line
+// 1 to K make a whole set by their lengths and the pieces after K do not fit, one line
 // naming those. False, saying nothing, when the lengths show no such set.
 bool ReportPiecesAfterSet(const std::string& folder, const std::string& fileName);
 

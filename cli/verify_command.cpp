@@ -16,6 +16,7 @@
 #include "cli/progress_line.h"
 #include "cli/recovery_verify.h"
 #include "cli/report.h"
+#include "engine/job_paths.h"
 #include "platform/folder_listing.h"
 #include "platform/interrupt.h"
 #include "platform/system_error.h"

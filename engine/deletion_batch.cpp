@@ -30,6 +30,7 @@ DeletionBatch::~DeletionBatch() {
 }
 
 void DeletionBatch::HoldsDeleted(std::uint64_t end) {
+    m_passedEnd = end;
     std::lock_guard<std::mutex> guard(m_lock);
     m_engaged = true;
     m_deletedAny = true;
@@ -128,6 +129,11 @@ void DeletionBatch::Delete() {
 std::uint64_t DeletionBatch::KeepEnd() {
     std::lock_guard<std::mutex> guard(m_lock);
     return m_keepEnd;
+}
+
+std::uint64_t DeletionBatch::KeepAfterFailedCheck(bool anyPassed) {
+    const std::uint64_t deleted = KeepEnd();
+    return anyPassed && m_passedEnd > deleted ? m_passedEnd : deleted;
 }
 
 bool DeletionBatch::DeletedAny() {

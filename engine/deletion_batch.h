@@ -2,7 +2,8 @@
 // the output must be kept. This is the one place that decides which piece may go and how
 // far a join that ends early may cut its output back: a piece is deleted only after the
 // caller has made the output durable past its end, and the output is never cut back below
-// the end of the last piece deleted, so every deleted piece's bytes stay in it.
+// the end of the last piece deleted, so every deleted piece's bytes stay in it; after a
+// check that failed, it keeps no byte past the last piece that passed.
 //
 // Pieces wait in a batch until the caller flushes the output past them and hands the batch
 // over; a thread of its own then deletes them while the join copies and flushes the next
@@ -57,6 +58,12 @@ public:
     // Where a join that ends early cuts its output back to: the end of the last piece
     // deleted (0 when none was). Exact once drained.
     std::uint64_t KeepEnd();
+    // The pieces up to `end` in the output passed the caller's check.
+    void Passed(std::uint64_t end) { m_passedEnd = end; }
+    // Where a join that ends with a failed check cuts its output back to: the end of the
+    // last piece that passed, or with `anyPassed` false (the whole file failed) none; never
+    // below KeepEnd. Exact once drained.
+    std::uint64_t KeepAfterFailedCheck(bool anyPassed);
     bool DeletedAny();
     // The first piece that could not be deleted, and why; empty while none failed.
     std::string FailedPath();
@@ -81,6 +88,7 @@ private:
     std::uint64_t m_waitingBytes = 0;
     std::chrono::steady_clock::time_point m_since;
     bool m_engaged = false;
+    std::uint64_t m_passedEnd = 0;
 
     // Shared with the deleting thread, under m_lock.
     std::mutex m_lock;

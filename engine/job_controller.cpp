@@ -2,6 +2,8 @@
 
 #include <system_error>
 
+#include "engine/join_run.h"
+
 CJobController::CJobController(platform::NotifyTarget hNotifyWnd)
     : m_hNotifyWnd(hNotifyWnd),
       m_copyHooks{[this] { return KeepGoing(); }, {}, &m_nBytesCopied},
@@ -50,28 +52,20 @@ unsigned CJobController::WorkerMain(CJobController* controller) {
 }
 
 bool CJobController::StartSplit(const char* target, const char* source, std::uint32_t pieceSize) {
-    if (pieceSize == 0 || !m_pWorker) {
-        return false;
-    }
-    {
-        std::lock_guard<std::mutex> guard(m_csJob);
-        if (m_bBusy) {
-            return false;
-        }
-        m_strSource = source;
-        m_strTarget = target;
-        m_nPieceSize = pieceSize;
-        m_bSplit = true;
-        m_nBytesCopied = 0;
-        m_nBytesExpected = 0;
-        m_report = JobReport();
-        m_bBusy = true;
-    }
-    m_hWakeEvent.Signal();
-    return true;
+    Slot slot;
+    slot.split = true;
+    slot.pieceSize = pieceSize;
+    return pieceSize != 0 && Queue(target, source, slot);
 }
 
 bool CJobController::StartJoin(const char* target, const char* source, const JoinOptions& options) {
+    Slot slot;
+    slot.split = false;
+    slot.joinOptions = options;
+    return Queue(target, source, slot);
+}
+
+bool CJobController::Queue(const char* target, const char* source, const Slot& slot) {
     if (!m_pWorker) {
         return false;
     }
@@ -82,8 +76,12 @@ bool CJobController::StartJoin(const char* target, const char* source, const Joi
         }
         m_strSource = source;
         m_strTarget = target;
-        m_bSplit = false;
-        m_joinOptions = options;
+        m_bSplit = slot.split;
+        if (slot.split) {
+            m_nPieceSize = slot.pieceSize;
+        } else {
+            m_joinOptions = slot.joinOptions;
+        }
         m_nBytesCopied = 0;
         m_nBytesExpected = 0;
         m_report = JobReport();
@@ -91,6 +89,10 @@ bool CJobController::StartJoin(const char* target, const char* source, const Joi
     }
     m_hWakeEvent.Signal();
     return true;
+}
+
+void CJobController::RunJoin() {
+    JoinRun(*this).Run();
 }
 
 bool CJobController::Pause() {

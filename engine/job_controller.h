@@ -19,6 +19,7 @@
 #include "engine/block_copy.h"
 #include "engine/deletion_batch.h"
 #include "engine/hold_gate.h"
+#include "engine/join_folder_work.h"
 #include "engine/job_notifications.h"
 #include "engine/job_observer.h"
 #include "engine/job_report.h"
@@ -32,13 +33,15 @@ struct JoinOptions {
     // piece removes it. One found there already holds the pieces an interrupted join
     // deleted: the join goes on from it (as with continueOutput) and never replaces it.
     bool staged = false;
-    // The file whose pieces to join (N__NAME). Without it, the name after the "__" of the
-    // folder's last entry that has one, as the dialog joins.
+    // The file whose pieces to join (N__NAME). Without it, the file of the piece listed last.
     std::optional<std::string> fileName;
     // Go on from the partial output a join with delete-after-use left when it stopped (the
     // output of that name, or the staged one), under the rule of CheckContinue: the pieces
     // it holds are checked, not copied again.
     bool continueOutput = false;
+    // Work in the pieces folder before and after the join (null: none); it must outlive the
+    // job.
+    JoinFolderWork* folderWork = nullptr;
 };
 
 class CJobController {
@@ -77,6 +80,13 @@ public:
     // (steady_clock unless set). Called while no job is pending or running.
     void SetClock(DeletionBatch::Clock clock) { m_clock = std::move(clock); }
 
+    // Points of a job where a test forces another program's step in between: the join has
+    // claimed and listed the pieces it takes; the split's first piece has its name.
+    enum class JobPoint { kJoinListed, kSplitFirstVisible };
+    // Called on the worker at each such point (null: none). Set while no job is pending or
+    // running.
+    void SetPointHook(std::function<void(JobPoint)> hook) { m_pointHook = std::move(hook); }
+
     // What the last job found beyond its result code. Read once its WM_JOB_DONE has
     // arrived, until the next start command.
     const JobReport& LastReport() const { return m_report; }
@@ -96,6 +106,16 @@ public:
     static constexpr std::uint64_t kUnknownLength = ~std::uint64_t{0};
 
 private:
+    friend class JoinRun;
+
+    // What a start command puts in the slot, beside the paths.
+    struct Slot {
+        bool split = true;
+        std::uint32_t pieceSize = 0;
+        JoinOptions joinOptions;
+    };
+    // Puts a job in the slot unless one is pending or running, and wakes the worker.
+    bool Queue(const char* target, const char* source, const Slot& slot);
     void ResetJob();
     static unsigned WorkerMain(CJobController* controller);
     void RunSplit();
@@ -103,6 +123,11 @@ private:
 
     // The stop test before every block: waits out a hold, then tells whether to go on.
     bool KeepGoing();
+    void AtPoint(JobPoint point) {
+        if (m_pointHook) {
+            m_pointHook(point);
+        }
+    }
     // Posts WM_JOB_DONE for a job that was asked to stop, unless the controller is being
     // torn down.
     void PostStopped(int lastFinished);
@@ -133,6 +158,7 @@ private:
     JobObserver* m_pJobObserver = nullptr;  // the running job's, worker thread only
     JobReport m_report;  // written by the running job, read by the owner after its end
     DeletionBatch::Clock m_clock = std::chrono::steady_clock::now;
+    std::function<void(JobPoint)> m_pointHook;
     // The copy loop's hooks for a job nobody watches (or whose observer needs no bytes),
     // which lets the system copy the bytes itself, and for a watched one, whose bytes all
     // pass the observer.

@@ -7,6 +7,7 @@
 #include "platform/code_page.h"
 #include "platform/file_names.h"
 #include "platform/file_system.h"
+#include "platform/path_text.h"
 
 namespace {
 
@@ -40,24 +41,24 @@ void AppendSeparator(std::string* path) {
     }
 }
 
-std::size_t LastSeparator(const std::string& path) {
-    const char* text = path.c_str();
-    std::size_t last = std::string::npos;
-    for (std::size_t i = 0; i < path.size(); i += platform::CharLength(text + i)) {
-        if (path[i] == platform::kPathSeparator || path[i] == '/') {
-            last = i;
-        }
-    }
-    return last;
-}
-
 std::string FolderOf(const std::string& path) {
-    const std::size_t last = LastSeparator(path);
+    const std::size_t last = platform::LastSeparator(path);
     if (last == std::string::npos) {
         return ".";
     }
     const bool root = last == 0 || path[last - 1] == ':';
     return path.substr(0, root ? last + 1 : last);
+}
+
+std::string LastComponent(const std::string& path) {
+    const std::size_t last = platform::LastSeparator(path);
+    return last == std::string::npos ? path : path.substr(last + 1);
+}
+
+std::string InFolder(const std::string& folder, const std::string& name) {
+    std::string path = folder;
+    AppendSeparator(&path);
+    return path + name;
 }
 
 std::vector<std::string> CreateFolderChain(const std::string& folder) {
@@ -118,6 +119,23 @@ bool NameAfterMarker(const std::string& pieceName, std::string* fileName) {
         return false;
     }
     *fileName = pieceName.substr(at + std::strlen(kMarker));
+    return true;
+}
+
+bool ParsePieceName(const std::string& entry, int* number, std::string* fileName) {
+    long long value = 0;
+    std::size_t digits = 0;
+    for (; digits < entry.size() && entry[digits] >= '0' && entry[digits] <= '9'; ++digits) {
+        value = value * 10 + (entry[digits] - '0');
+        if (value > INT_MAX) {
+            return false;
+        }
+    }
+    if (digits == 0 || entry[0] == '0' || entry.compare(digits, 2, kMarker) != 0) {
+        return false;
+    }
+    *number = static_cast<int>(value);
+    *fileName = entry.substr(digits + 2);
     return true;
 }
 

@@ -17,11 +17,14 @@ bool EndsWithSeparator(const std::string& path);
 // Appends the path separator unless the path ends with one already.
 void AppendSeparator(std::string* path);
 
-// Where the last separator of `path` starts ('/' counts as one too), or std::string::npos.
-std::size_t LastSeparator(const std::string& path);
-
 // The folder holding the file `path`: "." for a bare name; a root keeps its separator.
 std::string FolderOf(const std::string& path);
+
+// The text after the last separator of `path`; empty when it ends with one.
+std::string LastComponent(const std::string& path);
+
+// `name` in `folder`, with one separator between them.
+std::string InFolder(const std::string& folder, const std::string& name);
 
 // Creates `folder` and every folder above it, outermost first: each prefix that ends just
 // before a separator, then the whole path. Failures are left to show later, when a file
@@ -40,6 +43,11 @@ bool NameAfterMarker(const std::string& pieceName, std::string* fileName);
 // folder: short whatever the output's name (a fixed prefix and a hash of that name), so
 // that it always fits, and the same for the same name, so that a later join finds it.
 std::string StagingName(const std::string& outputName);
+
+// Reads an entry's name as a piece's: true, with its number and the file's name, for
+// N__NAME with N a piece number as PieceName writes it (decimal from 1, no leading zero).
+// Anything else (notes__film.avi, 01__film.avi) is no piece.
+bool ParsePieceName(const std::string& entry, int* number, std::string* fileName);
 
 // Parses a name made by PieceName for `fileName`, matched as the file system matches names;
 // false for any other name, numbers with a sign or leading zeros included.

@@ -25,16 +25,13 @@ PieceListing ListPieces(const std::string& folder) {
         return result;
     }
     platform::FolderListing::Entry entry;
+    int number = 0;
+    std::string fileName;
     while (listing.Next(&entry)) {
-        if (entry.isFolder && (entry.name == "." || entry.name == "..")) {
-            continue;
-        }
-        if (FindInPath(entry.name, "__") != std::string::npos) {
+        if (!entry.isFolder && ParsePieceName(entry.name, &number, &fileName)) {
             ++result.matches;
             result.lastMatch = entry.name;
-            if (!entry.isFolder) {
-                result.fileNames.push_back(entry.name);
-            }
+            result.fileNames.push_back(entry.name);
         }
     }
     result.complete = !listing.Failed();

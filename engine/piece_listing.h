@@ -1,6 +1,7 @@
-// What a join finds in a pieces folder: the entries whose name holds "__", the name after
-// "__" of the last one listed (the joined file's name), and the numbers and lengths of that
-// name's pieces.
+// What a join finds in a pieces folder: its pieces, files named N__NAME (ParsePieceName), the
+// last one listed (whose NAME the join takes when it is given none), and the lengths of one
+// name's pieces. Folders and entries whose text before "__" is no piece number are no pieces,
+// so that a stray entry never decides what is joined.
 #pragma once
 
 #include <cstdint>
@@ -10,9 +11,9 @@
 struct PieceListing {
     bool complete = false;               // read to its end without error
     std::string reason;                  // why not, in the system's words
-    int matches = 0;                     // entries whose name contains "__"
+    int matches = 0;                     // pieces, of any file
     std::string lastMatch;               // the last of them, in listing order
-    std::vector<std::string> fileNames;  // the matches that are files, not folders
+    std::vector<std::string> fileNames;  // their names
 };
 
 // Lists `folder`, which ends with the path separator.

@@ -1,5 +1,7 @@
 // The split job: one source file cut into numbered pieces of the piece size.
 #include <climits>
+#include <cstdint>
+#include <random>
 #include <vector>
 
 #include "engine/block_copy.h"
@@ -12,6 +14,90 @@
 #include "platform/system_error.h"
 
 using Problem = JobReport::Problem;
+
+namespace {
+
+// A name of the split's own for piece 1 until it is claimed: hidden, short whatever the
+// file's name, and new each time, so that no other run has it.
+std::string HiddenFirstPieceName() {
+    std::random_device entropy;
+    std::mt19937_64 random((std::uint64_t{entropy()} << 32) ^ entropy());
+    static const char kDigits[] = "0123456789abcdef";
+    std::string name = ".secanto-";
+    for (std::uint64_t bits = random(); name.size() < 21; bits >>= 4) {
+        name.push_back(kDigits[bits & 15]);
+    }
+    return name + ".piece";
+}
+
+// Makes piece 1 at `firstPath`, empty, open in `piece` and claimed by `claim` before it has
+// that name: made under a hidden name, claimed and flushed there, then renamed. Where
+// `replacing`, the earlier piece 1 (held by the caller) is deleted first; a file that takes
+// the name meanwhile is another split's, and left to it. kNone, or the problem, with the
+// path at fault and the system's reason.
+Problem MakeFirstPiece(const std::string& target,
+                       const std::string& firstPath,
+                       bool replacing,
+                       platform::BufferedWriter* piece,
+                       platform::FileClaim* claim,
+                       std::string* failedPath,
+                       std::string* reason) {
+    const auto failed = [reason](Problem problem, const std::string& remove) {
+        *reason = problem == Problem::kInUse ? std::string() : platform::LastSystemError();
+        if (!remove.empty()) {
+            platform::RemoveFile(remove);
+        }
+        return problem;
+    };
+    std::string hidden;
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        hidden = target + HiddenFirstPieceName();
+        if (piece->Create(hidden, platform::File::Access::kCreateHidden) ||
+            !platform::LastErrorIsAlreadyThere()) {
+            break;
+        }
+    }
+    *failedPath = hidden;
+    platform::FileStamp made;
+    // Flushed though empty, so that its name never stands for bytes not on the disk.
+    if (!piece->IsOpen()) {
+        return failed(Problem::kUnwritable, std::string());
+    }
+    if (!piece->Flush() || !piece->Stamp(&made) || !piece->Close()) {
+        const Problem problem = failed(Problem::kUnwritable, std::string());
+        piece->Close();
+        platform::RemoveFile(hidden);
+        return problem;
+    }
+    if (claim->Claim(hidden) != platform::FileClaim::Outcome::kClaimed ||
+        !platform::Unhide(hidden)) {
+        return failed(Problem::kUnwritable, hidden);
+    }
+    *failedPath = firstPath;
+    // The earlier piece 1 goes first (Windows renames over no open file, and the caller's
+    // claim holds it open); a file that takes the name meanwhile is another split's.
+    if (replacing && !platform::RemoveFile(firstPath) && platform::PathExists(firstPath)) {
+        return failed(Problem::kUnwritable, hidden);
+    }
+    if (!platform::RenameToNewName(hidden, firstPath)) {
+        const bool taken = platform::LastErrorIsAlreadyThere();
+        return failed(taken ? Problem::kInUse : Problem::kUnwritable, hidden);
+    }
+    // Opened again by its name: it must be the file claimed, which no one else can write.
+    platform::FileStamp opened;
+    if (!piece->Continue(firstPath, 0) || !piece->Stamp(&opened)) {
+        const Problem problem = failed(Problem::kUnwritable, std::string());
+        piece->Close();
+        return problem;
+    }
+    if (!opened.SameFile(made)) {
+        piece->Close();
+        return failed(Problem::kInUse, std::string());
+    }
+    return Problem::kNone;
+}
+
+}  // namespace
 
 void CJobController::RunSplit() {
     const std::string source = m_strSource;
@@ -53,11 +139,12 @@ void CJobController::RunSplit() {
     AppendSeparator(&target);
     m_nBytesExpected = sized ? start.length : kUnknownLength;
     Post(WM_JOB_RANGE, sized ? static_cast<std::uintptr_t>(start.length / m_nPieceSize + 1) : 0, 1);
-    // The first piece is claimed before it is written and until the job ends, so that a
-    // second split of that name into this folder at once leaves these pieces alone.
+    // The first piece is claimed before any other program can see it and until the job ends,
+    // so that a join finds a split at work, and a second split of that name into this folder
+    // at once leaves these pieces alone. An earlier piece 1 is claimed first, and replaced.
     const std::string firstPath = target + PieceName(1, fileName);
-    platform::FileClaim claim;
-    const platform::FileClaim::Outcome claimed = claim.Claim(firstPath);
+    platform::FileClaim earlier;
+    const platform::FileClaim::Outcome claimed = earlier.Claim(firstPath);
     if (claimed == platform::FileClaim::Outcome::kTaken) {
         reader.Close();
         return Fail(JOB_TARGET_ERROR, 0, Problem::kInUse, firstPath);
@@ -67,29 +154,30 @@ void CJobController::RunSplit() {
         reader.Close();
         return Fail(JOB_TARGET_ERROR, 0, Problem::kUnwritable, firstPath, reason);
     }
-
     platform::BufferedWriter piece(platform::kFileBufferSize);
+    platform::FileClaim claim;
+    std::string failedPath;
+    std::string reason;
+    const Problem made =
+        MakeFirstPiece(target, firstPath, claimed == platform::FileClaim::Outcome::kClaimed, &piece,
+                       &claim, &failedPath, &reason);
+    if (made != Problem::kNone) {
+        reader.Close();
+        return Fail(JOB_TARGET_ERROR, 0, made, failedPath, reason);
+    }
+    earlier.Release();
+    AtPoint(JobPoint::kSplitFirstVisible);
+
     char block[kBlockSize];
     int lastFinished = 0;
     std::uint64_t remaining = start.length;
     for (int number = 1;; ++number) {
         const std::string piecePath = target + PieceName(number, fileName);
-        // The first piece is emptied as the file claimed, or made where none was and claimed
-        // at once; one made or claimed meanwhile by another split is left to it.
-        const bool first = number == 1;
-        const bool reused = first && claimed == platform::FileClaim::Outcome::kClaimed;
-        const bool made =
-            reused ? piece.Continue(piecePath, 0)
-                   : piece.Create(piecePath, first ? platform::File::Access::kCreateNew
-                                                   : platform::File::Access::kCreateWrite);
-        if (!made || (first && !reused &&
-                      claim.Claim(piecePath) != platform::FileClaim::Outcome::kClaimed)) {
-            const bool taken = first && !reused && (made || platform::LastErrorIsAlreadyThere());
-            const std::string reason = taken ? std::string() : platform::LastSystemError();
+        if (number > 1 && !piece.Create(piecePath, platform::File::Access::kCreateWrite)) {
+            const std::string reason = platform::LastSystemError();
             piece.Close();
             reader.Close();
-            return Fail(JOB_TARGET_ERROR, lastFinished,
-                        taken ? Problem::kInUse : Problem::kUnwritable, piecePath, reason);
+            return Fail(JOB_TARGET_ERROR, lastFinished, Problem::kUnwritable, piecePath, reason);
         }
         const std::uint64_t limit = sized && remaining < pieceSize ? remaining : pieceSize;
         std::uint64_t copied = 0;

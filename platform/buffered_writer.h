@@ -40,6 +40,7 @@ public:
     // Writes out the buffer and closes the file; the file is closed even on failure.
     bool Close();
     bool IsOpen() const { return m_file.IsOpen(); }
+    bool Stamp(FileStamp* stamp) const { return m_file.Stamp(stamp); }
     // True when `path` still names the file being written (File::IsAt).
     bool IsAt(const std::string& path) const { return m_file.IsAt(path); }
 

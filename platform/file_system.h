@@ -20,6 +20,12 @@ bool RemoveFile(const std::string& path);
 // FlushFolder on their folder makes the change durable.
 bool RenameFile(const std::string& from, const std::string& to);
 
+// Gives the file `from` the name `to` only where no file has that name: false, with the
+// error LastErrorIsAlreadyThere tells, when one has, which is left as it is. So a file made
+// under a name of its own appears under `to` only as a whole (claimed, say) and never
+// replaces another program's.
+bool RenameToNewName(const std::string& from, const std::string& to);
+
 // True when `path` names an existing file or folder.
 bool PathExists(const std::string& path);
 

@@ -1,5 +1,4 @@
-// SHA256SUMS checked in a join's JoinStarts, PieceDone and Finished: the moments before the
-// engine makes, deletes or names anything.
+// SHA256SUMS checked at the moments before the join makes, deletes or names anything.
 #include "sums/join_checker.h"
 
 #include "engine/job_paths.h"
@@ -30,13 +29,13 @@ bool JoinChecker::Start(std::string* reason) {
     return m_listState != ListState::kRead || m_pool.Start(reason);
 }
 
-JobResult JoinChecker::Fail(Finding finding) {
+bool JoinChecker::Fail(Finding finding) {
     m_failed = true;
     m_failure = std::move(finding);
-    return JOB_SOURCE_ERROR;
+    return false;
 }
 
-JobResult JoinChecker::Fail(Finding::Kind kind, const std::string& name, int piece) {
+bool JoinChecker::Fail(Finding::Kind kind, const std::string& name, int piece) {
     Finding finding;
     finding.kind = kind;
     finding.name = name;
@@ -44,8 +43,8 @@ JobResult JoinChecker::Fail(Finding::Kind kind, const std::string& name, int pie
     return Fail(finding);
 }
 
-JobResult JoinChecker::JoinStarts(const std::string& outputName,
-                                  const std::vector<std::uint64_t>& pieceLengths) {
+bool JoinChecker::Begin(const std::string& outputName,
+                        const std::vector<std::uint64_t>& pieceLengths) {
     m_outputName = outputName;
     m_pieceCount = pieceLengths.size();
     for (std::uint64_t length : pieceLengths) {
@@ -59,7 +58,7 @@ JobResult JoinChecker::JoinStarts(const std::string& outputName,
         return Fail(finding);
     }
     if (m_listState == ListState::kNone) {
-        return JOB_OK;
+        return true;
     }
     // A line no one can read may be the one for this file.
     if (!m_list.MalformedLines().empty()) {
@@ -79,7 +78,7 @@ JobResult JoinChecker::JoinStarts(const std::string& outputName,
         if (!m_listed.file.empty()) {
             m_fileDigest = m_pool.AddConsumer(DigestPool::Span::kWhole, sha256);
         }
-        return JOB_OK;
+        return true;
     }
     m_pieceDigests = m_pool.AddConsumer(DigestPool::Span::kPiece, sha256);
     // The engine sees only gaps; a last piece gone, or one more than the split made, shows
@@ -89,7 +88,7 @@ JobResult JoinChecker::JoinStarts(const std::string& outputName,
         present.push_back(number);
     }
     const std::vector<Finding> wrong = CompareNumbers(outputName, m_listed.pieces, present);
-    return wrong.empty() ? JOB_OK : Fail(wrong.front());
+    return wrong.empty() || Fail(wrong.front());
 }
 
 char* JoinChecker::ReadBuffer(std::size_t* size) {
@@ -104,24 +103,23 @@ void JoinChecker::PieceBytes(const char* data, std::size_t size) {
 
 // The piece's digest is only ended here: the engine asks for the verdict a few pieces later,
 // and the pool's threads hash this piece meanwhile.
-JobResult JoinChecker::PieceDone(int number) {
+void JoinChecker::PieceDone(int number) {
     m_piecesJoined.store(static_cast<std::uint64_t>(number));
     if (m_verifying) {
         m_ended[number] = m_pool.EndPiece();
     }
-    return JOB_OK;
 }
 
-JobResult JoinChecker::PieceVerdict(int number) {
+bool JoinChecker::PieceVerdict(int number) {
     const auto ended = m_ended.find(number);
     if (ended == m_ended.end()) {
-        return JOB_OK;
+        return true;
     }
     const int digestNumber = ended->second;
     m_ended.erase(ended);
     const auto listed = m_listed.pieces.find(number);
     if (m_pieceDigests < 0 || listed == m_listed.pieces.end()) {
-        return JOB_OK;
+        return true;
     }
     std::string digest;
     if (!m_pool.Result(m_pieceDigests, digestNumber, &digest)) {
@@ -136,17 +134,17 @@ JobResult JoinChecker::PieceVerdict(int number) {
         return Fail(Finding::Kind::kFailed, PieceName(number, m_outputName), number);
     }
     ++m_checked;
-    return JOB_OK;
+    return true;
 }
 
-JobResult JoinChecker::Finished(const std::string&, const std::string& fileName, int) {
+bool JoinChecker::WholeFile(const std::string& fileName) {
     if (!m_verifying || m_listed.file.empty()) {
-        return JOB_OK;
+        return true;
     }
     if (m_fileDigest < 0) {
         // Every piece joined was listed and checked: the file is their bytes in order. Should
         // a piece have gone unchecked, the file's line cannot stand in for it.
-        return m_checked == m_pieceCount ? JOB_OK : Fail(Finding::Kind::kFailed, fileName, 0);
+        return m_checked == m_pieceCount || Fail(Finding::Kind::kFailed, fileName, 0);
     }
     std::string digest;
     if (!m_pool.Result(m_fileDigest, m_pool.EndWhole(), &digest)) {
@@ -159,7 +157,7 @@ JobResult JoinChecker::Finished(const std::string&, const std::string& fileName,
     if (digest != m_listed.file) {
         return Fail(Finding::Kind::kFailed, fileName, 0);
     }
-    return JOB_OK;
+    return true;
 }
 
 }  // namespace sums

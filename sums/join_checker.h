@@ -2,10 +2,11 @@
 // file: the pieces' numbers before anything is made, every piece before it is reported or
 // deleted, and the whole file before it takes its name. When the list has a line for every
 // piece joined, the whole file is the pieces checked one after another, so its own line is
-// not hashed again; it is hashed when the list has no piece lines. A mismatch ends the job with
-// JOB_SOURCE_ERROR and a finding that says what is wrong. The list is read as sha256sum
-// reads it and fails closed: a list that cannot be read, a line that cannot be read or lines
-// that disagree are failures too.
+// not hashed again; it is hashed when the list has no piece lines. A mismatch is a finding
+// that says what is wrong. The list is read as sha256sum reads it and fails closed: a list
+// that cannot be read, a line that cannot be read or lines that disagree are failures too.
+// The join calls it at its moments (folder/join_verifier.h); each check that fails returns
+// false, and Failure() says why.
 #pragma once
 
 #include <atomic>
@@ -14,14 +15,13 @@
 #include <string>
 #include <vector>
 
-#include "engine/job_observer.h"
 #include "sums/checksum_list.h"
 #include "sums/digest_pool.h"
 #include "sums/finding.h"
 
 namespace sums {
 
-class JoinChecker : public JobObserver {
+class JoinChecker {
 public:
     // Reads the list in `piecesFolder`, if it has one. Call before Start; without it nothing
     // is checked.
@@ -30,22 +30,25 @@ public:
     // could not start.
     bool Start(std::string* reason);
 
-    JobResult JoinStarts(const std::string& outputName,
-                         const std::vector<std::uint64_t>& pieceLengths) override;
-    char* ReadBuffer(std::size_t* size) override;
-    void PieceBytes(const char* data, std::size_t size) override;
-    // Without checksums to check the bytes are not needed, and the system may copy them.
-    bool WatchesBytes() const override { return m_verifying; }
+    // The join has found pieces of these lengths, 1 to N, for `outputName`, and has made
+    // nothing yet: their number is checked.
+    bool Begin(const std::string& outputName, const std::vector<std::uint64_t>& pieceLengths);
+    // A buffer of the digest pool to read the bytes into (JobObserver::ReadBuffer).
+    char* ReadBuffer(std::size_t* size);
+    // The bytes joined, in order.
+    void PieceBytes(const char* data, std::size_t size);
     // Ends the piece's digest, which is judged in PieceVerdict: the job copies the next piece
     // while this one is hashed.
-    JobResult PieceDone(int number) override;
-    JobResult PieceVerdict(int number) override;
-    JobResult Finished(const std::string& folder, const std::string& fileName, int pieces) override;
+    void PieceDone(int number);
+    bool PieceVerdict(int number);
+    // Every piece is joined into the file `fileName`: its own line is checked where needed.
+    bool WholeFile(const std::string& fileName);
 
     // The folder has a list (read or not).
     bool HasList() const { return m_listState != ListState::kNone; }
     const std::string& ListPath() const { return m_listPath; }
-    // Known once the job has posted its range (JoinStarts has run by then).
+    // Known once the join has begun (Begin has run by then): without checksums to check, the
+    // bytes are not needed, and the system may copy them.
     bool Verifying() const { return m_verifying; }
     const std::string& OutputName() const { return m_outputName; }
     std::uint64_t TotalBytes() const { return m_totalBytes; }
@@ -54,15 +57,15 @@ public:
     // on from), before it is judged or deleted; read from any thread.
     std::uint64_t PiecesJoined() const { return m_piecesJoined.load(); }
 
-    // After a job that ended with JOB_SOURCE_ERROR because of the list: what was wrong.
+    // After a check that failed: what was wrong.
     bool Failed() const { return m_failed; }
     const Finding& Failure() const { return m_failure; }
 
 private:
     enum class ListState { kNone, kRead, kUnreadable };
 
-    JobResult Fail(Finding finding);
-    JobResult Fail(Finding::Kind kind, const std::string& name, int piece);
+    bool Fail(Finding finding);
+    bool Fail(Finding::Kind kind, const std::string& name, int piece);
 
     ListState m_listState = ListState::kNone;
     std::string m_listPath;

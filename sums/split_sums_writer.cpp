@@ -10,10 +10,10 @@
 
 namespace sums {
 
-JobResult SplitSumsWriter::Fail(const std::string& path, const std::string& reason) {
+bool SplitSumsWriter::Fail(const std::string& path, const std::string& reason) {
     m_failedPath = path;
     m_reason = reason;
-    return JOB_TARGET_ERROR;
+    return false;
 }
 
 bool SplitSumsWriter::Start(std::string* reason) {
@@ -37,11 +37,10 @@ void SplitSumsWriter::PieceBytes(const char* data, std::size_t size) {
 }
 
 // The split goes on at once: the digests are waited for only at the end.
-JobResult SplitSumsWriter::PieceDone(int) {
+void SplitSumsWriter::PieceDone(int) {
     if (m_writeSums) {
         m_pool.EndPiece();
     }
-    return JOB_OK;
 }
 
 namespace {
@@ -83,16 +82,14 @@ bool SplitSumsWriter::CheckList(const std::string& folder,
     return reason->empty();
 }
 
-JobResult SplitSumsWriter::Finished(const std::string& folder,
-                                    const std::string& fileName,
-                                    int pieces) {
+bool SplitSumsWriter::Write(const std::string& folder, const std::string& fileName, int pieces) {
     std::string failedPath;
     std::string reason;
     std::string refusal;
     if (!m_writeSums) {
         // A folder without a list gets none, nor a lock file.
         if (!platform::PathExists(folder + kSumsName)) {
-            return JOB_OK;
+            return true;
         }
         const bool updated = UpdateSumsFile(
             folder,
@@ -107,7 +104,7 @@ JobResult SplitSumsWriter::Finished(const std::string& folder,
         if (!updated) {
             return Fail(failedPath, reason);
         }
-        return refusal.empty() ? JOB_OK : Fail(folder + kSumsName, refusal);
+        return refusal.empty() || Fail(folder + kSumsName, refusal);
     }
     const int whole = m_pool.EndWhole();
     std::vector<std::string> digests(static_cast<std::size_t>(pieces));
@@ -142,7 +139,7 @@ JobResult SplitSumsWriter::Finished(const std::string& folder,
     if (!refusal.empty()) {
         return Fail(folder + kSumsName, refusal);
     }
-    return nameError.empty() ? JOB_OK : Fail(folder + kSumsName, nameError);
+    return nameError.empty() || Fail(folder + kSumsName, nameError);
 }
 
 }  // namespace sums

@@ -62,6 +62,17 @@ bool UpdateSumsFile(const std::string& folder,
         return true;
     }
     const std::string text = list.Text();
+    if (text.empty()) {
+        // What was removed before it (the pieces it listed) is made durable first, so that a
+        // crash never leaves those pieces without their lines.
+        if (!platform::FlushFolder(FolderOf(listPath))) {
+            return Fail(listPath, failedPath, reason);
+        }
+        if (!platform::RemoveFile(listPath) && platform::PathExists(listPath)) {
+            return Fail(listPath, failedPath, reason);
+        }
+        return platform::FlushFolder(FolderOf(listPath)) || Fail(listPath, failedPath, reason);
+    }
     platform::File file;
     platform::OwnFile own;
     const std::string temporary = inFolder + kTemporaryName;

@@ -28,8 +28,9 @@ std::vector<std::string> SumsFileNames();
 bool IsSumsFileName(const std::string& name);
 
 // Reads `folder`'s list under its lock, lets `change` change it, and writes it back unless
-// `change` returns false (nothing to write). False, with the path at fault and the
-// system's reason, when the list could not be read or written; the list is then unchanged.
+// `change` returns false (nothing to write); a list left without a line is removed rather
+// than written empty. False, with the path at fault and the system's reason, when the list
+// could not be read, written or removed; the list is then unchanged.
 bool UpdateSumsFile(const std::string& folder,
                     const std::function<bool(ChecksumList*)>& change,
                     std::string* failedPath,

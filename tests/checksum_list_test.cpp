@@ -7,8 +7,8 @@
 #include <cstdlib>
 
 #include "engine/job_controller.h"
+#include "folder/join_verifier.h"
 #include "sums/checksum_list.h"
-#include "sums/join_checker.h"
 #include "sums/sha256_blocks.h"
 #include "sums/sha256_stream.h"
 #include "sums/sums_file.h"
@@ -333,13 +333,14 @@ TEST(JoinChecker, TheFilesLineIsHashedOnlyWhereThePiecesHaveNoLines) {
                                       c.fileLineRight ? Digest(sha, whole) : std::string(64, '0')));
         WriteWholeFile(dir / "in/SHA256SUMS", list.Text());
 
-        sums::JoinChecker checker;
+        folder::JoinVerifier verifier;
+        sums::JoinChecker& checker = verifier.Checker();
         checker.ReadList(dir / "in");
         std::string reason;
         ASSERT_TRUE(checker.Start(&reason)) << reason;
         JobReceiver receiver;
         CJobController controller(receiver.Target());
-        controller.SetObserver(&checker);
+        controller.SetObserver(&verifier);
         JoinOptions staged;
         staged.staged = true;
         ASSERT_TRUE(controller.StartJoin((dir / "out").c_str(), (dir / "in").c_str(), staged));

@@ -3,7 +3,9 @@
 
 #include <algorithm>
 #include <atomic>
+#include <condition_variable>
 #include <functional>
+#include <mutex>
 #include <memory>
 #include <utility>
 #include <thread>
@@ -12,9 +14,9 @@
 #include "engine/job_controller.h"
 #include "engine/job_paths.h"
 #include "engine/piece_set.h"
-#include "platform/sha256.h"
-#include "sums/join_checker.h"
+#include "folder/join_verifier.h"
 #include "platform/file_system.h"
+#include "platform/sha256.h"
 #include "tests/support/job_outcome.h"
 #include "tests/support/test_files.h"
 
@@ -252,19 +254,29 @@ TEST_F(JoinJob, UnrelatedLastMatchDoesNotEmptyAFile) {
     EXPECT_EQ(ReadWholeFile(dir / "out/old.txt"), "keep me");
 }
 
-TEST_F(JoinJob, SubFolderMatchesAreCountedButNotJoined) {
-    Piece("1__a.bin", "one");
-    Piece("2__a.bin", "two");
-    MakeFolder(dir / "in/sub__dir");
-    JobOutcome job = Join(dir / "in", dir / "out");
-    EXPECT_EQ(job.broken, "");
-    // The listing order decides which match names the output; either way nothing is lost.
-    if (job.result == JOB_OK) {
-        EXPECT_EQ(job.range, 3u);
+// Only N__NAME files are pieces: a stray entry with "__" in its name, or a folder, listed
+// before or after the pieces, neither names the file nor counts.
+TEST_F(JoinJob, StrayEntriesAndFoldersNeitherNameNorCount) {
+    for (bool straysFirst : {true, false}) {
+        SCOPED_TRACE(straysFirst);
+        RemoveTree(dir / "in");
+        RemoveTree(dir / "out");
+        MakeFolder(dir / "in");
+        if (straysFirst) {
+            Piece("read__me.txt", "notes");
+            MakeFolder(dir / "in/old__stuff");
+        }
+        Piece("1__a.bin", "one");
+        Piece("2__a.bin", "two");
+        if (!straysFirst) {
+            Piece("read__me.txt", "notes");
+            MakeFolder(dir / "in/old__stuff");
+        }
+        JobOutcome job = Join(dir / "in", dir / "out");
+        EXPECT_EQ(job.broken, "");
+        EXPECT_EQ(job.result, JOB_OK);
+        EXPECT_EQ(job.range, 2u);
         EXPECT_EQ(ReadWholeFile(dir / "out/a.bin"), "onetwo");
-    } else {
-        EXPECT_EQ(job.result, JOB_SOURCE_ERROR);
-        EXPECT_FALSE(Exists(dir / "out"));
     }
 }
 
@@ -718,11 +730,12 @@ TEST_F(JoinJob, AJoinThatStoppedGoesOnFromWhatItMade) {
                     }
                     ASSERT_GT(kept, 0);
 
-                    sums::JoinChecker checker;
+                    folder::JoinVerifier verifier;
+                    sums::JoinChecker& checker = verifier.Checker();
                     checker.ReadList(dir / "in");
                     std::string reason;
                     ASSERT_TRUE(checker.Start(&reason)) << reason;
-                    controller.SetObserver(&checker);
+                    controller.SetObserver(&verifier);
                     options.continueOutput = !staged;
                     WaitUntilIdle(controller);
                     ASSERT_TRUE(
@@ -784,11 +797,11 @@ TEST_F(JoinJob, APartialOutputThatDoesNotFitIsLeftAsItIs) {
         const std::string partialName = c.staged ? StagingName("a.bin") : "a.bin";
         WriteWholeFile(dir / ("out/" + partialName), c.partial);
         const std::vector<std::string> before = ListNames(dir / "in");
-        sums::JoinChecker checker;
-        checker.ReadList(dir / "in");
+        folder::JoinVerifier verifier;
+        verifier.Checker().ReadList(dir / "in");
         std::string reason;
-        ASSERT_TRUE(checker.Start(&reason));
-        controller.SetObserver(&checker);
+        ASSERT_TRUE(verifier.Checker().Start(&reason));
+        controller.SetObserver(&verifier);
         controller.m_bDeleteSource = true;
         JoinOptions options;
         options.staged = c.staged;
@@ -823,6 +836,166 @@ TEST_F(JoinJob, SplitThenJoinIsByteIdentical) {
             ASSERT_EQ(CollectJob(receiver).result, JOB_OK);
             ASSERT_EQ(Join(dir / "p", dir / "j").result, JOB_OK);
             EXPECT_EQ(ReadWholeFile(dir / "j/src.bin"), content);
+        }
+    }
+}
+
+// A join while a split writes the same pieces, forced at the two moments where the claims
+// decide: the join has listed the pieces and the split then ends before the join goes on;
+// the join runs the moment the split's first piece has its name. The join takes the whole
+// set or says the pieces are in use, leaving nothing; never a shorter file as a success.
+TEST_F(JoinJob, AJoinDuringASplitTakesTheWholeSetOrNone) {
+    const std::string content = Pattern(5 * 4096 + 100, 4);
+    WriteWholeFile(dir / "f.bin", content);
+    JobReceiver splitReceiver;
+    CJobController split(splitReceiver.Target());
+    Watcher writer;  // holds the split after its third piece until the join has listed
+    split.SetObserver(&writer);
+    std::mutex lock;
+    std::condition_variable changed;
+    bool held = false;
+    bool released = false;
+    const auto release = [&] {
+        std::lock_guard<std::mutex> guard(lock);
+        released = true;
+        changed.notify_all();
+    };
+    const auto expectWholeOrNone = [&](const JobOutcome& joined) {
+        if (joined.result == JOB_OK) {
+            const std::string output = ReadWholeFile(dir / "out/f.bin");
+            EXPECT_TRUE(output == content) << output.size() << " bytes joined, not the whole file";
+        } else {
+            EXPECT_EQ(joined.result, JOB_SOURCE_ERROR);
+            EXPECT_EQ(controller.LastReport().problem, JobReport::Problem::kInUse);
+            EXPECT_FALSE(Exists(dir / "out"));
+        }
+    };
+
+    // The split ends while the join goes from its listing to its copy.
+    writer.onPieceDone = [&](int number) {
+        if (number == 3) {
+            std::unique_lock<std::mutex> guard(lock);
+            held = true;
+            changed.notify_all();
+            changed.wait(guard, [&] { return released; });
+        }
+    };
+    controller.SetPointHook([&](CJobController::JobPoint point) {
+        if (point == CJobController::JobPoint::kJoinListed) {
+            release();
+            WaitUntilIdle(split);
+        }
+    });
+    ASSERT_TRUE(split.StartSplit((dir / "p").c_str(), (dir / "f.bin").c_str(), 4096));
+    {
+        std::unique_lock<std::mutex> guard(lock);
+        changed.wait(guard, [&] { return held; });
+    }
+    const JobOutcome listed = Join(dir / "p", dir / "out");
+    release();
+    EXPECT_EQ(CollectJob(splitReceiver).result, JOB_OK);
+    expectWholeOrNone(listed);
+    controller.SetPointHook(nullptr);
+
+    // The join runs the moment piece 1 has its name.
+    RemoveTree(dir / "p");
+    RemoveTree(dir / "out");
+    writer.onPieceDone = nullptr;
+    // The join runs to its end before the split goes on; its notifications are read here,
+    // where the receiver is.
+    bool started = false;
+    split.SetPointHook([&](CJobController::JobPoint point) {
+        if (point == CJobController::JobPoint::kSplitFirstVisible) {
+            started = controller.StartJoin((dir / "out").c_str(), (dir / "p").c_str());
+            WaitUntilIdle(controller);
+        }
+    });
+    WaitUntilIdle(split);
+    ASSERT_TRUE(split.StartSplit((dir / "p").c_str(), (dir / "f.bin").c_str(), 4096));
+    EXPECT_EQ(CollectJob(splitReceiver).result, JOB_OK);
+    ASSERT_TRUE(started);
+    const JobOutcome early = CollectJob(receiver);
+    EXPECT_TRUE(early.hasDone);
+    expectWholeOrNone(early);
+    split.SetObserver(nullptr);
+}
+
+// The last two pieces of a join with delete-after-use go only while the output is still
+// where it was written, as every batch before them: moved away at the end, they stay.
+TEST_F(JoinJob, TheLastPiecesStayWhenTheOutputMovedAtTheEnd) {
+    std::string whole;
+    for (int k = 1; k <= 4; ++k) {
+        const std::string bytes = Pattern(k < 4 ? 5000 : 10, static_cast<unsigned>(k));
+        Piece(std::to_string(k) + "__a.bin", bytes);
+        whole += bytes;
+    }
+    class Mover : public Watcher {
+    public:
+        JobResult Finished(const std::string& folder, const std::string& name, int) override {
+            platform::RenameFile(folder + name, folder + "moved.bin");
+            return JOB_OK;
+        }
+    } mover;
+    controller.SetObserver(&mover);
+    controller.m_bDeleteSource = true;
+    const JobOutcome job = Join(dir / "in", dir / "out");
+    controller.SetObserver(nullptr);
+    EXPECT_EQ(job.broken, "");
+    EXPECT_EQ(job.result, JOB_TARGET_ERROR);
+    EXPECT_EQ(controller.LastReport().problem, JobReport::Problem::kOutputMoved);
+    EXPECT_EQ(ListNames(dir / "in"), (std::vector<std::string>{"3__a.bin", "4__a.bin"}));
+    EXPECT_EQ(ReadWholeFile(dir / "out/moved.bin"), whole);
+}
+
+// A join that ends with a failed check leaves no byte of a piece that failed, or was not
+// checked yet, in the file of the output's name: it ends with the last piece that passed,
+// whatever was there before, and never before the pieces delete-after-use deleted.
+TEST_F(JoinJob, AFailedCheckLeavesOnlyThePiecesThatPassed) {
+    std::vector<std::string> pieces;
+    std::string sums;
+    platform::Sha256 sha;
+    for (int k = 1; k <= 12; ++k) {
+        pieces.push_back(Pattern(k < 12 ? 8192 : 100, static_cast<unsigned>(k)));
+        std::string digest;
+        ASSERT_TRUE(sha.Update(pieces.back().data(), pieces.back().size()) && sha.Finish(&digest));
+        sums += digest + "  " + std::to_string(k) + "__a.bin\n";
+    }
+    const struct {
+        int damaged;
+        bool deleting;
+    } kCases[] = {{7, false}, {2, true}, {10, true}};
+    for (const auto& c : kCases) {
+        SCOPED_TRACE(std::to_string(c.damaged) + (c.deleting ? " deleting" : ""));
+        RemoveTree(dir / "in");
+        RemoveTree(dir / "out");
+        for (int k = 1; k <= 12; ++k) {
+            std::string bytes = pieces[static_cast<std::size_t>(k - 1)];
+            bytes[99] ^= k == c.damaged ? 1 : 0;
+            Piece(std::to_string(k) + "__a.bin", bytes);
+        }
+        WriteWholeFile(dir / "in/SHA256SUMS", sums);
+        MakeFolder(dir / "out");
+        WriteWholeFile(dir / "out/a.bin", "a good file of that name");
+        folder::JoinVerifier verifier;
+        verifier.Checker().ReadList(dir / "in");
+        std::string reason;
+        ASSERT_TRUE(verifier.Checker().Start(&reason)) << reason;
+        controller.SetObserver(&verifier);
+        controller.m_bDeleteSource = c.deleting;
+        const JobOutcome job = Join(dir / "in", dir / "out");
+        controller.SetObserver(nullptr);
+        EXPECT_EQ(job.broken, "");
+        EXPECT_EQ(job.result, JOB_SOURCE_ERROR);
+        std::string passed;
+        for (int k = 1; k < c.damaged; ++k) {
+            passed += pieces[static_cast<std::size_t>(k - 1)];
+        }
+        const std::string output = ReadWholeFile(dir / "out/a.bin");
+        EXPECT_TRUE(output == passed) << output.size() << " bytes, not the " << passed.size()
+                                      << " of the pieces before the damaged one";
+        // Every piece deleted is in the output.
+        for (int k = 1; k <= 12; ++k) {
+            EXPECT_TRUE(k < c.damaged || Exists(dir / ("in/" + std::to_string(k) + "__a.bin")));
         }
     }
 }

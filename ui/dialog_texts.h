@@ -7,6 +7,8 @@
 inline constexpr wchar_t kIdleStatus[] = L"    状态显示：";
 // The status line during a job; %d is the number of pieces finished.
 inline constexpr wchar_t kFinishedStatus[] = L" 完成%d个文件";
+// The status line while a join rebuilds lost pieces first; %d is the number of pieces.
+inline constexpr wchar_t kRebuildStatus[] = L" 重建%d个文件";
 
 inline constexpr wchar_t kSplitStart[] = L"分割";
 inline constexpr wchar_t kJoinStart[] = L"合并";

@@ -8,8 +8,10 @@
 #include "engine/continue_probe.h"
 #include "engine/job_notifications.h"
 #include "engine/target_rules.h"
+#include "folder/join_set.h"
+#include "folder/join_verifier.h"
+#include "folder/split_upkeep.h"
 #include "resources/resource.h"
-#include "sums/join_checker.h"
 #include "ui/about_dlg.h"
 #include "ui/ansi_text.h"
 #include "ui/dialog_texts.h"
@@ -49,6 +51,7 @@ const CDialog::MessageMap* CSplitterDlg::GetMessageMap() const {
         OnMessage(WM_DROPFILES, &CSplitterDlg::OnDropFiles),
         OnMessage(WM_JOB_RANGE, &CSplitterDlg::OnJobRange),
         OnMessage(WM_JOB_PROGRESS, &CSplitterDlg::OnJobProgress),
+        OnMessage(WM_JOB_REBUILD, &CSplitterDlg::OnJobRebuild),
         OnMessage(WM_JOB_DONE, &CSplitterDlg::OnJobEnded),
         OnMessage(WM_ENABLE, &CSplitterDlg::OnEnable),
         OnMessage(WM_TIMER, &CSplitterDlg::OnTimer),
@@ -179,25 +182,37 @@ void CSplitterDlg::OnStart() {
         MessageBoxW(nullptr, kEmptyFieldText, kInfoCaption, MB_ICONINFORMATION);
         return;
     }
+    // A running job keeps what watches it; the controller refuses the start anyway.
+    if (m_pController->m_bBusy) {
+        return;
+    }
     if (IsChecked(IDC_MODE_SPLIT)) {
         std::uint32_t pieceSize = 0;
         if (!ParsePieceSize(GetItemTextW(IDC_PIECE_SIZE).c_str(), &pieceSize)) {
             MessageBoxW(nullptr, kBadPieceSizeText, kInfoCaption, MB_ICONINFORMATION);
             return;
         }
-        m_pController->SetObserver(nullptr);
+        // SHA256SUMS lines and recovery files of that name in the target folder describe
+        // earlier pieces: they go once the new pieces are written, before the source may.
+        auto upkeep = std::make_unique<folder::SplitUpkeep>(false, folder::RecoveryAmount(),
+                                                            recovery::KeepGoing());
+        m_pController->SetObserver(upkeep.get());
+        m_pObserver = std::move(upkeep);
         m_pController->StartSplit(target.c_str(), source.c_str(), pieceSize);
         return;
     }
-    // A running job keeps its checker; the controller refuses the start anyway.
-    if (m_pController->m_bBusy) {
+    // The pieces of one file: of the one whose piece is listed last where there are several.
+    const folder::JoinSet set = folder::ChooseJoinSet(source, folder::SetRule::kLastListed);
+    if (set.found != folder::JoinSet::Found::kOne) {
+        MessageBoxW(m_hWnd, kSourceErrorText, kFailureCaption, MB_OK);
         return;
     }
+    JoinOptions options;
+    options.fileName = set.fileName;
     // A join with delete-after-use that stopped left the first pieces in the file of the
     // joined name: the user may go on from it rather than be told a piece is missing.
-    JoinOptions options;
     ContinueProbe probe;
-    if (ProbeContinue(source, target, false, &probe) == ContinueFit::kFits) {
+    if (ProbeContinue(source, target, false, &probe, options.fileName) == ContinueFit::kFits) {
         wchar_t question[128];
         std::swprintf(question, sizeof question / sizeof question[0], kContinueQuestion,
                       probe.plan.kept);
@@ -209,15 +224,20 @@ void CSplitterDlg::OnStart() {
     }
     // Pieces with a SHA256SUMS that lists their file are checked before they are used;
     // any mismatch ends the join as a source error.
-    auto checker = std::make_unique<sums::JoinChecker>();
-    checker->ReadList(source);
+    auto verifier = std::make_unique<folder::JoinVerifier>();
+    verifier->Checker().ReadList(source);
     std::string reason;
-    if (!checker->Start(&reason)) {
+    if (!verifier->Checker().Start(&reason)) {
         MessageBoxW(m_hWnd, kSourceErrorText, kFailureCaption, MB_OK);
         return;
     }
-    m_pController->SetObserver(checker.get());
-    m_pChecker = std::move(checker);
+    // Missing and damaged pieces are rebuilt first where recovery data allows; what described
+    // the pieces goes just before a join with delete-after-use deletes the last of them.
+    auto upkeep = std::make_unique<folder::JoinUpkeep>(!options.continueOutput, true);
+    options.folderWork = upkeep.get();
+    m_pController->SetObserver(verifier.get());
+    m_pObserver = std::move(verifier);
+    m_pUpkeep = std::move(upkeep);
     m_pController->StartJoin(target.c_str(), source.c_str(), options);
 }
 
@@ -316,11 +336,31 @@ LRESULT CSplitterDlg::OnDropFiles(WPARAM drop, LPARAM) {
     return 0;
 }
 
+LRESULT CSplitterDlg::OnJobRebuild(WPARAM pieces, LPARAM thousandths) {
+    if (m_pController == nullptr) {
+        return 0;
+    }
+    if (!m_bRebuildShown) {
+        m_wndProgress.SetRange32(0, 1000);
+        m_bRebuildShown = true;
+    }
+    m_wndProgress.SetPos(static_cast<int>(thousandths));
+    wchar_t status[64];
+    std::swprintf(status, sizeof status / sizeof status[0], kRebuildStatus,
+                  static_cast<int>(pieces));
+    SetDlgItemTextW(m_hWnd, IDC_STATUS, status);
+    return 0;
+}
+
 LRESULT CSplitterDlg::OnJobRange(WPARAM pieces, LPARAM) {
     if (m_pController == nullptr) {
         return 0;
     }
     m_wndProgress.SetRange32(0, pieces > INT_MAX ? INT_MAX : static_cast<int>(pieces));
+    if (m_bRebuildShown) {
+        m_wndProgress.SetPos(0);
+        m_bRebuildShown = false;
+    }
     UpdateControls();
     return 0;
 }
@@ -379,6 +419,7 @@ LRESULT CSplitterDlg::OnJobDone(WPARAM result, LPARAM) {
     if (m_bRefreshPending) {
         ShowProgress();
     }
+    m_bRebuildShown = false;
     switch (result) {
         case JOB_OK:
             MessageBoxW(nullptr, kSuccessText, kSuccessCaption, MB_ICONINFORMATION);

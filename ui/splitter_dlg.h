@@ -9,7 +9,8 @@
 #include <string>
 
 #include "engine/job_controller.h"
-#include "sums/join_checker.h"
+#include "engine/job_observer.h"
+#include "folder/join_upkeep.h"
 #include "ui/dialog.h"
 #include "ui/progress_ctrl.h"
 
@@ -74,6 +75,8 @@ private:
     LRESULT OnJobEnded(WPARAM result, LPARAM finished);
     LRESULT OnJobRange(WPARAM pieces, LPARAM kind);
     LRESULT OnJobProgress(WPARAM unused, LPARAM finished);
+    // A join rebuilding lost pieces before it joins: the bar runs over the rebuild.
+    LRESULT OnJobRebuild(WPARAM pieces, LPARAM thousandths);
     LRESULT OnJobDone(WPARAM result, LPARAM finished);
     LRESULT OnTimer(WPARAM timerId, LPARAM);
 
@@ -96,9 +99,12 @@ private:
     int m_nReportedPieces = 0;         // the last count a job reported
     bool m_bRefreshPending = false;    // the timer runs; the count waits for it
     ULONGLONG m_nLastRefreshTick = 0;  // when a count was last drawn
-    // The checksum checker of the last join, which must outlive its job: destroyed after
-    // the controller.
-    std::unique_ptr<sums::JoinChecker> m_pChecker;
+    bool m_bRebuildShown = false;      // the bar shows a rebuild, not pieces joined
+    // What watches the last job and works in its folder (the list's and recovery data's
+    // upkeep, checks and rebuilding), which must outlive the job: destroyed after the
+    // controller.
+    std::unique_ptr<JobObserver> m_pObserver;
+    std::unique_ptr<folder::JoinUpkeep> m_pUpkeep;
     // Created in OnInitDialog, destroyed in OnCancel; null afterwards, when notifications
     // still queued for the window are ignored.
     std::unique_ptr<CJobController> m_pController;

@@ -34,6 +34,13 @@ bool RenameFile(const std::string& from, const std::string& to) {
                          MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
 }
 
+bool RenameToNewName(const std::string& from, const std::string& to) {
+    std::wstring wideFrom;
+    std::wstring wideTo;
+    return WidePath(from, &wideFrom) && WidePath(to, &wideTo) &&
+           ::MoveFileExW(wideFrom.c_str(), wideTo.c_str(), MOVEFILE_WRITE_THROUGH) != 0;
+}
+
 bool PathExists(const std::string& path) {
     std::wstring wide;
     return WidePath(path, &wide) && ::GetFileAttributesW(wide.c_str()) != INVALID_FILE_ATTRIBUTES;

@@ -17,8 +17,8 @@
 #include "engine/job_controller.h"
 #include "engine/job_paths.h"
 #include "platform/sha256.h"
-#include "sums/join_checker.h"
-#include "sums/split_sums_writer.h"
+#include "folder/join_verifier.h"
+#include "folder/split_upkeep.h"
 #include "tests/faults/fault_injector.h"
 #include "tests/support/job_outcome.h"
 #include "tests/support/test_files.h"
@@ -143,8 +143,9 @@ protected:
         }
 
         const bool withSums = GetParam().withSums;
-        sums::SplitSumsWriter writer(true);
-        sums::JoinChecker checker;
+        folder::SplitUpkeep writer(true, folder::RecoveryAmount(), recovery::KeepGoing());
+        folder::JoinVerifier verifier;
+        sums::JoinChecker& checker = verifier.Checker();
         JoinOptions options;
         std::string reason;
         if (withSums && GetParam().job == Job::kSplit) {
@@ -161,7 +162,7 @@ protected:
             WriteWholeFile(dir / "in/SHA256SUMS", list);
             checker.ReadList(in);
             EXPECT_TRUE(checker.Start(&reason)) << reason;
-            controller.SetObserver(&checker);
+            controller.SetObserver(&verifier);
             options.staged = true;
         }
 

@@ -5,7 +5,7 @@
 #include <algorithm>
 #include <cstring>
 
-#include "cli/recovery_plan.h"
+#include "folder/recovery_plan.h"
 #include "platform/file_system.h"
 #include "recovery/byte_source.h"
 #include "recovery/packet_reader.h"
@@ -564,7 +564,7 @@ TEST(RecoveryPlans, PiecesWorthOfSlicesWithinWhatPar2Allows) {
     struct Case {
         const char* what;
         std::vector<std::uint64_t> lengths;
-        cli::RecoveryAmount amount;
+        folder::RecoveryAmount amount;
         bool planned;
         std::uint32_t pieces;
         std::uint32_t slicesPerPiece;
@@ -585,9 +585,9 @@ TEST(RecoveryPlans, PiecesWorthOfSlicesWithinWhatPar2Allows) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
-        cli::RecoveryPlan plan;
+        folder::RecoveryPlan plan;
         std::string reason;
-        ASSERT_EQ(cli::PlanRecovery(c.lengths, c.amount, &plan, &reason), c.planned) << reason;
+        ASSERT_EQ(folder::PlanRecovery(c.lengths, c.amount, &plan, &reason), c.planned) << reason;
         if (!c.planned) {
             EXPECT_NE(reason.find("more than 32768 slices; use larger pieces"), std::string::npos);
             continue;
@@ -602,9 +602,9 @@ TEST(RecoveryPlans, PiecesWorthOfSlicesWithinWhatPar2Allows) {
     // A split's pieces: the last short or empty; beyond 32769 refused before they are listed.
     std::vector<std::uint64_t> lengths;
     std::string reason;
-    ASSERT_TRUE(cli::SplitPieceLengths(8192, 4096, &lengths, &reason));
+    ASSERT_TRUE(folder::SplitPieceLengths(8192, 4096, &lengths, &reason));
     EXPECT_EQ(lengths, (std::vector<std::uint64_t>{4096, 4096, 0}));
-    EXPECT_FALSE(cli::SplitPieceLengths(std::uint64_t{1} << 40, 4096, &lengths, &reason));
+    EXPECT_FALSE(folder::SplitPieceLengths(std::uint64_t{1} << 40, 4096, &lengths, &reason));
 }
 
 }  // namespace

@@ -34,6 +34,12 @@ JobOutcome CollectJob(JobReceiver& receiver,
                 outcome.range = message.wParam;
                 outcome.rangeKind = message.lParam;
                 break;
+            case WM_JOB_REBUILD:
+                if (outcome.hasRange) {
+                    Break(&outcome, "WM_JOB_REBUILD after WM_JOB_RANGE");
+                }
+                outcome.rebuild.push_back(message.lParam);
+                break;
             case WM_JOB_PROGRESS:
                 if (message.wParam != 0) {
                     Break(&outcome,

@@ -1,6 +1,7 @@
 // One job's notifications as the receiver saw them, checked against the guarantees every
-// job keeps: at most one range before any progress, progress 1, 2, 3 … without gaps (for a
-// join that goes on, from the pieces it had), and a closing WM_JOB_DONE that counts them.
+// job keeps: a rebuild's progress only before its range, at most one range before any progress,
+// progress 1, 2, 3 … without gaps (for a join that goes on, from the pieces it had), and a closing
+// WM_JOB_DONE that counts them.
 #pragma once
 
 #include <chrono>
@@ -14,7 +15,8 @@
 struct JobOutcome {
     bool hasRange = false;
     std::uint64_t range = 0;
-    std::intptr_t rangeKind = -1;  // 1 split, 0 join
+    std::intptr_t rangeKind = -1;        // 1 split, 0 join
+    std::vector<std::intptr_t> rebuild;  // thousandths of a rebuild before the join
     std::vector<std::intptr_t> progress;
     bool hasDone = false;
     unsigned result = ~0u;

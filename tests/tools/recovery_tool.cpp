@@ -27,6 +27,7 @@
 
 #include "engine/job_paths.h"
 #include "platform/file.h"
+#include "platform/path_text.h"
 #include "recovery/set_creator.h"
 #include "recovery/set_repairer.h"
 #include "recovery/set_scanner.h"
@@ -123,7 +124,7 @@ int Create(int argc, char** argv) {
             request.memoryBudget = std::strtoull(argv[++i], nullptr, 10);
         } else {
             const std::string path = argv[i];
-            request.pieces.push_back({path, path.substr(LastSeparator(path) + 1)});
+            request.pieces.push_back({path, path.substr(platform::LastSeparator(path) + 1)});
         }
     }
     CreateResult result;
@@ -185,7 +186,7 @@ bool ReadFile(const std::string& path, std::string* bytes) {
 
 int Forge(int argc, char** argv) {
     const std::string out = argv[2];
-    const std::string folder = out.substr(0, LastSeparator(out) + 1);
+    const std::string folder = out.substr(0, platform::LastSeparator(out) + 1);
     std::uint64_t sliceSize = 4096;
     std::uint32_t slices = 2;
     std::uint64_t claim = 0;

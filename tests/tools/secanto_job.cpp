@@ -19,7 +19,7 @@
 #include <string>
 
 #include "engine/job_controller.h"
-#include "sums/join_checker.h"
+#include "folder/join_verifier.h"
 #include "tests/support/job_outcome.h"
 #include "tests/support/job_receiver.h"
 
@@ -77,7 +77,8 @@ int main(int argc, char** argv) {
         }
     }
 
-    sums::JoinChecker checker;  // outlives the controller's worker
+    folder::JoinVerifier verifier;  // outlives the controller's worker
+    sums::JoinChecker& checker = verifier.Checker();
     if (checkSums) {
         checker.ReadList(argv[3]);
         std::string reason;
@@ -89,7 +90,7 @@ int main(int argc, char** argv) {
     JobReceiver receiver;
     CJobController controller(receiver.Target());
     if (checkSums) {
-        controller.SetObserver(&checker);
+        controller.SetObserver(&verifier);
     }
     controller.m_bDeleteSource = deleteAfterUse;
     if (quickBatches) {

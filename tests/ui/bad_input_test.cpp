@@ -323,11 +323,6 @@ TEST_F(BadInput, JoinRefusesEachBadFieldBeforeCreatingAnything) {
     MakeFolder(m_folder / "out");
     WriteWholeFile(m_folder / "out/y", "the user's own file named y");
     WriteWholeFile(m_folder / "out/old", "the user's own file named old");
-    // Pieces whose folder lists a sub-folder with "__" last, naming a file without pieces.
-    const std::string mixed = m_folder / "mixed";
-    WritePieces(mixed, content);
-    MakeFolder(mixed + "\\z__old");
-    ASSERT_EQ(LastListed(mixed), "z__old") << "the sub-folder must be listed last";
     // Split in pieces of 4096 bytes, then again into the same folder in pieces three times
     // as long: pieces 3 to 5 are left from the first split.
     const std::string stale = m_folder / "stale";
@@ -347,7 +342,6 @@ TEST_F(BadInput, JoinRefusesEachBadFieldBeforeCreatingAnything) {
         {"target is a file", pieces, m_folder / "existing.txt", kTargetErrorText},
         {"target with ?", pieces, m_folder / "out?", kTargetErrorText},
         {"unrelated x__y only", m_folder / "unrelated", m_folder / "out", kSourceErrorText},
-        {"sub-folder z__old last", mixed, m_folder / "out", kSourceErrorText},
     };
     // Piece lengths that no one split makes.
     const Case mismatched[] = {

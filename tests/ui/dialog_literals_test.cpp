@@ -38,6 +38,7 @@ TEST(DialogLiterals, TextsAreTheDialogsOwn) {
     } kTexts[] = {
         {kIdleStatus, L"    状态显示："},
         {kFinishedStatus, L" 完成%d个文件"},
+        {kRebuildStatus, L" 重建%d个文件"},
         {kSplitStart, L"分割"},
         {kJoinStart, L"合并"},
         {kSplitSourceLabel, L"请选择要分割的文件："},

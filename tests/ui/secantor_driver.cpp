@@ -4,6 +4,7 @@
 #include <commctrl.h>
 #include <shlobj.h>
 
+#include <cstdlib>
 #include <cstring>
 #include <stdexcept>
 
@@ -88,6 +89,25 @@ void LeaveWindowsUnmanaged() {
     (void)done;
 }
 
+// Starts `program` in `folder` (ANSI) with its standard handles on NUL.
+bool StartWithoutConsole(const std::wstring& program,
+                         std::wstring commandLine,
+                         const std::string& folder,
+                         PROCESS_INFORMATION* info) {
+    SECURITY_ATTRIBUTES inherit = {sizeof inherit, nullptr, TRUE};
+    HANDLE nul =
+        CreateFileW(L"NUL", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                    &inherit, OPEN_EXISTING, 0, nullptr);
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdInput = startup.hStdOutput = startup.hStdError = nul;
+    const BOOL created = CreateProcessW(program.c_str(), &commandLine[0], nullptr, nullptr, TRUE, 0,
+                                        nullptr, Wide(folder).c_str(), &startup, info);
+    CloseHandle(nul);
+    return created != 0;
+}
+
 }  // namespace
 
 std::wstring SecantorPath() {
@@ -97,23 +117,93 @@ std::wstring SecantorPath() {
     return program.substr(0, program.find_last_of(L'\\') + 1) + L"Secantor.exe";
 }
 
+std::wstring SecantoPath() {
+    const std::wstring dialog = SecantorPath();
+    const std::wstring folder = dialog.substr(0, dialog.find_last_of(L'\\'));
+    return folder.substr(0, folder.find_last_of(L'\\') + 1) + L"cli\\secanto.exe";
+}
+
+DWORD RunProgram(const std::wstring& program,
+                 const std::wstring& arguments,
+                 const std::string& folder,
+                 DWORD ms) {
+    PROCESS_INFORMATION info = {};
+    if (!StartWithoutConsole(program, L"\"" + program + L"\" " + arguments, folder, &info)) {
+        return ~DWORD{0};
+    }
+    DWORD exitCode = ~DWORD{0};
+    if (WaitForSingleObject(info.hProcess, ms) == WAIT_OBJECT_0) {
+        GetExitCodeProcess(info.hProcess, &exitCode);
+    } else {
+        TerminateProcess(info.hProcess, 1);
+    }
+    CloseHandle(info.hThread);
+    CloseHandle(info.hProcess);
+    return exitCode;
+}
+
+std::string HostPath(const std::string& path) {
+    using UnixName = char*(__cdecl*)(const wchar_t*);
+    const auto unixName = reinterpret_cast<UnixName>(reinterpret_cast<void*>(
+        GetProcAddress(GetModuleHandleW(L"kernel32"), "wine_get_unix_file_name")));
+    char* name = unixName != nullptr ? unixName(Wide(path).c_str()) : nullptr;
+    const std::string host = name != nullptr ? name : "";
+    if (name != nullptr) {
+        HeapFree(GetProcessHeap(), 0, name);
+    }
+    return host;
+}
+
+DWORD RunHostProgram(const std::string& program,
+                     const std::string& arguments,
+                     const std::string& statusFile,
+                     DWORD ms) {
+    DeleteFileA(statusFile.c_str());
+    const std::string status = HostPath(statusFile);
+    if (status.empty()) {
+        return ~DWORD{0};
+    }
+    // Written under a temporary name, so that a half-written code is never read.
+    std::wstring commandLine =
+        L"/bin/sh -c \"" +
+        Wide("'" + program + "' " + arguments + " </dev/null >/dev/null 2>&1; echo $? >'" + status +
+             ".tmp'; mv '" + status + ".tmp' '" + status + "'") +
+        L"\"";
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION info = {};
+    if (!CreateProcessW(L"Z:\\bin\\sh", &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr,
+                        nullptr, &startup, &info)) {
+        return ~DWORD{0};
+    }
+    if (info.hProcess != nullptr) {
+        CloseHandle(info.hThread);
+        CloseHandle(info.hProcess);
+    }
+    DWORD code = ~DWORD{0};
+    WaitUntil(
+        [&] {
+            HANDLE file = CreateFileA(statusFile.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                      OPEN_EXISTING, 0, nullptr);
+            if (file == INVALID_HANDLE_VALUE) {
+                return false;
+            }
+            char text[16] = {};
+            DWORD got = 0;
+            ReadFile(file, text, sizeof text - 1, &got, nullptr);
+            CloseHandle(file);
+            code = static_cast<DWORD>(std::strtoul(text, nullptr, 10));
+            return true;
+        },
+        ms);
+    return code;
+}
+
 SecantorProcess::SecantorProcess(const std::string& folder) {
     LeaveWindowsUnmanaged();
     const std::wstring program = SecantorPath();
-    std::wstring commandLine = L"\"" + program + L"\"";
-    SECURITY_ATTRIBUTES inherit = {sizeof inherit, nullptr, TRUE};
-    HANDLE nul =
-        CreateFileW(L"NUL", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                    &inherit, OPEN_EXISTING, 0, nullptr);
-    STARTUPINFOW startup = {};
-    startup.cb = sizeof startup;
-    startup.dwFlags = STARTF_USESTDHANDLES;
-    startup.hStdInput = startup.hStdOutput = startup.hStdError = nul;
     const ULONGLONG started = GetTickCount64();
-    const BOOL created = CreateProcessW(program.c_str(), &commandLine[0], nullptr, nullptr, TRUE, 0,
-                                        nullptr, Wide(folder).c_str(), &startup, &m_info);
-    CloseHandle(nul);
-    if (!created) {
+    if (!StartWithoutConsole(program, L"\"" + program + L"\"", folder, &m_info)) {
         throw std::runtime_error("cannot start Secantor.exe");
     }
     const std::wstring caption = L"Secantor";

@@ -15,6 +15,24 @@ constexpr DWORD kDefaultWaitMs = 15000;
 
 // Secantor.exe, which the build puts beside this test program.
 std::wstring SecantorPath();
+// secanto.exe, the command line, in the build's folder for it beside the dialog's.
+std::wstring SecantoPath();
+
+// Runs `program` with `arguments` in the folder `folder` (ANSI), its standard handles on NUL:
+// its exit code, or ~0u when it could not be started or did not end within `ms`.
+DWORD RunProgram(const std::wstring& program,
+                 const std::wstring& arguments,
+                 const std::string& folder,
+                 DWORD ms = 60000);
+// The host's path of a Windows path under Wine; empty elsewhere.
+std::string HostPath(const std::string& path);
+// Runs the host's program `program` (a host path) with `arguments` (host paths, quoted for a
+// shell) under Wine: its exit code, or ~0u. Wine starts a host program without a handle to
+// wait on, so a shell writes the code into `statusFile` (a Windows path), which is polled.
+DWORD RunHostProgram(const std::string& program,
+                     const std::string& arguments,
+                     const std::string& statusFile,
+                     DWORD ms = 60000);
 
 // A running Secantor.exe with its main dialog on screen.
 class SecantorProcess {

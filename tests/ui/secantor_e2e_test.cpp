@@ -8,9 +8,12 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <cwchar>
 #include <iterator>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "engine/job_notifications.h"
@@ -846,6 +849,256 @@ TEST_F(Secantor, ClosingWhileAResultBoxIsOpenEndsCleanly) {
     DWORD exitCode = 1;
     ASSERT_TRUE(program.WaitForExit(kDefaultWaitMs, &exitCode));
     EXPECT_EQ(exitCode, 0u);
+}
+
+// A pieces folder both front ends write and read: the command line's SHA256SUMS and recovery
+// data (made by secanto.exe here), lost and damaged pieces, stray entries. What each front
+// end leaves there, the other reads right.
+class SecantorFolder : public Secantor {
+protected:
+    // secanto.exe with `arguments`, in the test's folder: its exit code.
+    DWORD Secanto(const std::wstring& arguments) const {
+        return RunProgram(SecantoPath(), arguments, m_folder.Path());
+    }
+
+    // Every name in `folder` with its bytes, to tell that a job left it alone.
+    static std::vector<std::pair<std::string, std::string>> Snapshot(const std::string& folder) {
+        std::vector<std::pair<std::string, std::string>> files;
+        for (const std::string& name : ListNames(folder)) {
+            files.emplace_back(name, ReadWholeFile(folder + "\\" + name));
+        }
+        return files;
+    }
+
+    static std::vector<std::string> RecoveryFiles(const std::string& folder) {
+        std::vector<std::string> files;
+        for (const std::string& name : ListNames(folder)) {
+            if (name.size() > 5 && name.compare(name.size() - 5, 5, ".par2") == 0) {
+                files.push_back(name);
+            }
+        }
+        return files;
+    }
+
+    static void Damage(const std::string& path, std::size_t at) {
+        std::string bytes = ReadWholeFile(path);
+        bytes[at] = static_cast<char>(bytes[at] ^ 0x5A);
+        WriteWholeFile(path, bytes);
+    }
+
+    // Starts a join of `pieces` into `joined` from the idle dialog, with delete-after-use as
+    // asked.
+    void StartJoin(const SecantorProcess& program,
+                   const std::string& pieces,
+                   const std::string& joined,
+                   bool deleting) const {
+        Click(program.Item(IDC_MODE_JOIN));
+        ASSERT_TRUE(WaitUntil([&] { return Text(program.Item(IDC_START)) == kJoinStart; }));
+        if (IsChecked(program.Item(IDC_DELETE_SOURCE)) != deleting) {
+            Click(program.Item(IDC_DELETE_SOURCE));
+            ASSERT_TRUE(WaitUntil([&] { return Stored("D") == (deleting ? "1" : "0"); }));
+        }
+        SetText(program.Item(IDC_SOURCE_PATH), Wide(pieces));
+        SetText(program.Item(IDC_TARGET_PATH), Wide(joined));
+        Click(program.Item(IDC_START));
+    }
+};
+
+// The issue's first case: the command line split doc.bin with SHA256SUMS and recovery data;
+// the file changed; the dialog split it again into that folder. Its list lines and recovery
+// files of that name go, other lines stay, and every front end joins the new version.
+TEST_F(SecantorFolder, ASplitOverTheCommandLinesFolderKeepsItsListAndRecoveryDataTrue) {
+    const std::string doc = m_folder / "doc.bin";
+    const std::string pieces = m_folder / "F";
+    std::string content = Pattern(5 * kMiB / 2, 7);
+    WriteWholeFile(doc, content);
+    ASSERT_EQ(Secanto(L"split doc.bin -s 1M -r 2 -o F"), 0u);
+    ASSERT_FALSE(RecoveryFiles(pieces).empty());
+    const std::string otherLine = std::string(64, '0') + "  notes.txt\n";
+    WriteWholeFile(pieces + "\\SHA256SUMS", ReadWholeFile(pieces + "\\SHA256SUMS") + otherLine);
+    for (std::size_t i = 0; i < 16; ++i) {
+        content[2 * kMiB + 100 + i] = static_cast<char>(~content[2 * kMiB + 100 + i]);
+    }
+    WriteWholeFile(doc, content);
+
+    SecantorProcess program(m_folder.Path());
+    Click(program.Item(IDC_DELETE_SOURCE));
+    ASSERT_TRUE(WaitUntil([&] { return Stored("D") == "1"; }));
+    SetText(program.Item(IDC_SOURCE_PATH), Wide(doc));
+    SetText(program.Item(IDC_TARGET_PATH), Wide(pieces));
+    RunToSuccess(program, 3, true);
+    EXPECT_FALSE(Exists(doc));
+    EXPECT_EQ(RecoveryFiles(pieces), std::vector<std::string>());
+    EXPECT_EQ(ReadWholeFile(pieces + "\\SHA256SUMS"), otherLine) << "only that name's lines go";
+
+    EXPECT_EQ(Secanto(L"join F -o out-exe"), 0u);
+    EXPECT_TRUE(ReadWholeFile(m_folder / "out-exe\\doc.bin") == content) << "secanto.exe";
+    // The native program, where the native build is there to run.
+    const char* native = std::getenv("SECANTO_NATIVE");
+    if (native != nullptr && *native != '\0' && Exists("Z:" + std::string(native))) {
+        EXPECT_EQ(RunHostProgram(native,
+                                 "join '" + HostPath(pieces) + "' -o '" +
+                                     HostPath(m_folder / "out-native") + "'",
+                                 m_folder / "native.status"),
+                  0u);
+        EXPECT_TRUE(ReadWholeFile(m_folder / "out-native\\doc.bin") == content) << "native";
+    } else {
+        std::printf("no native secanto to join the folder with\n");
+    }
+    Click(program.Item(IDC_DELETE_SOURCE));
+    ASSERT_TRUE(WaitUntil([&] { return Stored("D") == "0"; }));
+    Click(program.Item(IDC_MODE_JOIN));
+    ASSERT_TRUE(WaitUntil([&] { return Text(program.Item(IDC_START)) == kJoinStart; }));
+    SetText(program.Item(IDC_SOURCE_PATH), Wide(pieces));
+    SetText(program.Item(IDC_TARGET_PATH), Wide(m_folder / "out-dialog"));
+    RunToSuccess(program, 3, false);
+    EXPECT_TRUE(ReadWholeFile(m_folder / "out-dialog\\doc.bin") == content) << "the dialog";
+    CloseIdle(program);
+}
+
+// Recovery data among the pieces: the join rebuilds what is lost or damaged, as repair does,
+// then joins; with delete-after-use the recovery files and the list go last. One loss more
+// than the recovery data holds changes nothing.
+TEST_F(SecantorFolder, AJoinRebuildsLostAndDamagedPiecesOrChangesNothing) {
+    const std::string content = Pattern(5 * kMiB + 1000, 3);
+    WriteWholeFile(m_folder / "a.bin", content);
+    ASSERT_EQ(Secanto(L"split a.bin -s 1M -r 2 -o P"), 0u);
+    const std::string pieces = m_folder / "P";
+    const std::string full = m_folder / "full";
+    MakeFolder(full);
+    for (const std::string& name : ListNames(pieces)) {
+        WriteWholeFile(full + "\\" + name, ReadWholeFile(pieces + "\\" + name));
+    }
+    SecantorProcess program(m_folder.Path());
+    HWND dialog = program.Dialog();
+
+    // Three lost: more than two pieces' worth.
+    for (int k : {1, 3, 5}) {
+        ASSERT_TRUE(DeleteFileA((pieces + "\\" + std::to_string(k) + "__a.bin").c_str()));
+    }
+    const auto before = Snapshot(pieces);
+    StartJoin(program, pieces, m_folder / "none", true);
+    ASSERT_TRUE(
+        Answer(ExpectBox(program, kFailureCaption, kSourceErrorText, dialog, false, {IDOK}), IDOK));
+    EXPECT_TRUE(Snapshot(pieces) == before) << "nothing in the folder changed";
+    EXPECT_FALSE(Exists(m_folder / "none"));
+
+    // One lost and one damaged: rebuilt, joined, and everything of the name gone after.
+    for (int k : {1, 5}) {
+        const std::string name = std::to_string(k) + "__a.bin";
+        WriteWholeFile(pieces + "\\" + name, ReadWholeFile(full + "\\" + name));
+    }
+    Damage(pieces + "\\5__a.bin", 12345);
+    StartJoin(program, pieces, m_folder / "joined", true);
+    ASSERT_TRUE(
+        Answer(ExpectBox(program, kSuccessCaption, kSuccessText, nullptr, true, {IDOK}), IDOK));
+    EXPECT_TRUE(ReadWholeFile(m_folder / "joined\\a.bin") == content) << "not the original";
+    EXPECT_EQ(ListNames(pieces), std::vector<std::string>{".SHA256SUMS.lock"})
+        << "the pieces, their recovery files and their list go after a join that deletes";
+    CloseIdle(program);
+}
+
+// 终止 during a rebuild stops it like any job: no piece takes its name half checked; the
+// status line and the bar show the rebuild meanwhile.
+TEST_F(SecantorFolder, AbortDuringARebuildChangesNoPiece) {
+    const std::string content = Pattern(96 * kMiB, 5);
+    WriteWholeFile(m_folder / "big.bin", content);
+    ASSERT_EQ(Secanto(L"split big.bin -s 1M -r 3 -o R"), 0u);
+    const std::string pieces = m_folder / "R";
+    for (int k : {2, 50, 90}) {
+        ASSERT_TRUE(DeleteFileA((pieces + "\\" + std::to_string(k) + "__big.bin").c_str()));
+    }
+    const std::vector<std::string> before = ListNames(pieces);
+
+    SecantorProcess program(m_folder.Path());
+    StartJoin(program, pieces, m_folder / "joined", false);
+    wchar_t rebuilding[64];
+    std::swprintf(rebuilding, sizeof rebuilding / sizeof rebuilding[0], kRebuildStatus, 3);
+    HWND status = program.Item(IDC_STATUS);
+    const bool seen =
+        WaitUntil([&] { return Text(status) == rebuilding || HasMessageBox(program.Id()); }, 60000);
+    ASSERT_TRUE(seen);
+    if (Text(status) != rebuilding) {
+        ASSERT_TRUE(
+            Answer(ExpectBox(program, kSuccessCaption, kSuccessText, nullptr, true, {IDOK}), IDOK));
+        CloseIdle(program);
+        GTEST_SKIP() << "the rebuild ended before it was seen";
+    }
+    EXPECT_EQ(ProgressHigh(program.Item(IDC_PROGRESS)), 1000) << "the bar runs over the rebuild";
+    MessageBoxView box;
+    ASSERT_TRUE(AbortConfirmed(program, &box));
+    if (box.text == kAbortedText) {
+        ASSERT_TRUE(Answer(box, IDOK));
+        EXPECT_EQ(ListNames(pieces), before) << "no piece rebuilt, no temporary file left";
+        EXPECT_FALSE(Exists(m_folder / "joined\\big.bin"));
+        Click(program.Item(IDC_START));
+        box = ExpectBox(program, kSuccessCaption, kSuccessText, nullptr, true, {IDOK});
+    }
+    EXPECT_EQ(box.text, kSuccessText);
+    ASSERT_TRUE(Answer(box, IDOK));
+    EXPECT_TRUE(ReadWholeFile(m_folder / "joined\\big.bin") == content);
+    CloseIdle(program);
+}
+
+// A damaged piece under its SHA256SUMS line, with a good file of that name in the target: the
+// join fails, and that file then ends with the last piece that passed, holding no damaged
+// byte.
+TEST_F(SecantorFolder, AFailedCheckLeavesNoDamagedByteInTheJoinedFile) {
+    const std::string content = Pattern(12 * kMiB, 9);
+    WriteWholeFile(m_folder / "b.bin", content);
+    ASSERT_EQ(Secanto(L"split b.bin -s 1M -o D"), 0u);
+    Damage(m_folder / "D\\7__b.bin", 4321);
+    MakeFolder(m_folder / "T");
+    WriteWholeFile(m_folder / "T\\b.bin", "a good file the user had");
+
+    SecantorProcess program(m_folder.Path());
+    StartJoin(program, m_folder / "D", m_folder / "T", false);
+    ASSERT_TRUE(Answer(
+        ExpectBox(program, kFailureCaption, kSourceErrorText, program.Dialog(), false, {IDOK}),
+        IDOK));
+    const std::string joined = ReadWholeFile(m_folder / "T\\b.bin");
+    EXPECT_TRUE(joined == content.substr(0, 6 * kMiB))
+        << joined.size() << " bytes: not pieces 1 to 6 alone";
+    CloseIdle(program);
+}
+
+// A stray entry with "__" in its name and a folder whose name holds "__" decide nothing, even
+// listed last: only N__NAME files are pieces.
+TEST_F(SecantorFolder, StrayEntriesBesideASetDoNotDecideTheJoin) {
+    const std::string pieces = m_folder / "S";
+    MakeFolder(pieces);
+    std::string content;
+    for (int k = 1; k <= 3; ++k) {
+        const std::string bytes = Pattern(k < 3 ? kMiB : 500, static_cast<unsigned>(k));
+        WriteWholeFile(pieces + "\\" + std::to_string(k) + "__s.bin", bytes);
+        content += bytes;
+    }
+    MakeFolder(pieces + "\\old__stuff");
+    // More strays until one of them is what the system lists last.
+    const auto lastListed = [&] {
+        WIN32_FIND_DATAA found;
+        std::string last;
+        HANDLE find = FindFirstFileA((pieces + "\\*").c_str(), &found);
+        for (bool more = find != INVALID_HANDLE_VALUE; more; more = FindNextFileA(find, &found)) {
+            if (std::strstr(found.cFileName, "__") != nullptr) {
+                last = found.cFileName;
+            }
+        }
+        FindClose(find);
+        return last;
+    };
+    WriteWholeFile(pieces + "\\read__me.txt", "notes");
+    for (int i = 0; i < 40 && lastListed().find("__s.bin") != std::string::npos; ++i) {
+        WriteWholeFile(pieces + "\\n" + std::to_string(i) + "__me.txt", "notes");
+    }
+    ASSERT_EQ(lastListed().find("__s.bin"), std::string::npos);
+
+    SecantorProcess program(m_folder.Path());
+    StartJoin(program, pieces, m_folder / "joined", false);
+    ASSERT_TRUE(
+        Answer(ExpectBox(program, kSuccessCaption, kSuccessText, nullptr, true, {IDOK}), IDOK));
+    EXPECT_TRUE(ReadWholeFile(m_folder / "joined\\s.bin") == content);
+    CloseIdle(program);
 }
 
 }  // namespace

@@ -1,15 +1,11 @@
-// The scan through the library, stopped by an interrupt, and the commands' view of its sets.
-#include "cli/recovery_scan.h"
+// The scan through the recovery library, and what its sets say about the folder's pieces.
+#include "folder/recovery_scan.h"
 
 #include <algorithm>
 
-#include "cli/folder_pieces.h"
-#include "cli/report.h"
 #include "engine/job_paths.h"
-#include "platform/interrupt.h"
-#include "sums/checksum_line.h"
 
-namespace cli {
+namespace folder {
 
 recovery::PieceNameFilter PiecesOf(const std::string& fileName) {
     return [fileName](const std::string& name) {
@@ -28,9 +24,9 @@ recovery::PieceNameFilter AnyPieces() {
 
 recovery::Status RecoveryScan::Run(const std::string& folder,
                                    const recovery::PieceNameFilter& isPiece,
-                                   bool checkPieces) {
+                                   bool checkPieces,
+                                   const recovery::KeepGoing& keepGoing) {
     m_isPiece = isPiece;
-    const recovery::KeepGoing keepGoing = [] { return !platform::Interrupted(); };
     return checkPieces ? recovery::ScanFolder(folder, isPiece, keepGoing, &m_scan)
                        : recovery::ReadSets(folder, isPiece, keepGoing, &m_scan);
 }
@@ -57,20 +53,17 @@ bool RecoveryScan::Found() const {
                        [&](const recovery::SetReport& set) { return Describes(set); });
 }
 
-bool RecoveryScan::ReportRefusedNames() const {
-    bool any = false;
+std::vector<RefusedName> RecoveryScan::Refused() const {
+    std::vector<RefusedName> refused;
     for (const recovery::SetReport& set : m_scan.sets) {
         if (!Describes(set) || set.set.parFiles.empty()) {
             continue;
         }
-        for (const recovery::RefusedName& refused : set.set.refused) {
-            ReportError(set.set.parFiles.front(),
-                        "refused the name " + sums::PrintableName(refused.name) + " (" +
-                            refused.reason + "); its recovery data is not used");
-            any = true;
+        for (const recovery::RefusedName& name : set.set.refused) {
+            refused.push_back({set.set.parFiles.front(), name.name, name.reason});
         }
     }
-    return any;
+    return refused;
 }
 
 const recovery::SetReport* RecoveryScan::Chosen(const std::string& fileName) const {
@@ -103,4 +96,4 @@ std::vector<std::string> RecoveryScan::Files() const {
     return files;
 }
 
-}  // namespace cli
+}  // namespace folder

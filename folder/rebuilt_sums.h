@@ -7,7 +7,7 @@
 
 #include "sums/checksum_list.h"
 
-namespace cli {
+namespace folder {
 
 class RebuiltSums {
 public:
@@ -26,4 +26,4 @@ private:
     sums::SplitChecksums m_listed;
 };
 
-}  // namespace cli
+}  // namespace folder

@@ -1,11 +1,11 @@
 // The plan: the library's slice size for the pieces' worth asked for, and its limits.
-#include "cli/recovery_plan.h"
+#include "folder/recovery_plan.h"
 
 #include <algorithm>
 
 #include "recovery/set_creator.h"
 
-namespace cli {
+namespace folder {
 
 namespace {
 
@@ -71,4 +71,14 @@ bool PlanRecovery(const std::vector<std::uint64_t>& lengths,
     return true;
 }
 
-}  // namespace cli
+bool PlanSplitRecovery(std::uint64_t length,
+                       std::uint64_t pieceSize,
+                       RecoveryAmount amount,
+                       RecoveryPlan* plan,
+                       std::string* reason) {
+    std::vector<std::uint64_t> lengths;
+    return SplitPieceLengths(length, pieceSize, &lengths, reason) &&
+           PlanRecovery(lengths, amount, plan, reason);
+}
+
+}  // namespace folder

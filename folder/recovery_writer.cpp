@@ -1,36 +1,35 @@
 // The recovery data made at the split's end: earlier files found, new ones made, then those
 // earlier ones removed.
-#include "cli/recovery_writer.h"
+#include "folder/recovery_writer.h"
 
 #include <algorithm>
 #include <vector>
 
-#include "cli/recovery_scan.h"
 #include "engine/job_paths.h"
+#include "folder/recovery_scan.h"
 #include "platform/file.h"
 #include "platform/file_system.h"
-#include "platform/interrupt.h"
 #include "platform/system_error.h"
 #include "recovery/set_creator.h"
 
-namespace cli {
+namespace folder {
 
-JobResult RecoveryWriter::Fail(const std::string& path, const std::string& reason) {
+RecoveryWriter::Outcome RecoveryWriter::Fail(const std::string& path, const std::string& reason) {
     m_failedPath = path;
     m_reason = reason;
-    return JOB_TARGET_ERROR;
+    return Outcome::kFailed;
 }
 
-JobResult RecoveryWriter::Finished(const std::string& folder,
-                                   const std::string& fileName,
-                                   int pieces) {
+RecoveryWriter::Outcome RecoveryWriter::Write(const std::string& folder,
+                                              const std::string& fileName,
+                                              int pieces,
+                                              const recovery::KeepGoing& keepGoing) {
     const std::string indexPath = folder + fileName + ".par2";
     // The earlier split's recovery files, found before the new ones are there to be read.
     RecoveryScan earlier;
-    const recovery::Status scanned = earlier.Run(folder, PiecesOf(fileName), false);
+    const recovery::Status scanned = earlier.Run(folder, PiecesOf(fileName), false, keepGoing);
     if (scanned.failure == recovery::Failure::kStopped) {
-        m_stopped = true;
-        return JOB_ABORTED;
+        return Outcome::kStopped;
     }
     if (!scanned.Ok()) {
         return Fail(scanned.path, scanned.reason);
@@ -61,12 +60,10 @@ JobResult RecoveryWriter::Finished(const std::string& folder,
         request.sliceSize = m_plan.sliceSize;
         recovery::CreateResult made;
         m_making.store(true);
-        const recovery::Status status = recovery::CreateRecoveryFiles(
-            request, [] { return !platform::Interrupted(); }, &made);
+        const recovery::Status status = recovery::CreateRecoveryFiles(request, keepGoing, &made);
         m_making.store(false);
         if (status.failure == recovery::Failure::kStopped) {
-            m_stopped = true;
-            return JOB_ABORTED;
+            return Outcome::kStopped;
         }
         if (!status.Ok()) {
             return Fail(status.path, status.reason);
@@ -86,7 +83,7 @@ JobResult RecoveryWriter::Finished(const std::string& folder,
                                   "; it holds recovery data of earlier pieces");
         }
     }
-    return JOB_OK;
+    return Outcome::kWritten;
 }
 
-}  // namespace cli
+}  // namespace folder

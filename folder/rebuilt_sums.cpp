@@ -1,17 +1,16 @@
 // The list read once per repair; each rebuilt piece hashed from its temporary file.
-#include "cli/rebuilt_sums.h"
+#include "folder/rebuilt_sums.h"
 
 #include <algorithm>
 #include <memory>
 
-#include "cli/commands.h"
 #include "engine/job_paths.h"
 #include "platform/file.h"
 #include "platform/hash.h"
 #include "platform/system_error.h"
 #include "sums/sums_file.h"
 
-namespace cli {
+namespace folder {
 
 namespace {
 
@@ -100,4 +99,4 @@ bool RebuiltSums::Check(const std::string& path,
     return true;
 }
 
-}  // namespace cli
+}  // namespace folder

@@ -9,9 +9,14 @@
 #include <string>
 #include <vector>
 
-#include "cli/arguments.h"
+namespace folder {
 
-namespace cli {
+// How many lost or damaged pieces a split's recovery data is to rebuild: a count, or a share
+// of the pieces in percent (rounded up). 0: no recovery data.
+struct RecoveryAmount {
+    std::uint32_t value = 0;
+    bool percent = false;
+};
 
 struct RecoveryPlan {
     std::uint32_t pieces = 0;  // how many lost or damaged pieces it rebuilds
@@ -37,4 +42,12 @@ bool PlanRecovery(const std::vector<std::uint64_t>& lengths,
                   RecoveryPlan* plan,
                   std::string* reason);
 
-}  // namespace cli
+// The recovery data of a split of a file of `length` bytes into pieces of `pieceSize`,
+// planned before anything is made: false, with the reason, when PAR2 cannot hold it.
+bool PlanSplitRecovery(std::uint64_t length,
+                       std::uint64_t pieceSize,
+                       RecoveryAmount amount,
+                       RecoveryPlan* plan,
+                       std::string* reason);
+
+}  // namespace folder

@@ -1,28 +1,36 @@
-// The recovery data in a pieces folder as the commands see it: any *.par2 file, whatever its
-// name, whose packets describe pieces there. A set that also names anything but such pieces
-// (a path, a device, another file) is refused and never acted on; the commands say which
-// name they refused.
+// The recovery data in a pieces folder: any *.par2 file, whatever its name, whose packets
+// describe pieces there. A set that also names anything but such pieces (a path, a device,
+// another file) is refused and never acted on; the front ends say which name it refused.
 #pragma once
 
 #include <string>
 #include <vector>
 
+#include "recovery/keep_going.h"
 #include "recovery/set_scanner.h"
 
-namespace cli {
+namespace folder {
 
 // Pieces of `fileName` (N__NAME), as a split names them.
 recovery::PieceNameFilter PiecesOf(const std::string& fileName);
 // Pieces of any file.
 recovery::PieceNameFilter AnyPieces();
 
+// A name a recovery set describing pieces gave and that was refused: the set is not used.
+struct RefusedName {
+    std::string recoveryFile;  // the first file holding the set's packets
+    std::string name;          // as the packet holds it
+    std::string reason;
+};
+
 class RecoveryScan {
 public:
     // Reads the recovery files in `folder` for the pieces `isPiece` takes and, with
-    // `checkPieces`, checks the pieces of every usable set. Stops on an interrupt.
+    // `checkPieces`, checks the pieces of every usable set. Stops when `keepGoing` says so.
     recovery::Status Run(const std::string& folder,
                          const recovery::PieceNameFilter& isPiece,
-                         bool checkPieces);
+                         bool checkPieces,
+                         const recovery::KeepGoing& keepGoing);
 
     const recovery::ScanResult& Result() const { return m_scan; }
 
@@ -34,10 +42,8 @@ public:
     // Any set describes pieces.
     bool Found() const;
 
-    // A line per name refused by a set that describes pieces, naming the recovery file:
-    // "secanto: DIR/x.par2: refused the name ../x (names a path, not a file of the folder);
-    // its recovery data is not used". True when there was any.
-    bool ReportRefusedNames() const;
+    // The names refused by the sets that describe pieces.
+    std::vector<RefusedName> Refused() const;
 
     // Of the usable sets that describe pieces (of `fileName`, when it is given), the one with
     // the fewest lost slices: the one that fits the pieces best. Null when there is none.
@@ -52,4 +58,4 @@ private:
     recovery::ScanResult m_scan;
 };
 
-}  // namespace cli
+}  // namespace folder
