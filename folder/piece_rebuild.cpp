@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "engine/job_paths.h"
+#include "folder/folder_pieces.h"
 #include "recovery/set_repairer.h"
 #include "sums/sums_file.h"
 
@@ -27,7 +28,30 @@ PieceRebuild::Found PieceRebuild::Look(const std::string& folder,
     if (!m_scan.Found()) {
         return Found::kNoRecovery;
     }
-    m_set = m_scan.Chosen();
+    FolderPieces pieces;
+    std::string reason;
+    if (!pieces.Read(folder, &reason)) {
+        m_failure = recovery::Status::Fail(recovery::Failure::kSource, folder, reason);
+        return Found::kFailed;
+    }
+    m_sums = RebuiltSums();
+    const bool listRead =
+        !checkSums || m_sums.ReadList(folder, fileName, &reason) != RebuiltSums::Read::kFailed;
+    if (!listRead) {
+        m_failure = recovery::Status::Fail(recovery::Failure::kSource,
+                                           InFolder(folder, sums::kSumsName), reason);
+        m_sums = RebuiltSums();
+    }
+    const recovery::Status chosen =
+        m_choice.Choose(m_scan, fileName, pieces.Numbers(fileName), m_sums, keepGoing);
+    if (chosen.failure == recovery::Failure::kStopped) {
+        return Found::kStopped;
+    }
+    if (!chosen.Ok()) {
+        m_failure = chosen;
+        return Found::kFailed;
+    }
+    m_set = m_choice.Chosen();
     if (m_set == nullptr) {
         return Found::kNotUsable;
     }
@@ -41,17 +65,16 @@ PieceRebuild::Found PieceRebuild::Look(const std::string& folder,
     if (!m_set->Repairable()) {
         return Found::kTooFew;
     }
-    std::string reason;
-    if (checkSums && m_sums.ReadList(folder, fileName, &reason) == RebuiltSums::Read::kFailed) {
-        m_failure = recovery::Status::Fail(recovery::Failure::kSource,
-                                           InFolder(folder, sums::kSumsName), reason);
-        return Found::kListUnreadable;
-    }
-    return Found::kRebuildable;
+    return listRead ? Found::kRebuildable : Found::kListUnreadable;
 }
 
 std::uint32_t PieceRebuild::MoreNeeded() const {
     return m_set == nullptr ? 0 : m_set->MoreNeeded();
+}
+
+std::string PieceRebuild::RecoveryFile() const {
+    return m_set == nullptr || m_set->set.parFiles.empty() ? std::string()
+                                                           : m_set->set.parFiles.front();
 }
 
 std::vector<std::string> PieceRebuild::PiecesToRebuild() const {
@@ -88,8 +111,9 @@ recovery::Status PieceRebuild::Rebuild(const recovery::KeepGoing& keepGoing, int
     *rebuilt = 0;
     recovery::RebuiltCheck check;
     if (m_checkSums) {
-        check = [this](const std::string& path, const std::string& temporary, std::string* why) {
-            return m_sums.Check(path, temporary, why);
+        const int pieces = static_cast<int>(m_set->set.files.size());
+        check = [this, pieces, &keepGoing](const std::vector<recovery::RebuiltFile>& files) {
+            return m_sums.Check(files, pieces, keepGoing);
         };
     }
     recovery::RepairResult result;

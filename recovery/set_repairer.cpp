@@ -38,6 +38,7 @@ struct RebuiltPiece {
     platform::File out;
     platform::OwnFile own;  // the claim on the temporary name, until it is renamed
     bool made = false;
+    bool setAside = false;  // the damaged piece is at SetAsidePath(path)
     bool renamed = false;
 };
 
@@ -97,7 +98,10 @@ public:
         if (m_rebuilds.empty()) {
             return Status();
         }
-        Status status = Plan();
+        Status status = AsideNamesFree();
+        if (status.Ok()) {
+            status = Plan();
+        }
         if (status.Ok()) {
             status = StartFiles();
         }
@@ -365,29 +369,70 @@ private:
     }
 
     Status CheckCallers() {
+        if (!m_check) {
+            return Status();
+        }
+        std::vector<RebuiltFile> rebuilt;
         for (const RebuiltPiece& r : m_rebuilds) {
-            std::string reason;
-            if (m_check && !m_check(r.path, r.temporaryPath, &reason)) {
-                return Status::Fail(Failure::kRecoveryData, r.path, reason);
+            rebuilt.push_back({r.path, r.temporaryPath});
+        }
+        return m_check(rebuilt);
+    }
+
+    // A damaged piece is set aside under NAME.1 before its rebuilt piece takes its name:
+    // that name must be free, or the repair would stop half-way.
+    Status AsideNamesFree() const {
+        for (const RebuiltPiece& r : m_rebuilds) {
+            const std::string aside = SetAsidePath(r.path);
+            if (m_scan.pieces[r.file].condition == PieceCondition::kDamaged &&
+                platform::PathExists(aside)) {
+                return Status::Fail(Failure::kTarget, aside,
+                                    "is there already, where the damaged piece would be kept "
+                                    "aside; move it away");
             }
         }
         return Status();
     }
 
-    // Renamed while still claimed, so that no other run takes them for leftovers meanwhile.
+    // Each damaged piece set aside and each rebuilt piece renamed while still claimed, so that
+    // no other run takes them for leftovers meanwhile; the damaged pieces go only once every
+    // rebuilt piece has its name, and come back if one cannot have it.
     Status Rename() {
+        Status status;
         for (RebuiltPiece& r : m_rebuilds) {
+            if (m_scan.pieces[r.file].condition == PieceCondition::kDamaged) {
+                if (!platform::RenameToNewName(r.path, SetAsidePath(r.path))) {
+                    status = Failed(Failure::kTarget, r.path);
+                    break;
+                }
+                r.setAside = true;
+            }
             if (!platform::RenameFile(r.temporaryPath, r.path)) {
-                return Failed(Failure::kTarget, r.path);
+                status = Failed(Failure::kTarget, r.path);
+                break;
             }
             r.renamed = true;
             r.own.Release();
             m_result->rebuilt.push_back(r.path);
         }
-        if (!platform::FlushFolder(m_scan.folder)) {
-            return Failed(Failure::kTarget, m_scan.folder);
+        if (status.Ok() && !platform::FlushFolder(m_scan.folder)) {
+            status = Failed(Failure::kTarget, m_scan.folder);
         }
-        return Status();
+        for (RebuiltPiece& r : m_rebuilds) {
+            if (!r.setAside) {
+                continue;
+            }
+            const std::string aside = SetAsidePath(r.path);
+            const bool gone =
+                r.renamed ? platform::RemoveFile(aside) : platform::RenameFile(aside, r.path);
+            if (!gone && status.Ok()) {
+                status = Failed(Failure::kTarget, aside);
+            }
+        }
+        if (!platform::FlushFolder(m_scan.folder) && status.Ok()) {
+            status = Failed(Failure::kTarget, m_scan.folder);
+        }
+        return status;
     }
 
     const SetReport& m_scan;
@@ -405,6 +450,10 @@ private:
 };
 
 }  // namespace
+
+std::string SetAsidePath(const std::string& path) {
+    return path + ".1";
+}
 
 Status RepairSet(const SetReport& scanned,
                  const KeepGoing& keepGoing,

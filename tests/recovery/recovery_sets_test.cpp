@@ -536,22 +536,22 @@ TEST(RecoverySets, ReadingSetsReadsNoPieceAndTheCallerMayRefuseARebuiltPiece) {
     const SetReport report = ScanOne(dir);
     const auto harmed = Snapshot(dir.Path());
     RepairResult result;
-    const Status refused = RepairSet(report, KeepGoing(), &result,
-                                     [](const std::string&, const std::string&, std::string* why) {
-                                         *why = "no";
-                                         return false;
-                                     });
+    const Status refused =
+        RepairSet(report, KeepGoing(), &result, [&](const std::vector<RebuiltFile>&) {
+            return Status::Fail(Failure::kRecoveryData, pieces[0].path, "no");
+        });
     EXPECT_EQ(refused.failure, Failure::kRecoveryData);
     EXPECT_EQ(refused.path, pieces[0].path);
     EXPECT_EQ(refused.reason, "no");
     EXPECT_TRUE(Snapshot(dir.Path()) == harmed);
     std::string seen;
-    ASSERT_TRUE(RepairSet(report, KeepGoing(), &result,
-                          [&](const std::string& path, const std::string& temporary, std::string*) {
-                              seen = path == pieces[0].path ? ReadWholeFile(temporary) : "";
-                              return true;
-                          })
-                    .Ok());
+    ASSERT_TRUE(
+        RepairSet(report, KeepGoing(), &result, [&](const std::vector<RebuiltFile>& rebuilt) {
+            seen = rebuilt.size() == 1 && rebuilt[0].path == pieces[0].path
+                       ? ReadWholeFile(rebuilt[0].temporaryPath)
+                       : "";
+            return Status();
+        }).Ok());
     EXPECT_EQ(seen, original[0].second);
     EXPECT_EQ(ReadWholeFile(pieces[0].path), original[0].second);
 }
