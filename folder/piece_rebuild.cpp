@@ -16,7 +16,6 @@ PieceRebuild::Found PieceRebuild::Look(const std::string& folder,
                                        const recovery::KeepGoing& keepGoing) {
     m_set = nullptr;
     m_missing = 0;
-    m_checkSums = checkSums;
     const recovery::Status scanned = m_scan.Run(folder, PiecesOf(fileName), checkPieces, keepGoing);
     if (scanned.failure == recovery::Failure::kStopped) {
         return Found::kStopped;
@@ -34,13 +33,15 @@ PieceRebuild::Found PieceRebuild::Look(const std::string& folder,
         m_failure = recovery::Status::Fail(recovery::Failure::kSource, folder, reason);
         return Found::kFailed;
     }
+    // The list is the witness of what replaces a piece, also for a join that does not verify;
+    // one that cannot be read stops a rebuild only where the join would have read it.
     m_sums = RebuiltSums();
-    const bool listRead =
-        !checkSums || m_sums.ReadList(folder, fileName, &reason) != RebuiltSums::Read::kFailed;
-    if (!listRead) {
+    bool listRead = true;
+    if (m_sums.ReadList(folder, fileName, &reason) == RebuiltSums::Read::kFailed) {
+        m_sums = RebuiltSums();
+        listRead = !checkSums;
         m_failure = recovery::Status::Fail(recovery::Failure::kSource,
                                            InFolder(folder, sums::kSumsName), reason);
-        m_sums = RebuiltSums();
     }
     const recovery::Status chosen =
         m_choice.Choose(m_scan, fileName, pieces.Numbers(fileName), m_sums, keepGoing);
@@ -109,13 +110,11 @@ std::uint64_t PieceRebuild::AskedAbout() const {
 
 recovery::Status PieceRebuild::Rebuild(const recovery::KeepGoing& keepGoing, int* rebuilt) {
     *rebuilt = 0;
-    recovery::RebuiltCheck check;
-    if (m_checkSums) {
-        const int pieces = static_cast<int>(m_set->set.files.size());
-        check = [this, pieces, &keepGoing](const std::vector<recovery::RebuiltFile>& files) {
+    const int pieces = static_cast<int>(m_set->set.files.size());
+    const recovery::RebuiltCheck check =
+        [this, pieces, &keepGoing](const std::vector<recovery::RebuiltFile>& files) {
             return m_sums.Check(files, pieces, keepGoing);
         };
-    }
     recovery::RepairResult result;
     recovery::Status status = recovery::RepairSet(*m_set, keepGoing, &result, check);
     *rebuilt = static_cast<int>(result.rebuilt.size());

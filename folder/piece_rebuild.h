@@ -33,8 +33,9 @@ public:
     };
 
     // Reads the recovery data in `folder` for `fileName`'s pieces and, with `checkPieces`,
-    // checks the pieces against it. With `checkSums` SHA256SUMS is read here: the choice of
-    // set weighs it, and a piece rebuilt later is also checked against it. Changes nothing.
+    // checks the pieces against it. SHA256SUMS is read here: the choice of set weighs it, and
+    // a piece rebuilt later is checked against it; with `checkSums` a list that cannot be
+    // read keeps anything from being rebuilt (kListUnreadable). Changes nothing.
     Found Look(const std::string& folder,
                const std::string& fileName,
                bool checkPieces,
@@ -69,7 +70,6 @@ private:
     RecoveryScan m_scan;
     SetChoice m_choice;
     const recovery::SetReport* m_set = nullptr;
-    bool m_checkSums = false;
     RebuiltSums m_sums;
     int m_missing = 0;
     recovery::Status m_failure;
