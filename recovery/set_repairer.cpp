@@ -396,7 +396,7 @@ private:
 
     // Each damaged piece set aside and each rebuilt piece renamed while still claimed, so that
     // no other run takes them for leftovers meanwhile; the damaged pieces go only once every
-    // rebuilt piece has its name, and come back if one cannot have it.
+    // rebuilt piece has its name, and come back where their rebuilt piece did not.
     Status Rename() {
         Status status;
         for (RebuiltPiece& r : m_rebuilds) {
@@ -423,8 +423,9 @@ private:
                 continue;
             }
             const std::string aside = SetAsidePath(r.path);
-            const bool gone =
-                r.renamed ? platform::RemoveFile(aside) : platform::RenameFile(aside, r.path);
+            // Replaced but not durably so: the damaged piece is left where it is.
+            const bool gone = r.renamed ? !status.Ok() || platform::RemoveFile(aside)
+                                        : platform::RenameFile(aside, r.path);
             if (!gone && status.Ok()) {
                 status = Failed(Failure::kTarget, aside);
             }
