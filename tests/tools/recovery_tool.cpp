@@ -33,6 +33,7 @@
 
 #include "engine/job_paths.h"
 #include "platform/file.h"
+#include "platform/file_system.h"
 #include "platform/path_text.h"
 #include "recovery/byte_source.h"
 #include "recovery/packet_reader.h"
@@ -245,6 +246,7 @@ int AppendTo(const std::string& path, const std::string& bytes) {
     ReadFile(path, &whole);
     whole += bytes;
     platform::File file;
+    platform::RemoveFile(path);  // made anew: on Windows only where none is
     if (!file.Open(path, platform::File::Access::kCreateWrite) ||
         !file.Write(whole.data(), whole.size()) || !file.Close()) {
         return Report(Status::Fail(Failure::kTarget, path, "could not be written"));
@@ -281,6 +283,7 @@ int AddPackets(const std::string& command, int argc, char** argv) {
         packets.mains.empty()) {
         return Report(Status::Fail(Failure::kSource, argv[2], "no set read"));
     }
+    source.Close();  // SET.par2 may be the file written
     const MainPacket& main = packets.mains.front();
     std::string out;
     if (command == "slice") {
