@@ -15,6 +15,7 @@
 #include "cli/piece_rebuild.h"
 #include "cli/progress_line.h"
 #include "cli/report.h"
+#include "recovery/leftovers.h"
 #include "engine/continue_probe.h"
 #include "engine/job_paths.h"
 #include "engine/target_rules.h"
@@ -55,6 +56,8 @@ int JoinCommand(const Arguments& arguments) {
     if (const int status = ChooseJoinSet(arguments.operand, &folder, &fileName)) {
         return status;
     }
+    // What a killed split -r or repair of these pieces left goes; a live one's stays.
+    recovery::RemoveLeftovers(folder, fileName);
     std::string target = arguments.output;
     if (target.empty()) {
         target = JoinTargetFor(folder);
@@ -163,6 +166,12 @@ int JoinCommand(const Arguments& arguments) {
     }
     ReportNotDeleted(report);
     int status = end.result == JOB_SOURCE_ERROR ? kExitSource : kExitTarget;
+    // A piece lost beside recovery data that could not be used is a failed check: the data
+    // meant to stand in for it did not pass.
+    const bool unrebuilt = rebuilt.found && !rebuilt.usable &&
+                           (report.problem == JobReport::Problem::kMissingPiece ||
+                            report.problem == JobReport::Problem::kMisfit ||
+                            report.problem == JobReport::Problem::kNoPieces || checker.Failed());
     if (checker.Failed()) {
         ReportFinding(folder, checker.Failure());
         status = kExitVerify;
@@ -188,6 +197,10 @@ int JoinCommand(const Arguments& arguments) {
         if (report.problem == JobReport::Problem::kBadName) {
             status = kExitSource;
         }
+    }
+    if (unrebuilt) {
+        ReportError(folder, "no usable recovery data to rebuild it");
+        status = kExitVerify;
     }
     ReportStaged(target, checker.OutputName());
     if (arguments.continueJoin && arguments.deleteSource && end.pieces > 0) {

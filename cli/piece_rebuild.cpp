@@ -8,6 +8,7 @@
 #include "engine/job_paths.h"
 #include "folder/piece_rebuild.h"
 #include "platform/interrupt.h"
+#include "sums/checksum_line.h"
 
 namespace cli {
 
@@ -18,7 +19,9 @@ int Interrupted(const std::string& folder) {
     return kExitInterrupted;
 }
 
-int ReportRepairFailure(const recovery::Status& status, const std::string& folder) {
+int ReportRepairFailure(const recovery::Status& status,
+                        const std::string& folder,
+                        const std::string& recoveryFile) {
     switch (status.failure) {
         case recovery::Failure::kNone:
             return kExitOk;
@@ -35,7 +38,9 @@ int ReportRepairFailure(const recovery::Status& status, const std::string& folde
         case recovery::Failure::kNotEnough:
             break;
     }
-    ReportError(status.path, status.reason + "; no piece was changed");
+    ReportError(status.path, status.reason + " (recovery data from " +
+                                 sums::PrintableName(LastComponent(recoveryFile)) +
+                                 "); no piece was changed");
     return kExitVerify;
 }
 
@@ -56,6 +61,7 @@ int RebuildPieces(const RebuildRequest& request, RebuildOutcome* outcome) {
         return kExitSource;
     }
     ReportRefusedNames(rebuild.Refused());
+    ReportSetsNotUsed(rebuild.NotUsed(), found == Found::kNotUsable);
     outcome->found = found != Found::kNoRecovery;
     outcome->usable = outcome->found && found != Found::kNotUsable;
     const std::size_t missing = static_cast<std::size_t>(rebuild.Missing());
@@ -90,7 +96,8 @@ int RebuildPieces(const RebuildRequest& request, RebuildOutcome* outcome) {
                         CountOf(missing, "missing or damaged piece", "missing or damaged pieces") +
                         " from the recovery data");
     }
-    return ReportRepairFailure(rebuild.Rebuild(keepGoing, &outcome->rebuilt), request.folder);
+    return ReportRepairFailure(rebuild.Rebuild(keepGoing, &outcome->rebuilt), request.folder,
+                               rebuild.RecoveryFile());
 }
 
 }  // namespace cli
