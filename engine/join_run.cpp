@@ -110,13 +110,15 @@ bool JoinRun::ClaimPieces() {
     return true;
 }
 
-// Under the claim, so that no split writes the pieces meanwhile. Pieces it rebuilt took their
-// names anew, the first among them perhaps: that one is claimed again.
+// The work claims the pieces itself, as a repair does (for itself alone while it rebuilds
+// them), so the join's claim is given up meanwhile and taken again after: pieces it rebuilt
+// took their names anew, the first among them perhaps.
 bool JoinRun::PrepareFolder() {
     JoinFolderWork* const work = m_options.folderWork;
     if (work == nullptr) {
         return true;
     }
+    m_reading.Release();
     JoinFolderWork::Job job;
     job.keepGoing = [this] { return m_job.KeepGoing(); };
     job.rebuilding = [this](int pieces, int thousandths) {
