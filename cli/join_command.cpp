@@ -29,17 +29,35 @@ namespace cli {
 namespace {
 
 // With delete-after-use, pieces deleted before a failure have their only copy in the staged
-// output, which the engine then keeps: say where it is, and how to go on.
-void ReportStaged(const std::string& target, const std::string& outputName) {
+// output, which the engine then keeps: say where it is, what it holds (the pieces deleted, or
+// the whole file once it was made, while the last pieces are still there), and how to go on.
+void ReportStaged(const std::string& folder,
+                  const std::string& target,
+                  const std::string& outputName) {
     if (outputName.empty()) {
         return;
     }
     const std::string staged = InFolder(target, StagingName(outputName));
-    if (platform::PathExists(staged)) {
-        ReportError(staged,
-                    "holds the bytes of the pieces already deleted, and the pieces left "
-                    "follow them; run the same command again to go on");
+    if (!platform::PathExists(staged)) {
+        return;
     }
+    ContinueProbe probe;
+    if (ProbeContinue(folder, target, true, &probe, outputName) != ContinueFit::kFits) {
+        ReportError(staged,
+                    "holds the bytes of pieces already deleted; run the same command "
+                    "again to go on");
+        return;
+    }
+    const std::string left = probe.plan.kept + 1 == probe.plan.count
+                                 ? "piece " + std::to_string(probe.plan.count)
+                                 : "pieces " + std::to_string(probe.plan.kept + 1) + " to " +
+                                       std::to_string(probe.plan.count);
+    ReportError(staged, probe.whole ? "holds the whole file, and " + left +
+                                          " of it are still there; run the same command again "
+                                          "to finish"
+                                    : "holds the first " + std::to_string(probe.plan.kept) +
+                                          " pieces, which are deleted, and " + left +
+                                          " follow them; run the same command again to go on");
 }
 
 // The command that goes on from the file of the output's name.
@@ -104,7 +122,13 @@ int JoinCommand(const Arguments& arguments) {
     ContinueProbe probe;
     const bool fits =
         ProbeContinue(folder, target, options.staged, &probe, fileName) == ContinueFit::kFits;
-    const bool continuing = fits || arguments.continueJoin;
+    // A file of the output's name that holds the whole file is what a join stopped after it
+    // named it left: only the pieces left go (JoinRun), and nothing is rebuilt.
+    ContinueProbe named;
+    const bool whole =
+        options.staged &&
+        ProbeContinue(folder, target, false, &named, fileName) == ContinueFit::kFits && named.whole;
+    const bool continuing = fits || whole || arguments.continueJoin;
     // Going on from a partial output, the pieces it holds are gone from the folder: the
     // recovery data would count them lost, so nothing is rebuilt then.
     RebuildRequest rebuild;
@@ -158,7 +182,7 @@ int JoinCommand(const Arguments& arguments) {
                                         ContinueCommand(arguments, target));
             } else {
                 ReportError(output, "interrupted: the joined file was not made");
-                ReportStaged(target, checker.OutputName());
+                ReportStaged(folder, target, checker.OutputName());
             }
             return kExitInterrupted;
         default:
@@ -202,7 +226,7 @@ int JoinCommand(const Arguments& arguments) {
         ReportError(folder, "no usable recovery data to rebuild it");
         status = kExitVerify;
     }
-    ReportStaged(target, checker.OutputName());
+    ReportStaged(folder, target, checker.OutputName());
     if (arguments.continueJoin && arguments.deleteSource && end.pieces > 0) {
         ReportError(output, "holds the pieces joined so far; to go on: " +
                                 ContinueCommand(arguments, target));

@@ -7,8 +7,10 @@
 #include "cli/report.h"
 #include "engine/job_paths.h"
 #include "folder/piece_rebuild.h"
+#include "folder/repair_claim.h"
 #include "platform/interrupt.h"
 #include "sums/checksum_line.h"
+#include "platform/system_error.h"
 
 namespace cli {
 
@@ -44,11 +46,34 @@ int ReportRepairFailure(const recovery::Status& status,
     return kExitVerify;
 }
 
+// As a join refused for a set in use says it.
+int ReportClaim(folder::RepairClaim::Outcome outcome, const folder::RepairClaim& claim) {
+    JobReport report;
+    report.path = claim.Path();
+    switch (outcome) {
+        case folder::RepairClaim::Outcome::kHeld:
+            return kExitOk;
+        case folder::RepairClaim::Outcome::kInUse:
+            report.problem = JobReport::Problem::kInUse;
+            break;
+        case folder::RepairClaim::Outcome::kFailed:
+            report.problem = JobReport::Problem::kUnreadable;
+            report.reason = platform::LastSystemError();
+            break;
+    }
+    ReportProblem(report);
+    return kExitSource;
+}
+
 }  // namespace
 
 int RebuildPieces(const RebuildRequest& request, RebuildOutcome* outcome) {
     *outcome = RebuildOutcome();
     const recovery::KeepGoing keepGoing = [] { return !platform::Interrupted(); };
+    folder::RepairClaim claim;
+    if (const int status = ReportClaim(claim.ForLooking(request.folder, request.fileName), claim)) {
+        return status;
+    }
     folder::PieceRebuild rebuild;
     const folder::PieceRebuild::Found found = rebuild.Look(
         request.folder, request.fileName, request.rebuild, request.checkSums, keepGoing);
@@ -89,6 +114,9 @@ int RebuildPieces(const RebuildRequest& request, RebuildOutcome* outcome) {
     }
     if (!NamesFit(request.folder, names, "the pieces' folder")) {
         return kExitUsage;
+    }
+    if (const int status = ReportClaim(claim.ForRebuilding(), claim)) {
+        return status;
     }
     if (request.announce) {
         ReportError(request.folder,

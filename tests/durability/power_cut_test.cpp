@@ -247,13 +247,10 @@ std::string BaseName(const std::string& path) {
     return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
-// Hidden names, and the temporary files of SHA256SUMS, which a cut may leave behind and
-// nothing reads.
+// Hidden names, which a cut may leave behind and nothing reads. Every temporary file is one
+// (SHA256SUMS's too): a name a user sees is never one.
 bool Hidden(const std::string& path) {
-    const std::string name = BaseName(path);
-    return path[0] == '.' || path.find("/.") != std::string::npos ||
-           (name.size() > 15 && name.compare(0, 11, "SHA256SUMS.") == 0 &&
-            name.compare(name.size() - 4, 4, ".tmp") == 0);
+    return path[0] == '.' || path.find("/.") != std::string::npos;
 }
 
 // What a user sees: the names not hidden; the lines of a SHA256SUMS in order, since two
@@ -584,16 +581,10 @@ Command EngineJoin(const std::string& root, const Scene* after, bool goOn, bool 
     return command;
 }
 
-// The command line's join, staged; it goes on from its staged file by itself, and from a file
-// of the output's name only when asked, as the message of the first run again says.
-Command CliJoin(const std::string& root, const Scene* after) {
-    Command command = {Secanto(),  "join", root + "pieces", "-o", root + "out/deep",
-                       "--delete", "-q"};
-    if (after != nullptr && after->Has("out/deep/film.bin") &&
-        !after->Has("pieces/" + PieceName(1, "film.bin"))) {
-        command.push_back("--continue");
-    }
-    return command;
+// The command line's join, staged; it goes on from its staged file by itself, and finishes
+// by itself when its output has its name and only the last pieces are left: the same command.
+Command CliJoin(const std::string& root, const Scene*) {
+    return {Secanto(), "join", root + "pieces", "-o", root + "out/deep", "--delete", "-q"};
 }
 
 const std::vector<Job>& Jobs() {
