@@ -283,6 +283,19 @@ const std::string* Find(const Tree& tree, const std::string& path) {
     return at == tree.end() ? nullptr : &at->second;
 }
 
+// A damaged piece that a repair replaces goes aside as NAME.1 first, and stays there when the
+// power is cut before the repair ends: nothing is lost, and it is the user's to delete.
+bool KeptAside(const Tree& before, const Tree& now, const std::string& path) {
+    const std::string* is = Find(now, path);
+    if (is != nullptr && path.size() > 2 && path.compare(path.size() - 2, 2, ".1") == 0) {
+        const std::string* piece = Find(before, path.substr(0, path.size() - 2));
+        return Find(before, path) == nullptr && piece != nullptr && *piece == *is;
+    }
+    const std::string* aside = Find(now, path + ".1");
+    const std::string* was = Find(before, path);
+    return is == nullptr && aside != nullptr && was != nullptr && *aside == *was;
+}
+
 const char kCutShort[] = "(a list cut short)";
 
 // A SHA256SUMS's lines grouped by the file they are for (a piece's lines with its file's).
@@ -799,7 +812,7 @@ private:
                 continue;
             }
             const auto same = [&](const std::string* a) { return a ? is && *is == *a : !is; };
-            if (!same(was) && !same(will)) {
+            if (!same(was) && !same(will) && !KeptAside(m_before, now, path)) {
                 return path + (is ? " is neither as it was nor as the job leaves it"
                                   : " is gone, and the job does not remove it");
             }
@@ -830,7 +843,11 @@ private:
                            (there ? " differs" : " is missing");
                 }
             }
-            return "run again, the job left more than the uncut one";
+            for (const auto& [path, bytes] : done) {
+                if (Find(Visible(m_after), path) == nullptr && !KeptAside(m_before, done, path)) {
+                    return "run again, the job left more than the uncut one: " + path;
+                }
+            }
         }
         return "";
     }
