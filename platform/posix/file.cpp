@@ -102,6 +102,12 @@ bool File::Open(const std::string& path, Access access) {
             return false;
         }
     }
+    // A file with other names is never emptied: writing it would change those files too.
+    if (empty && !device && info.st_nlink > 1) {
+        ::close(fd);
+        SetLastRefusal(Refusal::kLink);
+        return false;
+    }
     if (empty && !device) {
         int cut;
         do {

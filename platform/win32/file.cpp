@@ -101,7 +101,10 @@ bool File::Open(const std::string& path, Access access) {
             ::CloseHandle(handle);
             ::SetLastError(error);
             return false;
-        } else if ((info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) {
+        } else if ((info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0 ||
+                   (access == Access::kCreateWrite && info.nNumberOfLinks > 1)) {
+            // A link opened as itself; or a file with other names, which emptying it would
+            // change too.
             refused = true;
             refusal = Refusal::kLink;
         }
