@@ -117,4 +117,12 @@ void ReportRefusedNames(const std::vector<folder::RefusedName>& refused) {
     }
 }
 
+void ReportSetsNotUsed(const std::vector<folder::SetNotUsed>& notUsed, bool partialToo) {
+    for (const folder::SetNotUsed& set : notUsed) {
+        if (partialToo || !set.partial) {
+            ReportError(set.recoveryFile, "not used: " + set.reason);
+        }
+    }
+}
+
 }  // namespace cli

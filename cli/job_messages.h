@@ -7,6 +7,7 @@
 
 #include "engine/job_report.h"
 #include "folder/recovery_scan.h"
+#include "folder/set_choice.h"
 #include "sums/finding.h"
 
 namespace cli {
@@ -34,5 +35,10 @@ void ReportFinding(const std::string& folder, const sums::Finding& finding);
 // refused the name ../x (names a path, not a file of the folder); its recovery data is not
 // used".
 void ReportRefusedNames(const std::vector<folder::RefusedName>& refused);
+
+// A line per set the choice did not use, naming its first recovery file: "secanto:
+// DIR/old.par2: not used: made for other bytes: 1__x.bin matches its line in SHA256SUMS".
+// Those that only lack pieces are named only with `partialToo`.
+void ReportSetsNotUsed(const std::vector<folder::SetNotUsed>& notUsed, bool partialToo);
 
 }  // namespace cli

@@ -15,6 +15,7 @@
 #include "cli/piece_rebuild.h"
 #include "cli/progress_line.h"
 #include "cli/report.h"
+#include "recovery/leftovers.h"
 #include "engine/continue_probe.h"
 #include "engine/job_paths.h"
 #include "engine/target_rules.h"
@@ -28,17 +29,35 @@ namespace cli {
 namespace {
 
 // With delete-after-use, pieces deleted before a failure have their only copy in the staged
-// output, which the engine then keeps: say where it is, and how to go on.
-void ReportStaged(const std::string& target, const std::string& outputName) {
+// output, which the engine then keeps: say where it is, what it holds (the pieces deleted, or
+// the whole file once it was made, while the last pieces are still there), and how to go on.
+void ReportStaged(const std::string& folder,
+                  const std::string& target,
+                  const std::string& outputName) {
     if (outputName.empty()) {
         return;
     }
     const std::string staged = InFolder(target, StagingName(outputName));
-    if (platform::PathExists(staged)) {
-        ReportError(staged,
-                    "holds the bytes of the pieces already deleted, and the pieces left "
-                    "follow them; run the same command again to go on");
+    if (!platform::PathExists(staged)) {
+        return;
     }
+    ContinueProbe probe;
+    if (ProbeContinue(folder, target, true, &probe, outputName) != ContinueFit::kFits) {
+        ReportError(staged,
+                    "holds the bytes of pieces already deleted; run the same command "
+                    "again to go on");
+        return;
+    }
+    const std::string left = probe.plan.kept + 1 == probe.plan.count
+                                 ? "piece " + std::to_string(probe.plan.count)
+                                 : "pieces " + std::to_string(probe.plan.kept + 1) + " to " +
+                                       std::to_string(probe.plan.count);
+    ReportError(staged, probe.whole ? "holds the whole file, and " + left +
+                                          " of it are still there; run the same command again "
+                                          "to finish"
+                                    : "holds the first " + std::to_string(probe.plan.kept) +
+                                          " pieces, which are deleted, and " + left +
+                                          " follow them; run the same command again to go on");
 }
 
 // The command that goes on from the file of the output's name.
@@ -55,6 +74,8 @@ int JoinCommand(const Arguments& arguments) {
     if (const int status = ChooseJoinSet(arguments.operand, &folder, &fileName)) {
         return status;
     }
+    // What a killed split -r or repair of these pieces left goes; a live one's stays.
+    recovery::RemoveLeftovers(folder, fileName);
     std::string target = arguments.output;
     if (target.empty()) {
         target = JoinTargetFor(folder);
@@ -101,7 +122,13 @@ int JoinCommand(const Arguments& arguments) {
     ContinueProbe probe;
     const bool fits =
         ProbeContinue(folder, target, options.staged, &probe, fileName) == ContinueFit::kFits;
-    const bool continuing = fits || arguments.continueJoin;
+    // A file of the output's name that holds the whole file is what a join stopped after it
+    // named it left: only the pieces left go (JoinRun), and nothing is rebuilt.
+    ContinueProbe named;
+    const bool whole =
+        options.staged &&
+        ProbeContinue(folder, target, false, &named, fileName) == ContinueFit::kFits && named.whole;
+    const bool continuing = fits || whole || arguments.continueJoin;
     // Going on from a partial output, the pieces it holds are gone from the folder: the
     // recovery data would count them lost, so nothing is rebuilt then.
     RebuildRequest rebuild;
@@ -155,7 +182,7 @@ int JoinCommand(const Arguments& arguments) {
                                         ContinueCommand(arguments, target));
             } else {
                 ReportError(output, "interrupted: the joined file was not made");
-                ReportStaged(target, checker.OutputName());
+                ReportStaged(folder, target, checker.OutputName());
             }
             return kExitInterrupted;
         default:
@@ -163,6 +190,12 @@ int JoinCommand(const Arguments& arguments) {
     }
     ReportNotDeleted(report);
     int status = end.result == JOB_SOURCE_ERROR ? kExitSource : kExitTarget;
+    // A piece lost beside recovery data that could not be used is a failed check: the data
+    // meant to stand in for it did not pass.
+    const bool unrebuilt = rebuilt.found && !rebuilt.usable &&
+                           (report.problem == JobReport::Problem::kMissingPiece ||
+                            report.problem == JobReport::Problem::kMisfit ||
+                            report.problem == JobReport::Problem::kNoPieces || checker.Failed());
     if (checker.Failed()) {
         ReportFinding(folder, checker.Failure());
         status = kExitVerify;
@@ -189,7 +222,11 @@ int JoinCommand(const Arguments& arguments) {
             status = kExitSource;
         }
     }
-    ReportStaged(target, checker.OutputName());
+    if (unrebuilt) {
+        ReportError(folder, "no usable recovery data to rebuild it");
+        status = kExitVerify;
+    }
+    ReportStaged(folder, target, checker.OutputName());
     if (arguments.continueJoin && arguments.deleteSource && end.pieces > 0) {
         ReportError(output, "holds the pieces joined so far; to go on: " +
                                 ContinueCommand(arguments, target));

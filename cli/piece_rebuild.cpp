@@ -7,7 +7,10 @@
 #include "cli/report.h"
 #include "engine/job_paths.h"
 #include "folder/piece_rebuild.h"
+#include "folder/repair_claim.h"
 #include "platform/interrupt.h"
+#include "sums/checksum_line.h"
+#include "platform/system_error.h"
 
 namespace cli {
 
@@ -18,7 +21,9 @@ int Interrupted(const std::string& folder) {
     return kExitInterrupted;
 }
 
-int ReportRepairFailure(const recovery::Status& status, const std::string& folder) {
+int ReportRepairFailure(const recovery::Status& status,
+                        const std::string& folder,
+                        const std::string& recoveryFile) {
     switch (status.failure) {
         case recovery::Failure::kNone:
             return kExitOk;
@@ -35,8 +40,29 @@ int ReportRepairFailure(const recovery::Status& status, const std::string& folde
         case recovery::Failure::kNotEnough:
             break;
     }
-    ReportError(status.path, status.reason + "; no piece was changed");
+    ReportError(status.path, status.reason + " (recovery data from " +
+                                 sums::PrintableName(LastComponent(recoveryFile)) +
+                                 "); no piece was changed");
     return kExitVerify;
+}
+
+// As a join refused for a set in use says it.
+int ReportClaim(folder::RepairClaim::Outcome outcome, const folder::RepairClaim& claim) {
+    JobReport report;
+    report.path = claim.Path();
+    switch (outcome) {
+        case folder::RepairClaim::Outcome::kHeld:
+            return kExitOk;
+        case folder::RepairClaim::Outcome::kInUse:
+            report.problem = JobReport::Problem::kInUse;
+            break;
+        case folder::RepairClaim::Outcome::kFailed:
+            report.problem = JobReport::Problem::kUnreadable;
+            report.reason = platform::LastSystemError();
+            break;
+    }
+    ReportProblem(report);
+    return kExitSource;
 }
 
 }  // namespace
@@ -44,6 +70,10 @@ int ReportRepairFailure(const recovery::Status& status, const std::string& folde
 int RebuildPieces(const RebuildRequest& request, RebuildOutcome* outcome) {
     *outcome = RebuildOutcome();
     const recovery::KeepGoing keepGoing = [] { return !platform::Interrupted(); };
+    folder::RepairClaim claim;
+    if (const int status = ReportClaim(claim.ForLooking(request.folder, request.fileName), claim)) {
+        return status;
+    }
     folder::PieceRebuild rebuild;
     const folder::PieceRebuild::Found found = rebuild.Look(
         request.folder, request.fileName, request.rebuild, request.checkSums, keepGoing);
@@ -56,6 +86,7 @@ int RebuildPieces(const RebuildRequest& request, RebuildOutcome* outcome) {
         return kExitSource;
     }
     ReportRefusedNames(rebuild.Refused());
+    ReportSetsNotUsed(rebuild.NotUsed(), found == Found::kNotUsable);
     outcome->found = found != Found::kNoRecovery;
     outcome->usable = outcome->found && found != Found::kNotUsable;
     const std::size_t missing = static_cast<std::size_t>(rebuild.Missing());
@@ -84,13 +115,17 @@ int RebuildPieces(const RebuildRequest& request, RebuildOutcome* outcome) {
     if (!NamesFit(request.folder, names, "the pieces' folder")) {
         return kExitUsage;
     }
+    if (const int status = ReportClaim(claim.ForRebuilding(), claim)) {
+        return status;
+    }
     if (request.announce) {
         ReportError(request.folder,
                     "rebuilding " +
                         CountOf(missing, "missing or damaged piece", "missing or damaged pieces") +
                         " from the recovery data");
     }
-    return ReportRepairFailure(rebuild.Rebuild(keepGoing, &outcome->rebuilt), request.folder);
+    return ReportRepairFailure(rebuild.Rebuild(keepGoing, &outcome->rebuilt), request.folder,
+                               rebuild.RecoveryFile());
 }
 
 }  // namespace cli

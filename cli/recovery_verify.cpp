@@ -35,6 +35,7 @@ int VerifyRecovery(const std::string& folder,
     // A refused set is a problem of its own: the recovery data meant for the pieces is no use.
     verdict->problems = checked.unusable;
     ReportRefusedNames(checked.refused);
+    ReportSetsNotUsed(checked.notUsed, true);
     for (const folder::FileVerdict& file : checked.files) {
         verdict->checked += file.checked;
         if (listPieces) {

@@ -9,6 +9,7 @@
 #include "cli/piece_rebuild.h"
 #include "cli/progress_line.h"
 #include "cli/report.h"
+#include "recovery/leftovers.h"
 #include "sums/checksum_line.h"
 
 namespace cli {
@@ -19,6 +20,8 @@ int RepairCommand(const Arguments& arguments) {
     if (const int status = ChooseJoinSet(arguments.operand, &folder, &fileName)) {
         return status;
     }
+    // What a killed split -r or repair of these pieces left goes; a live one's stays.
+    recovery::RemoveLeftovers(folder, fileName);
     RebuildRequest request;
     request.folder = folder;
     request.fileName = fileName;

@@ -24,9 +24,14 @@
 #include "platform/file_system.h"
 #include "platform/interrupt.h"
 #include "platform/system_error.h"
+#include "platform/text_encoding.h"
+#include "recovery/file_name_rules.h"
+#include "recovery/leftovers.h"
 #include "recovery/set_creator.h"
+#include "recovery/unicode_names.h"
 #include "recovery/volume_names.h"
 #include "sums/checksum_line.h"
+#include "sums/split_sums_writer.h"
 #include "sums/sums_file.h"
 
 namespace cli {
@@ -67,16 +72,30 @@ std::vector<std::string> RecoveryFileNames(const std::string& fileName, std::uin
     return names;
 }
 
-// The recovery data of a split of `file` into `target`, checked before anything is made: the
-// slices PAR2 allows (status 1: use larger pieces), and a name of its files that would name
-// a device (status 3). kExitOk, or the status once said; `names` gets its files' names. A
-// source that is no file on a disk is planned only at its end, so its names are the longest
-// any plan gives.
+// The recovery data of a split of `file` into `target`, checked before anything is made: a
+// name its packets cannot carry and the slices PAR2 allows (status 1: use larger pieces),
+// and a name of its files that would name a device (status 3). kExitOk, or the status once said;
+// `names` gets its files' names. A source that is no file on a disk is planned only at its end, so
+// its names are the longest any plan gives.
 int CheckRecovery(const Arguments& arguments,
                   const std::string& file,
                   const std::string& target,
                   std::vector<std::string>* names) {
     const std::string fileName = LastComponent(file);
+    // The recovery data names the pieces in UTF-8 and as plain names of their folder.
+    std::string utf8;
+    std::u16string utf16;
+    std::string why;
+    if (!platform::NarrowToUtf8(PieceName(1, fileName), &utf8) ||
+        !recovery::Utf8ToUtf16(utf8, &utf16)) {
+        return UsageError(file,
+                          "its name is no valid UTF-8, which the recovery data names pieces in; "
+                          "rename it, or split without -r");
+    }
+    if (!recovery::IsPlainFileName(utf8, &why)) {
+        return UsageError(file, "the recovery data cannot name its pieces (the name " + why +
+                                    "); rename it, or split without -r");
+    }
     if (!FileNameTaken(target, fileName + ".par2")) {
         return kExitTarget;
     }
@@ -144,6 +163,16 @@ int SplitCommand(const Arguments& arguments) {
     if (!SplitNamesFit(arguments, file, target, recoveryNames)) {
         return kExitUsage;
     }
+
+    // A list that cannot take the split's lines is said before anything is made.
+    std::string listPath;
+    std::string listProblem;
+    if (arguments.writeSums && !sums::SplitSumsWriter::CheckList(target, &listPath, &listProblem)) {
+        ReportError(listPath, listProblem);
+        return kExitTarget;
+    }
+    // What a killed split -r or repair of this name left goes; a live one's stays.
+    recovery::RemoveLeftovers(target, LastComponent(file));
 
     // Outlives the runner's worker.
     folder::SplitUpkeep upkeep(arguments.writeSums, arguments.recovery,

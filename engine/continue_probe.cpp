@@ -40,11 +40,13 @@ ContinueFit ProbeContinue(const std::string& source,
         return ContinueFit::kNoFit;
     }
     const int count = numbers.empty() ? 0 : numbers.back();
-    return CheckContinue(
-        numbers, lengths, partial.length,
-        [&](std::uint64_t pieceLength) {
-            return HoldsAt(*partialPath, static_cast<std::uint64_t>(count - 1) * pieceLength,
-                           folder + PieceName(count, fileName));
-        },
-        &probe->plan, why);
+    const auto endsWithLast = [&](std::uint64_t pieceLength) {
+        return HoldsAt(*partialPath, static_cast<std::uint64_t>(count - 1) * pieceLength,
+                       folder + PieceName(count, fileName));
+    };
+    probe->whole = CheckWhole(numbers, lengths, partial.length, endsWithLast, &probe->plan);
+    if (probe->whole) {
+        return ContinueFit::kFits;
+    }
+    return CheckContinue(numbers, lengths, partial.length, endsWithLast, &probe->plan, why);
 }

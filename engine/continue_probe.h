@@ -14,6 +14,9 @@ struct ContinueProbe {
     std::string fileName;     // the joined file's name, when the pieces name one
     std::string partialPath;  // the partial output looked at, when the pieces name a file
     std::string why;          // with kNoFit: what does not fit
+    // The partial output holds the whole file, and the pieces left too (CheckWhole), which
+    // `plan` then describes.
+    bool whole = false;
 };
 
 // Looks at the pieces in `source` as the join finds them, and at the partial output in

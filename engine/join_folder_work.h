@@ -22,9 +22,10 @@ public:
         std::function<void(int pieces, int thousandths)> rebuilding;
     };
 
-    // Before the join lists the pieces of `fileName` in `folder` (the first claimed). JOB_OK
-    // lets it go on; JOB_ABORTED ends it as stopped; another result ends it with that result,
-    // when nothing may have been changed.
+    // Before the join lists the pieces of `fileName` in `folder`, which the work claims
+    // itself as it needs: the join takes its own claim only after. JOB_OK lets it go on;
+    // JOB_ABORTED ends it as stopped; another result ends it with that result, when nothing
+    // may have been changed.
     virtual JobResult BeforeListing(const std::string& folder,
                                     const std::string& fileName,
                                     const Job& job) = 0;

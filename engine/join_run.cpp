@@ -41,8 +41,13 @@ JoinRun::JoinRun(CJobController& job)
 }
 
 void JoinRun::Run() {
-    if (ChooseName() && ClaimPieces() && PrepareFolder() && ListSet() && FindPartialOutput() &&
-        MeasurePieces() && CheckKept() && OpenOutput() && CopyPieces()) {
+    if (!ChooseName() || !ClaimPieces() || !PrepareFolder() || !ListSet() || !FindPartialOutput() ||
+        !MeasurePieces() || !CheckKept()) {
+        return;
+    }
+    if (m_whole) {
+        FinishWhole();
+    } else if (OpenOutput() && CopyPieces()) {
         Finish();
     }
 }
@@ -110,13 +115,15 @@ bool JoinRun::ClaimPieces() {
     return true;
 }
 
-// Under the claim, so that no split writes the pieces meanwhile. Pieces it rebuilt took their
-// names anew, the first among them perhaps: that one is claimed again.
+// The work claims the pieces itself, as a repair does (for itself alone while it rebuilds
+// them), so the join's claim is given up meanwhile and taken again after: pieces it rebuilt
+// took their names anew, the first among them perhaps.
 bool JoinRun::PrepareFolder() {
     JoinFolderWork* const work = m_options.folderWork;
     if (work == nullptr) {
         return true;
     }
+    m_reading.Release();
     JoinFolderWork::Job job;
     job.keepGoing = [this] { return m_job.KeepGoing(); };
     job.rebuilding = [this](int pieces, int thousandths) {
@@ -178,10 +185,14 @@ bool JoinRun::FindPartialOutput() {
         return true;
     }
     // A staged join, which replaces nothing it could go on from, says when the file of the
-    // output's name holds the pieces missing.
+    // output's name holds the pieces missing; when it holds the whole file, it is the one
+    // such a join named before it was stopped, and only the pieces left go.
     ContinueProbe could;
     if (m_options.staged && ProbeContinue(m_source, m_job.m_strTarget, false, &could,
                                           m_options.fileName) == ContinueFit::kFits) {
+        if (could.whole) {
+            return FindWholeOutput();
+        }
         m_job.Fail(JOB_SOURCE_ERROR, 0, Problem::kCanContinue, m_outputPath, std::string(),
                    could.plan.kept);
         return false;
@@ -189,6 +200,24 @@ bool JoinRun::FindPartialOutput() {
     m_job.Fail(JOB_SOURCE_ERROR, 0, Problem::kMissingPiece, PiecePath(missing), std::string(),
                missing);
     return false;
+}
+
+// The output is read as a partial output is, under a claim of its own, and never written.
+bool JoinRun::FindWholeOutput() {
+    m_claim.Release();
+    m_writtenPath = m_outputPath;
+    m_claimed = m_claim.Claim(m_writtenPath);
+    if (m_claimed == platform::FileClaim::Outcome::kTaken) {
+        return Fail(JOB_TARGET_ERROR, Problem::kInUse, m_writtenPath);
+    }
+    if (m_claimed != platform::FileClaim::Outcome::kClaimed ||
+        !platform::StampOf(m_writtenPath, &m_partial)) {
+        return Fail(JOB_TARGET_ERROR, Problem::kUnreadable, m_writtenPath,
+                    platform::LastSystemError());
+    }
+    m_goOn = true;
+    m_whole = true;
+    return true;
 }
 
 // Every piece there must open, and the pieces must fit together, before the output is
@@ -209,8 +238,16 @@ bool JoinRun::MeasurePieces() {
                            static_cast<std::uint64_t>(m_plan.count - 1) * pieceLength,
                            PiecePath(m_plan.count));
         };
-        const ContinueFit fit =
-            CheckContinue(m_numbers, m_present, m_partial.length, endsWithLast, &m_plan, &why);
+        // One that ends with the pieces left holds them already: going on from it cuts them
+        // off and appends them again, and one found whole keeps them.
+        const bool whole =
+            CheckWhole(m_numbers, m_present, m_partial.length, endsWithLast, &m_plan);
+        const ContinueFit fit = whole ? ContinueFit::kFits
+                                      : CheckContinue(m_numbers, m_present, m_partial.length,
+                                                      endsWithLast, &m_plan, &why);
+        if (m_whole && !whole) {
+            return Fail(JOB_SOURCE_ERROR, Problem::kChanged, m_writtenPath);
+        }
         if (fit == ContinueFit::kNothingMissing && !m_options.continueOutput &&
             HoldsPiecesFromStart(m_writtenPath, m_source, m_outputName, m_plan.count)) {
             m_goOn = false;  // every piece is still there and holds what it does: replaced
@@ -225,6 +262,10 @@ bool JoinRun::MeasurePieces() {
                        misfit);
             return false;
         }
+    }
+    m_missing = m_plan.kept;
+    if (m_whole) {
+        m_plan.kept = m_plan.count;  // every piece is read back from the output
     }
     m_keptBytes = static_cast<std::uint64_t>(m_plan.kept) * m_plan.pieceLength;
     m_lengths.assign(static_cast<std::size_t>(m_plan.count), m_plan.pieceLength);
@@ -281,7 +322,8 @@ bool JoinRun::CheckKeptPiece(int number, platform::BufferedReader& held, std::ui
                     platform::LastSystemError());
     }
     char other[kBlockSize];
-    for (std::uint64_t done = 0; (watched || there) && done < m_plan.pieceLength;) {
+    const std::uint64_t length = m_lengths[static_cast<std::size_t>(number - 1)];
+    for (std::uint64_t done = 0; (watched || there) && done < length;) {
         if (!m_job.KeepGoing()) {
             m_piece.Close();
             return Stop();
@@ -291,9 +333,8 @@ bool JoinRun::CheckKeptPiece(int number, platform::BufferedReader& held, std::ui
         char* const lent = watched ? m_observer->ReadBuffer(&room) : nullptr;
         char* const into = lent != nullptr ? lent : m_block;
         room = lent != nullptr ? room : kBlockSize;
-        const std::size_t step = m_plan.pieceLength - done < room
-                                     ? static_cast<std::size_t>(m_plan.pieceLength - done)
-                                     : room;
+        const std::size_t step =
+            length - done < room ? static_cast<std::size_t>(length - done) : room;
         if (!ReadExactly(held, into, step)) {
             m_piece.Close();
             return Fail(JOB_SOURCE_ERROR, Problem::kUnreadable, m_writtenPath,
@@ -498,6 +539,27 @@ bool JoinRun::Settle() {
 bool JoinRun::DeletingLast() const {
     return std::any_of(m_lastPieces.begin(), m_lastPieces.end(),
                        [](const LastPiece& last) { return last.deleting; });
+}
+
+// The output found whole and read back as the pieces it holds: checked as a whole, it keeps
+// its name, and the pieces left go as the last pieces of a join go.
+void JoinRun::FinishWhole() {
+    m_job.m_nBytesExpected = 0;
+    m_job.Post(WM_JOB_RANGE, static_cast<std::uintptr_t>(m_plan.count), 0);
+    m_lastFinished = m_missing;
+    if (m_observer != nullptr) {
+        const JobResult verdict = m_observer->Finished(m_targetFolder, m_outputName, m_plan.count);
+        if (verdict != JOB_OK) {
+            m_job.Fail(verdict, m_lastFinished, Problem::kVetoed, m_outputPath, std::string());
+            return;
+        }
+    }
+    for (const int number : m_numbers) {
+        if (number > m_missing) {
+            m_lastPieces.push_back({number, PiecePath(number), m_job.m_bDeleteSource.load()});
+        }
+    }
+    DeleteLastPieces(m_partial);
 }
 
 void JoinRun::Finish() {

@@ -55,6 +55,8 @@ private:
     bool PrepareFolder();
     bool ListSet();
     bool FindPartialOutput();
+    // The file of the output's name holds the whole file (ContinueProbe::whole).
+    bool FindWholeOutput();
     bool MeasurePieces();
     // The pieces a partial output keeps, read back from it as if they were joined now.
     bool CheckKept();
@@ -74,6 +76,7 @@ private:
     bool Settle();
     // The output flushed, accepted and named, the last pieces deleted, the end posted.
     void Finish();
+    void FinishWhole();
     bool NameOutput(platform::FileStamp* written);
     void DeleteLastPieces(const platform::FileStamp& written);
     // A last piece was joined while the option was on.
@@ -124,7 +127,9 @@ private:
     platform::FileClaim::Outcome m_claimed = platform::FileClaim::Outcome::kGone;
     platform::FileStamp m_partial;
     bool m_partialThere = false;
-    bool m_goOn = false;  // goes on from a partial output
+    bool m_goOn = false;   // goes on from a partial output
+    bool m_whole = false;  // ... that holds the whole file: only the pieces left go
+    int m_missing = 0;     // the pieces it holds that are gone from the folder
     ContinuedJoin m_plan;
     std::vector<std::uint64_t> m_lengths;  // of pieces 1 to m_plan.count
     std::uint64_t m_keptBytes = 0;

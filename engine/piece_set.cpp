@@ -116,3 +116,43 @@ ContinueFit CheckContinue(const std::vector<int>& numbers,
     plan->pieceLength = pieceLength;
     return ContinueFit::kFits;
 }
+
+bool CheckWhole(const std::vector<int>& numbers,
+                const std::vector<std::uint64_t>& lengths,
+                std::uint64_t partial,
+                const std::function<bool(std::uint64_t)>& endsWithLast,
+                ContinuedJoin* plan) {
+    if (numbers.empty() || numbers.back() < 2) {
+        return false;
+    }
+    const int count = numbers.back();
+    std::size_t first = numbers.size() - 1;  // index of piece kept + 1
+    for (int expected = count; first > 0 && numbers[first - 1] == expected - 1; --expected) {
+        --first;
+    }
+    const int kept = numbers[first] - 1;
+    const std::vector<std::uint64_t> rest(lengths.begin() + static_cast<std::ptrdiff_t>(first),
+                                          lengths.end());
+    const std::uint64_t last = rest.back();
+    const std::uint64_t before = static_cast<std::uint64_t>(count - 1);
+    if (kept == 0 || partial < last || (partial - last) % before != 0) {
+        return false;
+    }
+    const std::uint64_t pieceLength = (partial - last) / before;
+    if (pieceLength == 0 || last > pieceLength || FirstMisfit(rest) != 0 ||
+        (rest.size() >= 2 && rest.front() != pieceLength)) {
+        return false;
+    }
+    for (std::size_t i = 0; i < first; ++i) {
+        if (lengths[i] != pieceLength) {
+            return false;
+        }
+    }
+    if (!endsWithLast(pieceLength)) {
+        return false;
+    }
+    plan->kept = kept;
+    plan->count = count;
+    plan->pieceLength = pieceLength;
+    return true;
+}

@@ -50,3 +50,14 @@ ContinueFit CheckContinue(const std::vector<int>& numbers,
                           const std::function<bool(std::uint64_t pieceLength)>& endsWithLast,
                           ContinuedJoin* plan,
                           std::string* why);
+
+// Whether the partial output holds the whole file already, as a join with delete-after-use
+// leaves it once it is named, before the last pieces go: pieces 1 to `plan->kept` are
+// missing (as for CheckContinue), and the output is exactly as long as every piece before the
+// last of one length L and the last one after them, the pieces left fit L, and
+// `endsWithLast(L)` tells that it ends with the last piece.
+bool CheckWhole(const std::vector<int>& numbers,
+                const std::vector<std::uint64_t>& lengths,
+                std::uint64_t partial,
+                const std::function<bool(std::uint64_t pieceLength)>& endsWithLast,
+                ContinuedJoin* plan);

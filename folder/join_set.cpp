@@ -43,9 +43,10 @@ bool SetAsideName(const std::string& name, const std::string& other) {
                        [](char c) { return c >= '0' && c <= '9'; });
 }
 
-// Drops from `names` what `par2 repair` left of the pieces it replaced: N__NAME.1 beside
-// N__NAME for every piece of "NAME.1", where SHA256SUMS lists NAME's pieces and none of
-// those. Two files really split into one folder both have lines there, and stay a choice.
+// Drops from `names` what a repair left of the pieces it replaced: N__NAME.1 beside N__NAME,
+// or where SHA256SUMS lists N__NAME, for every piece of "NAME.1", where SHA256SUMS lists
+// NAME's pieces and none of those. Two files really split into one folder both have lines
+// there, and stay a choice.
 void DropSetAside(const std::string& folder,
                   const FolderPieces& pieces,
                   std::vector<std::string>* names) {
@@ -61,9 +62,18 @@ void DropSetAside(const std::string& folder,
         }
         const std::vector<int> numbers = pieces.Numbers(name);
         return std::any_of(names->begin(), names->end(), [&](const std::string& other) {
-            const std::vector<int> others = pieces.Numbers(other);
-            return SetAsideName(name, other) && list.Find(other).Lists() &&
-                   std::includes(others.begin(), others.end(), numbers.begin(), numbers.end());
+            const sums::SplitChecksums listed = list.Find(other);
+            if (!SetAsideName(name, other) || !listed.Lists()) {
+                return false;
+            }
+            // Beside its piece, or in its place: a repair cut short after it set the damaged
+            // piece aside and before the rebuilt one took its name.
+            std::vector<int> others = pieces.Numbers(other);
+            for (const auto& line : listed.pieces) {
+                others.push_back(line.first);
+            }
+            std::sort(others.begin(), others.end());
+            return std::includes(others.begin(), others.end(), numbers.begin(), numbers.end());
         });
     };
     std::vector<std::string> kept;

@@ -4,6 +4,7 @@
 
 #include "folder/join_cleanup.h"
 #include "folder/piece_rebuild.h"
+#include "folder/repair_claim.h"
 
 namespace folder {
 
@@ -12,6 +13,11 @@ JobResult JoinUpkeep::BeforeListing(const std::string& folder,
                                     const Job& job) {
     if (!m_rebuild) {
         return JOB_OK;
+    }
+    // The join has given up its own claim for this one, and takes it again after.
+    RepairClaim claim;
+    if (claim.ForLooking(folder, fileName) != RepairClaim::Outcome::kHeld) {
+        return JOB_SOURCE_ERROR;
     }
     PieceRebuild rebuild;
     using Found = PieceRebuild::Found;
@@ -28,6 +34,9 @@ JobResult JoinUpkeep::BeforeListing(const std::string& folder,
             return JOB_SOURCE_ERROR;
         case Found::kRebuildable:
             break;
+    }
+    if (claim.ForRebuilding() != RepairClaim::Outcome::kHeld) {
+        return JOB_SOURCE_ERROR;
     }
     // The library asks whether to go on every few MiB of its work: those questions move the
     // progress over the work a rebuild of this size takes, short of its end until it is done.

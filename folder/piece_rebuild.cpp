@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "engine/job_paths.h"
+#include "folder/folder_pieces.h"
 #include "recovery/set_repairer.h"
 #include "sums/sums_file.h"
 
@@ -15,7 +16,6 @@ PieceRebuild::Found PieceRebuild::Look(const std::string& folder,
                                        const recovery::KeepGoing& keepGoing) {
     m_set = nullptr;
     m_missing = 0;
-    m_checkSums = checkSums;
     const recovery::Status scanned = m_scan.Run(folder, PiecesOf(fileName), checkPieces, keepGoing);
     if (scanned.failure == recovery::Failure::kStopped) {
         return Found::kStopped;
@@ -27,7 +27,32 @@ PieceRebuild::Found PieceRebuild::Look(const std::string& folder,
     if (!m_scan.Found()) {
         return Found::kNoRecovery;
     }
-    m_set = m_scan.Chosen();
+    FolderPieces pieces;
+    std::string reason;
+    if (!pieces.Read(folder, &reason)) {
+        m_failure = recovery::Status::Fail(recovery::Failure::kSource, folder, reason);
+        return Found::kFailed;
+    }
+    // The list is the witness of what replaces a piece, also for a join that does not verify;
+    // one that cannot be read stops a rebuild only where the join would have read it.
+    m_sums = RebuiltSums();
+    bool listRead = true;
+    if (m_sums.ReadList(folder, fileName, &reason) == RebuiltSums::Read::kFailed) {
+        m_sums = RebuiltSums();
+        listRead = !checkSums;
+        m_failure = recovery::Status::Fail(recovery::Failure::kSource,
+                                           InFolder(folder, sums::kSumsName), reason);
+    }
+    const recovery::Status chosen =
+        m_choice.Choose(m_scan, fileName, pieces.Numbers(fileName), m_sums, keepGoing);
+    if (chosen.failure == recovery::Failure::kStopped) {
+        return Found::kStopped;
+    }
+    if (!chosen.Ok()) {
+        m_failure = chosen;
+        return Found::kFailed;
+    }
+    m_set = m_choice.Chosen();
     if (m_set == nullptr) {
         return Found::kNotUsable;
     }
@@ -41,17 +66,16 @@ PieceRebuild::Found PieceRebuild::Look(const std::string& folder,
     if (!m_set->Repairable()) {
         return Found::kTooFew;
     }
-    std::string reason;
-    if (checkSums && m_sums.ReadList(folder, fileName, &reason) == RebuiltSums::Read::kFailed) {
-        m_failure = recovery::Status::Fail(recovery::Failure::kSource,
-                                           InFolder(folder, sums::kSumsName), reason);
-        return Found::kListUnreadable;
-    }
-    return Found::kRebuildable;
+    return listRead ? Found::kRebuildable : Found::kListUnreadable;
 }
 
 std::uint32_t PieceRebuild::MoreNeeded() const {
     return m_set == nullptr ? 0 : m_set->MoreNeeded();
+}
+
+std::string PieceRebuild::RecoveryFile() const {
+    return m_set == nullptr || m_set->set.parFiles.empty() ? std::string()
+                                                           : m_set->set.parFiles.front();
 }
 
 std::vector<std::string> PieceRebuild::PiecesToRebuild() const {
@@ -86,12 +110,11 @@ std::uint64_t PieceRebuild::AskedAbout() const {
 
 recovery::Status PieceRebuild::Rebuild(const recovery::KeepGoing& keepGoing, int* rebuilt) {
     *rebuilt = 0;
-    recovery::RebuiltCheck check;
-    if (m_checkSums) {
-        check = [this](const std::string& path, const std::string& temporary, std::string* why) {
-            return m_sums.Check(path, temporary, why);
+    const int pieces = static_cast<int>(m_set->set.files.size());
+    const recovery::RebuiltCheck check =
+        [this, pieces, &keepGoing](const std::vector<recovery::RebuiltFile>& files) {
+            return m_sums.Check(files, pieces, keepGoing);
         };
-    }
     recovery::RepairResult result;
     recovery::Status status = recovery::RepairSet(*m_set, keepGoing, &result, check);
     *rebuilt = static_cast<int>(result.rebuilt.size());

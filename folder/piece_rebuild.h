@@ -1,9 +1,10 @@
 // Rebuilding one file's missing and damaged pieces in their folder from the recovery data
 // there, for `secanto repair`, before `secanto join` and before the dialog's join: the set
-// that fits the pieces best is used, and each rebuilt piece is checked against its MD5 and
-// (when listed) its SHA256SUMS line under a temporary name, and only then takes the piece's
-// name. When the recovery data is not enough, nothing is changed. Every check a rebuilt piece
-// passes is here and in recovery::RepairSet.
+// SetChoice takes is used, and each rebuilt piece is checked against its MD5 and (when
+// listed) its SHA256SUMS line, or the whole file against the list's line for it, under a
+// temporary name, and only then takes the piece's name. When the recovery data is not
+// enough, nothing is changed. Every check a rebuilt piece passes is here and in
+// recovery::RepairSet.
 #pragma once
 
 #include <cstdint>
@@ -12,6 +13,7 @@
 
 #include "folder/rebuilt_sums.h"
 #include "folder/recovery_scan.h"
+#include "folder/set_choice.h"
 #include "recovery/keep_going.h"
 #include "recovery/recovery_status.h"
 
@@ -21,7 +23,7 @@ class PieceRebuild {
 public:
     enum class Found {
         kNoRecovery,      // no recovery data describes the pieces
-        kNotUsable,       // recovery data describes them, and none of it is usable
+        kNotUsable,       // recovery data describes them, and none of it is usable (NotUsed())
         kWhole,           // a usable set finds them whole (or they were not checked)
         kRebuildable,     // Missing() pieces are missing or damaged; they can be rebuilt
         kTooFew,          // ... and cannot: MoreNeeded() more recovery slices are needed
@@ -31,8 +33,9 @@ public:
     };
 
     // Reads the recovery data in `folder` for `fileName`'s pieces and, with `checkPieces`,
-    // checks the pieces against it. With `checkSums` a piece rebuilt later is also checked
-    // against its line in SHA256SUMS, which is read here. Changes nothing.
+    // checks the pieces against it. SHA256SUMS is read here: the choice of set weighs it, and
+    // a piece rebuilt later is checked against it; with `checkSums` a list that cannot be
+    // read keeps anything from being rebuilt (kListUnreadable). Changes nothing.
     Found Look(const std::string& folder,
                const std::string& fileName,
                bool checkPieces,
@@ -52,6 +55,10 @@ public:
     std::uint64_t AskedAbout() const;
     // The names refused by sets that describe pieces, whatever Look found.
     std::vector<RefusedName> Refused() const { return m_scan.Refused(); }
+    // The usable sets of the pieces that the choice did not take, with the reason.
+    const std::vector<SetNotUsed>& NotUsed() const { return m_choice.NotUsed(); }
+    // After kRebuildable: the first recovery file of the set used.
+    std::string RecoveryFile() const;
     // With kFailed and kListUnreadable: the path at fault and why.
     const recovery::Status& Failure() const { return m_failure; }
 
@@ -61,8 +68,8 @@ public:
 
 private:
     RecoveryScan m_scan;
+    SetChoice m_choice;
     const recovery::SetReport* m_set = nullptr;
-    bool m_checkSums = false;
     RebuiltSums m_sums;
     int m_missing = 0;
     recovery::Status m_failure;

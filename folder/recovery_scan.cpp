@@ -66,18 +66,6 @@ std::vector<RefusedName> RecoveryScan::Refused() const {
     return refused;
 }
 
-const recovery::SetReport* RecoveryScan::Chosen(const std::string& fileName) const {
-    const recovery::SetReport* chosen = nullptr;
-    for (const recovery::SetReport& set : m_scan.sets) {
-        const std::string of = FileOf(set);
-        if (set.Usable() && !of.empty() && (fileName.empty() || of == fileName) &&
-            (chosen == nullptr || set.lostSlices < chosen->lostSlices)) {
-            chosen = &set;
-        }
-    }
-    return chosen;
-}
-
 std::vector<std::string> RecoveryScan::Files() const {
     std::vector<std::string> files;
     std::vector<std::string> others;

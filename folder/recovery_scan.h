@@ -45,10 +45,6 @@ public:
     // The names refused by the sets that describe pieces.
     std::vector<RefusedName> Refused() const;
 
-    // Of the usable sets that describe pieces (of `fileName`, when it is given), the one with
-    // the fewest lost slices: the one that fits the pieces best. Null when there is none.
-    const recovery::SetReport* Chosen(const std::string& fileName = std::string()) const;
-
     // The recovery files holding packets of the usable sets that describe pieces and of no
     // other set, so that deleting them takes nothing else.
     std::vector<std::string> Files() const;

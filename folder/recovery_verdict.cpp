@@ -95,7 +95,24 @@ recovery::Status CheckAgainstRecovery(const std::string& folder,
     for (const std::string& fileName : files) {
         FileVerdict file;
         file.fileName = fileName;
-        const recovery::SetReport* set = scan.Chosen(fileName);
+        RebuiltSums list;
+        std::string reason;
+        if (list.ReadList(folder, fileName, &reason) == RebuiltSums::Read::kFailed) {
+            list = RebuiltSums();  // said where the list is read for the pieces
+        }
+        SetChoice choice;
+        const recovery::Status chosen =
+            choice.Choose(scan, fileName, pieces.Numbers(fileName), list, keepGoing);
+        if (!chosen.Ok()) {
+            return chosen;
+        }
+        const recovery::SetReport* set = choice.Chosen();
+        for (const SetNotUsed& notUsed : choice.NotUsed()) {
+            if (!notUsed.partial || set == nullptr) {
+                verdict->notUsed.push_back(notUsed);
+                ++verdict->unusable;
+            }
+        }
         if (set == nullptr) {
             // Nothing speaks for these pieces.
             for (int number : pieces.Numbers(fileName)) {

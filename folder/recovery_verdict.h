@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "folder/recovery_scan.h"
+#include "folder/set_choice.h"
 #include "recovery/keep_going.h"
 #include "recovery/recovery_status.h"
 #include "sums/finding.h"
@@ -29,8 +30,11 @@ struct FileVerdict {
 
 struct RecoveryVerdict {
     bool found = false;  // recovery data describes pieces there
-    int unusable = 0;    // sets that describe pieces and are not usable
+    int unusable = 0;    // sets that describe pieces and are not usable, or not used
     std::vector<RefusedName> refused;
+    // Usable sets not used: the stale and suspect ones, and those that only lack pieces
+    // where no set is used for that file.
+    std::vector<SetNotUsed> notUsed;
     std::vector<FileVerdict> files;  // the files with pieces there, then those all lost
 };
 

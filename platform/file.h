@@ -30,12 +30,31 @@ struct FileStamp {
 // The stamp of the file or folder at `path`, without opening it for reading or writing.
 bool StampOf(const std::string& path, FileStamp* stamp);
 
+// What RemoveLeftover found at a name of the program's own.
+enum class Leftover {
+    kRemoved,  // a file a run left there, which none holds any more: removed
+    kNone,     // nothing is there
+    kInUse,    // a file another run holds: left to it
+    kNotOurs,  // a link, a folder, a FIFO, a device: nothing a run of the program leaves
+    kFailed,   // the system's error says why
+};
+
+// Removes what a run that ended left at `path`, a name that only the program uses: a file on
+// a disk (never a link, nor what one points to) that no run holds, neither by a FileClaim
+// nor (on Windows) by an open handle. Anything else there is left as it is; kInUse and
+// kNotOurs set the error to say so.
+Leftover RemoveLeftover(const std::string& path);
+
 // The size of the read-ahead and write-behind buffers that files are read and written
 // through: large enough to make system calls rare. Where each call costs more, it is larger.
 extern const std::size_t kFileBufferSize;
 
 class File {
 public:
+    // What is read as data must be a file on a disk (a link to one is followed where not
+    // said otherwise): a FIFO, a device or a socket is refused, and opening one never waits.
+    // What is written is never reached through a link, and is a file on a disk too, or a
+    // character device, which only the system makes (a terminal, /dev/null).
     enum class Access {
         // Read; other programs may read but not write; the file must exist and be no folder.
         kReadShareDenyWrite,
@@ -43,14 +62,15 @@ public:
         kCreateWrite,
         // Write, no sharing; the file must exist and keeps its contents (used to flush it).
         kWriteExisting,
-        // As kReadShareDenyWrite, for a source deleted after use: kept from writers until
-        // RemoveOpened deletes it.
+        // Read, no sharing of writes, for a source deleted after use: kept from writers until
+        // RemoveOpened deletes it. The one way to read a pipe, a FIFO or a device, which may
+        // wait for a writer.
         kReadDeletable,
         // Read; other programs may read the file, and may replace or delete it meanwhile:
-        // for a file that others update by renaming a new one over it.
+        // for a file that others update by renaming a new one over it. Never through a link.
         kReadReplaceable,
         // Write, no sharing; the file must not exist yet and is created here, so that no
-        // other program's file of that name is ever taken over.
+        // other program's file of that name is ever taken over (nor a link's target made).
         kCreateNew,
         // As kCreateNew, for a file of the program's own that a folder view should not show:
         // hidden where the system hides files by an attribute (Windows).

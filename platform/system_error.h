@@ -16,4 +16,19 @@ bool LastErrorIsNotFound();
 // True when the last failed call would have made a file that exists already.
 bool LastErrorIsAlreadyThere();
 
+// Why the program itself refused a file the system would have opened: what it reads and
+// writes in a folder of pieces, which anyone may have filled, must be files of its own kind.
+enum class Refusal {
+    kNotRegular,  // a FIFO, a device or a socket, which could block or never end
+    kLink,        // a link, which is not followed there
+    kInUse,       // another run of the program holds it
+    kNotOurs,     // at a name of the program's own, something it did not leave there
+};
+
+// Makes `refusal` the last error, which LastSystemError then describes.
+void SetLastRefusal(Refusal refusal);
+
+// The words LastSystemError gives for `refusal`.
+const char* RefusalWords(Refusal refusal);
+
 }  // namespace platform

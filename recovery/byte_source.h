@@ -33,6 +33,8 @@ class FileSource : public ByteSource {
 public:
     // Opens `path` for reading; false with the system's error set.
     bool Open(const std::string& path);
+    // Closes the file; only read, so nothing can be lost.
+    void Close() { m_file.Close(); }
     std::uint64_t Length() const override { return m_length; }
     bool ReadAt(std::uint64_t offset, void* buffer, std::size_t size) override;
 

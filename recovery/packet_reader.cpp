@@ -1,7 +1,12 @@
 // The packet scan: find the magic, check the length against what the type allows and what
-// the file holds, check the MD5, then the fields. Bytes hashed for packets that fail are
-// bounded by twice the file's length; past that a failed packet is skipped whole, so a file
-// of forged headers costs linear time.
+// the file holds, check the MD5, then the fields. The magic is looked for in a window that
+// moves forward only, so the file is read about once however many false headers it holds.
+// Bytes hashed for packets that fail are bounded by twice the file's length; past that a
+// failed packet is skipped whole, so a file of forged headers costs linear time. The caller
+// is asked whether to go on after every few MiB of reading or hashing.
+//
+// SECANTO_FUZZING, defined only by the fuzzing build, takes every packet's MD5 for a match,
+// so that made-up bytes reach the parsing of the fields.
 #include "recovery/packet_reader.h"
 
 #include <algorithm>
@@ -16,36 +21,63 @@ namespace {
 
 constexpr std::size_t kWindow = 1 << 16;
 
-// The offset of the next magic at or after `from`, or the source's length.
-bool FindMagic(ByteSource& source,
-               std::uint64_t from,
-               std::vector<unsigned char>* window,
-               std::uint64_t* found) {
-    const std::uint64_t length = source.Length();
-    while (from + sizeof kPacketMagic <= length) {
-        const std::size_t size =
-            static_cast<std::size_t>(std::min<std::uint64_t>(kWindow, length - from));
-        window->resize(size);
-        if (!source.ReadAt(from, window->data(), size)) {
-            return false;
+// The bytes of the file around the scan's position, read once as the scan moves forward.
+class Window {
+public:
+    // The offset of the next magic at or after `from`, or the source's length; `read` counts
+    // the bytes read for it.
+    bool FindMagic(ByteSource& source,
+                   std::uint64_t from,
+                   std::uint64_t* found,
+                   std::uint64_t* read) {
+        const std::uint64_t length = source.Length();
+        while (from + sizeof kPacketMagic <= length) {
+            if (from < m_start || from + sizeof kPacketMagic > m_start + m_bytes.size()) {
+                const std::size_t size =
+                    static_cast<std::size_t>(std::min<std::uint64_t>(kWindow, length - from));
+                m_bytes.resize(size);
+                if (!source.ReadAt(from, m_bytes.data(), size)) {
+                    m_bytes.clear();
+                    return false;
+                }
+                m_start = from;
+                *read += size;
+            }
+            const unsigned char* begin = m_bytes.data() + (from - m_start);
+            const unsigned char* end = m_bytes.data() + m_bytes.size();
+            const unsigned char* hit =
+                std::search(begin, end, kPacketMagic, kPacketMagic + sizeof kPacketMagic);
+            if (hit != end) {
+                *found = m_start + static_cast<std::uint64_t>(hit - m_bytes.data());
+                return true;
+            }
+            // The magic may straddle this window and the next.
+            from = m_start + m_bytes.size() - (sizeof kPacketMagic - 1);
+            if (m_start + m_bytes.size() == length) {
+                break;
+            }
         }
-        const unsigned char* begin = window->data();
-        const unsigned char* end = begin + size;
-        const unsigned char* hit =
-            std::search(begin, end, kPacketMagic, kPacketMagic + sizeof kPacketMagic);
-        if (hit != end) {
-            *found = from + static_cast<std::uint64_t>(hit - begin);
+        *found = length;
+        return true;
+    }
+
+    // Reads `size` bytes at `offset`: from the window where it holds them, so that a file
+    // of false headers costs no system call for each.
+    bool ReadAt(ByteSource& source, std::uint64_t offset, void* buffer, std::size_t size) {
+        if (size == 0) {
+            return true;  // an empty body has no buffer to copy into
+        }
+        if (offset >= m_start && offset + size <= m_start + m_bytes.size()) {
+            std::memcpy(buffer, m_bytes.data() + (offset - m_start), size);
             return true;
         }
-        // The magic may straddle two windows.
-        from += size - (sizeof kPacketMagic - 1);
-        if (size < kWindow) {
-            break;
-        }
+        return source.ReadAt(offset, buffer, size);
     }
-    *found = length;
-    return true;
-}
+
+private:
+    std::uint64_t m_start = 0;
+    std::vector<unsigned char> m_bytes;
+};
 
 std::string WithoutTrailingZeros(const unsigned char* p, std::size_t size) {
     while (size > 0 && p[size - 1] == 0) {
@@ -148,28 +180,40 @@ PacketReader::Outcome PacketReader::Read(ByteSource& source,
                                          PacketCollection* packets) {
     const std::uint64_t length = source.Length();
     std::uint64_t failedBudget = 2 * length + (std::uint64_t{1} << 20);
-    std::vector<unsigned char> window;
+    Window window;
     std::vector<unsigned char> body;
     std::vector<unsigned char> chunk;
     unsigned char header[kPacketHeaderSize];
     std::uint64_t position = 0;
-    std::uint64_t sinceAsked = 0;
+    std::uint64_t work = 0;  // bytes read or hashed since the caller was last asked
+    const auto goOn = [&] {
+        if (work < kKeepGoingInterval) {
+            return true;
+        }
+        work = 0;
+        return !keepGoing || keepGoing();
+    };
     for (;;) {
-        if (!FindMagic(source, position, &window, &position)) {
+        if (!window.FindMagic(source, position, &position, &work)) {
             return Outcome::kReadError;
+        }
+        if (!goOn()) {
+            return Outcome::kStopped;
         }
         if (position + kPacketHeaderSize > length) {
             return Outcome::kRead;
         }
-        if (!source.ReadAt(position, header, sizeof header)) {
+        if (!window.ReadAt(source, position, header, sizeof header)) {
             return Outcome::kReadError;
         }
+        work += sizeof header;
         const std::uint64_t packetLength = ReadLe64(header + kLengthAt);
         const PacketType type = PacketTypeOf(header + kTypeAt);
         bool plausible = packetLength >= kPacketHeaderSize && packetLength % 4 == 0 &&
                          packetLength <= length - position;
         const std::uint64_t bodyLength = plausible ? packetLength - kPacketHeaderSize : 0;
         if (type == PacketType::kRecoverySlice) {
+            // The exponent and at least one word of data.
             plausible = plausible && bodyLength >= 8 && bodyLength - 4 <= kMaxSliceSize;
         } else {
             plausible = plausible && bodyLength <= kMaxMetadataBody;
@@ -196,31 +240,33 @@ PacketReader::Outcome PacketReader::Read(ByteSource& source,
                 }
                 hashed = m_hash.Update(chunk.data(), step);
                 done += step;
-                sinceAsked += step;
-                if (sinceAsked >= kKeepGoingInterval) {
-                    sinceAsked = 0;
-                    if (keepGoing && !keepGoing()) {
-                        return Outcome::kStopped;
-                    }
+                work += step;
+                if (!goOn()) {
+                    return Outcome::kStopped;
                 }
             }
         } else {
             body.resize(static_cast<std::size_t>(bodyLength));
-            if (!source.ReadAt(position + kPacketHeaderSize, body.data(), body.size())) {
+            if (!window.ReadAt(source, position + kPacketHeaderSize, body.data(), body.size())) {
                 return Outcome::kReadError;
             }
             hashed = hashed && m_hash.Update(body.data(), body.size());
+            work += body.size();
         }
         unsigned char digest[16];
         if (!hashed || !m_hash.End(digest)) {
             return Outcome::kReadError;
         }
+#ifdef SECANTO_FUZZING
+        std::memcpy(digest, header + kPacketHashAt, sizeof digest);
+#endif
         bool sound = std::memcmp(digest, header + kPacketHashAt, 16) == 0;
         if (sound && type == PacketType::kRecoverySlice) {
             sound = exponent < 65535;
             if (sound) {
-                packets->recoverySlices.push_back(
-                    {setId, exponent, position + kPacketHeaderSize + 4, bodyLength - 4});
+                packets->recoverySlices.push_back({setId, exponent,
+                                                   position + kPacketHeaderSize + 4, bodyLength - 4,
+                                                   DigestAt(digest)});
             }
         } else if (sound) {
             Md5Digest bodyHash{};

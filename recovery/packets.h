@@ -44,6 +44,7 @@ struct RecoverySliceLocation {
     std::uint32_t exponent = 0;
     std::uint64_t dataOffset = 0;
     std::uint64_t dataLength = 0;
+    Md5Digest packetHash{};  // tells copies of one slice from different slices of one exponent
 };
 
 struct CreatorPacket {

@@ -28,7 +28,8 @@ PieceHasher::Outcome PieceHasher::Hash(const std::string& path,
                                        const KeepGoing* keepGoing,
                                        std::atomic<bool>* stop,
                                        PieceHashes* hashes,
-                                       std::string* reason) {
+                                       std::string* reason,
+                                       std::uint64_t limit) {
     auto fail = [&] {
         *reason = platform::LastSystemError();
         return Outcome::kFailed;
@@ -40,6 +41,7 @@ PieceHasher::Outcome PieceHasher::Hash(const std::string& path,
     }
     hashes->length = length;
     hashes->slices.clear();
+    length = std::min(length, limit);
     const bool oneSlice = length == sliceSize;
     if (!m_whole.Begin() || !m_first.Begin() || (!oneSlice && !m_slice.Begin())) {
         return fail();
@@ -49,7 +51,19 @@ PieceHasher::Outcome PieceHasher::Hash(const std::string& path,
     std::uint64_t inSlice = 0;
     std::uint32_t crc = 0;
     std::uint64_t sinceAsked = 0;
+    // False once the work is to stop: asked after every few MiB read or padded.
+    const auto goOn = [&](std::uint64_t work) {
+        sinceAsked += work;
+        if (sinceAsked >= kKeepGoingInterval) {
+            sinceAsked = 0;
+            if (keepGoing != nullptr && *keepGoing && !(*keepGoing)()) {
+                stop->store(true);
+            }
+        }
+        return !stop->load();
+    };
     platform::Hash& slice = oneSlice ? m_whole : m_slice;
+    bool stopped = false;
     auto endSlice = [&]() {
         // The last slice is zero-padded to the full size.
         for (std::uint64_t pad = sliceSize - inSlice; pad > 0;) {
@@ -60,6 +74,10 @@ PieceHasher::Outcome PieceHasher::Hash(const std::string& path,
             }
             crc = Crc32(crc, kZeros, step);
             pad -= step;
+            if (!goOn(step)) {
+                stopped = true;
+                return false;
+            }
         }
         SliceChecksum checksum;
         if (!oneSlice && !slice.End(checksum.md5.data())) {
@@ -71,6 +89,7 @@ PieceHasher::Outcome PieceHasher::Hash(const std::string& path,
         inSlice = 0;
         return oneSlice || slice.Begin();
     };
+    const auto endFailed = [&] { return stopped ? Outcome::kStopped : fail(); };
     while (done < length) {
         const std::int64_t got = file.Read(m_buffer.data(), m_buffer.size());
         if (got <= 0) {
@@ -102,22 +121,15 @@ PieceHasher::Outcome PieceHasher::Hash(const std::string& path,
             p += step;
             left -= step;
             if (inSlice == sliceSize && !endSlice()) {
-                return fail();
+                return endFailed();
             }
         }
-        sinceAsked += static_cast<std::uint64_t>(got);
-        if (sinceAsked >= kKeepGoingInterval) {
-            sinceAsked = 0;
-            if (keepGoing != nullptr && *keepGoing && !(*keepGoing)()) {
-                stop->store(true);
-            }
-        }
-        if (stop->load()) {
+        if (!goOn(static_cast<std::uint64_t>(got))) {
             return Outcome::kStopped;
         }
     }
     if (inSlice > 0 && !endSlice()) {
-        return fail();
+        return endFailed();
     }
     if (!m_whole.End(hashes->md5.data()) || !m_first.End(hashes->md5First16k.data())) {
         return fail();

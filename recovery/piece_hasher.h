@@ -26,15 +26,17 @@ public:
 
     PieceHasher();
 
-    // Hashes the file at `path` in slices of `sliceSize`. Stops when `stop` is set, and
-    // sets it when `keepGoing` (asked every few MiB; may be null) says to stop. On kFailed
-    // `reason` tells why.
+    // Hashes the file at `path` in slices of `sliceSize`, its first `limit` bytes at most
+    // (the length is the file's whole length all the same). Stops when `stop` is set, and
+    // sets it when `keepGoing` (asked every few MiB, zero padding included; may be null)
+    // says to stop. On kFailed `reason` tells why.
     Outcome Hash(const std::string& path,
                  std::uint64_t sliceSize,
                  const KeepGoing* keepGoing,
                  std::atomic<bool>* stop,
                  PieceHashes* hashes,
-                 std::string* reason);
+                 std::string* reason,
+                 std::uint64_t limit = ~std::uint64_t{0});
 
 private:
     platform::Hash m_whole;

@@ -35,7 +35,7 @@ struct RecoverySliceSource {
 };
 
 struct RefusedName {
-    std::string name;  // as the packet holds it
+    std::string name;  // as the packet holds it, each control character shown as '?'
     std::string reason;
 };
 
@@ -45,7 +45,10 @@ struct RecoverySet {
     std::vector<SetFile> files;
     std::uint32_t inputSlices = 0;
     std::vector<RecoverySliceSource> recoverySlices;  // one per exponent, by exponent
-    std::vector<std::string> parFiles;                // files holding packets of the set
+    // Slices of an exponent above whose data differs from the one there, by exponent: forged
+    // ones, or that one is. Tried only where the others cannot rebuild what is lost.
+    std::vector<RecoverySliceSource> rivals;
+    std::vector<std::string> parFiles;  // files holding packets of the set, in order
     std::string creator;
     std::vector<RefusedName> refused;
     std::string unusable;  // why the set cannot be used; empty when it can

@@ -42,9 +42,16 @@ void MultiplyAccumulate(std::uint8_t* dst,
                         const std::uint8_t* src,
                         std::size_t size,
                         std::uint16_t factor) {
-    if (factor != 0) {
-        Fastest().function(dst, src, size, factor);
+    if (factor == 0) {
+        return;
     }
+    // Below a vector's worth the tables a kernel makes cost more than the words themselves:
+    // solving thousands of short slices is all such calls.
+    if (size < 64) {
+        kernels::MultiplyAccumulateWords(dst, src, size, factor);
+        return;
+    }
+    Fastest().function(dst, src, size, factor);
 }
 
 const char* RegionKernelName() {

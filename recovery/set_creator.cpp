@@ -11,10 +11,12 @@
 
 #include "platform/file.h"
 #include "platform/file_system.h"
+#include "platform/own_file.h"
 #include "platform/system_error.h"
 #include "platform/text_encoding.h"
 #include "recovery/byte_source.h"
 #include "recovery/file_name_rules.h"
+#include "recovery/leftovers.h"
 #include "recovery/packet_writer.h"
 #include "recovery/piece_hasher.h"
 #include "recovery/recovery_paths.h"
@@ -58,6 +60,9 @@ struct Volume {
     std::string before;  // the packets before the recovery slices
     std::string after;   // and after them
     platform::File file;
+    platform::OwnFile own;  // the claim on the temporary name, until it is renamed
+    bool made = false;
+    bool renamed = false;
 };
 
 class Creation {
@@ -66,12 +71,14 @@ public:
         : m_request(request), m_keepGoing(keepGoing), m_result(result) {}
 
     ~Creation() {
-        // What is left under temporary names on any failure goes.
+        // What this run made and left under temporary names on any failure goes; nothing
+        // else found at those names is touched.
         for (Volume& volume : m_volumes) {
             volume.file.Close();
-            if (!m_renamed) {
+            if (volume.made && !volume.renamed) {
                 platform::RemoveFile(volume.temporaryPath);
             }
+            volume.own.Release();
         }
     }
 
@@ -118,6 +125,10 @@ private:
             if (!platform::NarrowToUtf8(piece.name, &d.utf8Name)) {
                 return Status::Fail(Failure::kBadRequest, piece.path, "the name is no valid text");
             }
+            std::u16string wide;
+            if (!Utf8ToUtf16(d.utf8Name, &wide)) {
+                return Status::Fail(Failure::kBadRequest, piece.path, "the name is no valid UTF-8");
+            }
             if (!IsPlainFileName(d.utf8Name, &reason)) {
                 return Status::Fail(Failure::kBadRequest, piece.path, "the name " + reason);
             }
@@ -145,18 +156,25 @@ private:
         std::vector<PieceHasher::Outcome> outcomes(m_pieces.size(), PieceHasher::Outcome::kStopped);
         PieceHasher hashers[2];
         const recovery::KeepGoing* keepGoing = &m_keepGoing;
-        ShareWork(m_pieces.size(), [&](std::size_t i, int thread) {
-            if (stop.load()) {
-                return;
-            }
-            Described& d = m_pieces[i];
-            outcomes[i] =
-                hashers[thread].Hash(d.piece->path, m_sliceSize, thread == 0 ? keepGoing : nullptr,
-                                     &stop, &d.hashes, &reasons[i]);
-            if (outcomes[i] == PieceHasher::Outcome::kFailed) {
-                stop.store(true);
-            }
-        });
+        ShareWork(
+            m_pieces.size(),
+            [&](std::size_t i, int thread) {
+                if (stop.load()) {
+                    return;
+                }
+                Described& d = m_pieces[i];
+                outcomes[i] = hashers[thread].Hash(d.piece->path, m_sliceSize,
+                                                   thread == 0 ? keepGoing : nullptr, &stop,
+                                                   &d.hashes, &reasons[i]);
+                if (outcomes[i] == PieceHasher::Outcome::kFailed) {
+                    stop.store(true);
+                }
+            },
+            [&] {
+                if (!KeepGoing()) {
+                    stop.store(true);
+                }
+            });
         for (std::size_t i = 0; i < m_pieces.size(); ++i) {
             if (outcomes[i] == PieceHasher::Outcome::kFailed) {
                 return Status::Fail(Failure::kSource, m_pieces[i].piece->path, reasons[i]);
@@ -229,6 +247,7 @@ private:
                     m_request.indexPath.compare(m_request.indexPath.size() - 5, 5, ".par2") == 0
                 ? m_request.indexPath.substr(0, m_request.indexPath.size() - 5)
                 : m_request.indexPath;
+        m_baseName = NameOfPath(base);
         m_volumes.emplace_back();
         m_volumes.back().finalPath = base + ".par2";
         m_volumes.back().before = m_critical + m_creator;
@@ -271,9 +290,14 @@ private:
     }
 
     Status WriteRecovery() {
+        // What a killed run of this name left is removed first, unless a live one holds it.
+        RemoveLeftovers(FolderOfPath(m_request.indexPath), m_baseName);
         for (Volume& volume : m_volumes) {
-            if (!volume.file.Open(volume.temporaryPath, platform::File::Access::kCreateWrite) ||
-                !volume.file.Write(volume.before.data(), volume.before.size())) {
+            if (!volume.own.Create(volume.temporaryPath, &volume.file)) {
+                return TargetFailure(volume.temporaryPath);
+            }
+            volume.made = true;
+            if (!volume.file.Write(volume.before.data(), volume.before.size())) {
                 return TargetFailure(volume.temporaryPath);
             }
             if (!volume.exponents.empty()) {
@@ -349,35 +373,54 @@ private:
         }
         std::atomic<bool> stop{false};
         PacketWriter writers[2];
-        ShareWork(slices.size(), [&](std::size_t i, int thread) {
-            Slice& s = slices[i];
-            if (stop.load()) {
-                return;
-            }
+        // Each thread keeps the volume it read last open, and its buffer.
+        FileSource sources[2];
+        const Volume* opened[2] = {nullptr, nullptr};
+        std::vector<unsigned char> buffers[2];
+        const auto goOn = [&](int thread) {
             if (thread == 0 && !KeepGoing()) {
                 stop.store(true);
-                return;
             }
-            PacketWriter& writer = writers[thread];
-            FileSource source;
-            std::vector<unsigned char> buffer(std::size_t{1} << 20);
-            const std::uint64_t data = s.volume->packetOffsets[s.k] + kPacketHeaderSize + 4;
-            bool ok = source.Open(s.volume->temporaryPath) &&
-                      writer.StartRecoverySlice(m_setId, s.volume->exponents[s.k]);
-            for (std::uint64_t done = 0; ok && done < m_sliceSize;) {
-                const std::size_t step = static_cast<std::size_t>(
-                    std::min<std::uint64_t>(buffer.size(), m_sliceSize - done));
-                ok = source.ReadAt(data + done, buffer.data(), step) &&
-                     writer.AddRecoveryData(buffer.data(), step);
-                done += step;
-            }
-            ok = ok && writer.FinishRecoverySlice(m_sliceSize, &s.head);
-            s.ok = ok;
-            if (!ok) {
-                s.reason = platform::LastSystemError();
-                stop.store(true);
-            }
-        });
+            return !stop.load();
+        };
+        ShareWork(
+            slices.size(),
+            [&](std::size_t i, int thread) {
+                Slice& s = slices[i];
+                if (!goOn(thread)) {
+                    return;
+                }
+                PacketWriter& writer = writers[thread];
+                FileSource& source = sources[thread];
+                std::vector<unsigned char>& buffer = buffers[thread];
+                buffer.resize(std::size_t{1} << 20);
+                if (opened[thread] != s.volume) {
+                    opened[thread] = source.Open(s.volume->temporaryPath) ? s.volume : nullptr;
+                }
+                const std::uint64_t data = s.volume->packetOffsets[s.k] + kPacketHeaderSize + 4;
+                bool ok = opened[thread] != nullptr &&
+                          writer.StartRecoverySlice(m_setId, s.volume->exponents[s.k]);
+                for (std::uint64_t done = 0; ok && done < m_sliceSize;) {
+                    const std::size_t step = static_cast<std::size_t>(
+                        std::min<std::uint64_t>(buffer.size(), m_sliceSize - done));
+                    ok = source.ReadAt(data + done, buffer.data(), step) &&
+                         writer.AddRecoveryData(buffer.data(), step);
+                    done += step;
+                    if (ok && done < m_sliceSize && !goOn(thread)) {
+                        return;
+                    }
+                }
+                ok = ok && writer.FinishRecoverySlice(m_sliceSize, &s.head);
+                s.ok = ok;
+                if (!ok) {
+                    s.reason = platform::LastSystemError();
+                    stop.store(true);
+                }
+            },
+            [&] { goOn(0); });
+        // Closed before the volumes are opened to be written again.
+        sources[0].Close();
+        sources[1].Close();
         for (const Slice& s : slices) {
             if (!s.ok && !s.reason.empty()) {
                 return Status::Fail(Failure::kTarget, s.volume->temporaryPath, s.reason);
@@ -404,6 +447,7 @@ private:
         return Status();
     }
 
+    // Renamed while still claimed, so that no other run takes them for leftovers meanwhile.
     Status Rename() {
         if (!KeepGoing()) {
             return Status::Fail(Failure::kStopped, m_request.indexPath, "stopped");
@@ -412,9 +456,10 @@ private:
             if (!platform::RenameFile(volume.temporaryPath, volume.finalPath)) {
                 return TargetFailure(volume.finalPath);
             }
+            volume.renamed = true;
+            volume.own.Release();
             m_result->files.push_back(volume.finalPath);
         }
-        m_renamed = true;
         const std::string folder = FolderOfPath(m_request.indexPath);
         if (!platform::FlushFolder(folder.empty() ? "." : folder)) {
             return TargetFailure(folder);
@@ -432,7 +477,7 @@ private:
     std::string m_critical;  // main, descriptions, checksums and names
     std::string m_creator;
     std::deque<Volume> m_volumes;  // files stay put as more are added
-    bool m_renamed = false;
+    std::string m_baseName;        // NAME of NAME.par2
 };
 
 }  // namespace

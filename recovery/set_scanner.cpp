@@ -13,6 +13,7 @@
 #include "recovery/byte_source.h"
 #include "recovery/packet_reader.h"
 #include "recovery/piece_hasher.h"
+#include "recovery/recovery_matrix.h"
 #include "recovery/work_sharing.h"
 
 namespace recovery {
@@ -73,26 +74,37 @@ Status ReadSets(const std::string& folder,
     ReadPackets read(names.size());
     std::vector<std::string> reasons(names.size());
     std::atomic<bool> stop{false};
-    PacketReader readers[2];
-    ShareWork(names.size(), [&](std::size_t i, int thread) {
-        read[i].first = base + names[i];
-        if (stop.load()) {
-            return;
-        }
-        FileSource source;
-        const KeepGoing none;
-        if (!source.Open(read[i].first)) {
-            reasons[i] = platform::LastSystemError();
-            return;
-        }
-        const PacketReader::Outcome outcome =
-            readers[thread].Read(source, thread == 0 ? keepGoing : none, &read[i].second);
-        if (outcome == PacketReader::Outcome::kStopped) {
+    // The caller is asked on its own thread only; the other sees the answer.
+    const KeepGoing asked = [&] {
+        if (keepGoing && !keepGoing()) {
             stop.store(true);
-        } else if (outcome == PacketReader::Outcome::kReadError) {
-            reasons[i] = platform::LastSystemError();
         }
-    });
+        return !stop.load();
+    };
+    const KeepGoing told = [&] { return !stop.load(); };
+    PacketReader readers[2];
+    ShareWork(
+        names.size(),
+        [&](std::size_t i, int thread) {
+            read[i].first = base + names[i];
+            if (stop.load()) {
+                return;
+            }
+            // Only a file on a disk is read: a FIFO would wait for a writer for ever.
+            FileSource source;
+            if (!source.Open(read[i].first)) {
+                reasons[i] = platform::LastSystemError();
+                return;
+            }
+            const PacketReader::Outcome outcome =
+                readers[thread].Read(source, thread == 0 ? asked : told, &read[i].second);
+            if (outcome == PacketReader::Outcome::kStopped) {
+                stop.store(true);
+            } else if (outcome == PacketReader::Outcome::kReadError) {
+                reasons[i] = platform::LastSystemError();
+            }
+        },
+        [&] { asked(); });
     if (stop.load() || (keepGoing && !keepGoing())) {
         return Status::Fail(Failure::kStopped, folder, "stopped");
     }
@@ -107,6 +119,11 @@ Status ReadSets(const std::string& folder,
         report.set = std::move(set);
         report.folder = base;
         report.recoverySlices = static_cast<std::uint32_t>(report.set.recoverySlices.size());
+        std::vector<std::uint32_t> exponents;
+        for (const RecoverySliceSource& slice : report.set.recoverySlices) {
+            exponents.push_back(slice.exponent);
+        }
+        report.solvable = SolvableSlices(exponents);
         result->sets.push_back(std::move(report));
     }
     return Status();
@@ -126,33 +143,44 @@ Status ScanFolder(const std::string& folder,
         if (report.Usable()) {
             report.pieces.resize(report.set.files.size());
             PieceHasher hashers[2];
-            ShareWork(report.set.files.size(), [&](std::size_t i, int thread) {
-                const SetFile& file = report.set.files[i];
-                PieceReport& piece = report.pieces[i];
-                piece.path = base + file.name;
-                piece.goodSlices.assign(file.slices.size(), false);
-                if (stop.load()) {
-                    return;
-                }
-                PieceHashes hashes;
-                std::string reason;
-                const KeepGoing* asker = thread == 0 ? &keepGoing : nullptr;
-                const PieceHasher::Outcome outcome = hashers[thread].Hash(
-                    piece.path, report.set.sliceSize, asker, &stop, &hashes, &reason);
-                if (outcome == PieceHasher::Outcome::kFailed) {
-                    const bool missing = !platform::PathExists(piece.path);
-                    piece.condition = missing ? PieceCondition::kMissing : PieceCondition::kDamaged;
-                    piece.reason = missing ? std::string() : reason;
-                    return;
-                }
-                bool allGood = hashes.length == file.length;
-                for (std::size_t k = 0; k < file.slices.size(); ++k) {
-                    piece.goodSlices[k] =
-                        k < hashes.slices.size() && hashes.slices[k].md5 == file.slices[k].md5;
-                    allGood = allGood && piece.goodSlices[k];
-                }
-                piece.condition = allGood ? PieceCondition::kGood : PieceCondition::kDamaged;
-            });
+            ShareWork(
+                report.set.files.size(),
+                [&](std::size_t i, int thread) {
+                    const SetFile& file = report.set.files[i];
+                    PieceReport& piece = report.pieces[i];
+                    piece.path = base + file.name;
+                    piece.goodSlices.assign(file.slices.size(), false);
+                    if (stop.load()) {
+                        return;
+                    }
+                    PieceHashes hashes;
+                    std::string reason;
+                    const KeepGoing* asker = thread == 0 ? &keepGoing : nullptr;
+                    // Bytes past the described slices are of no slice: the piece is damaged by
+                    // its length alone, and a short slice size would make countless checksums.
+                    const PieceHasher::Outcome outcome = hashers[thread].Hash(
+                        piece.path, report.set.sliceSize, asker, &stop, &hashes, &reason,
+                        file.slices.size() * report.set.sliceSize);
+                    if (outcome == PieceHasher::Outcome::kFailed) {
+                        const bool missing = !platform::PathExists(piece.path);
+                        piece.condition =
+                            missing ? PieceCondition::kMissing : PieceCondition::kDamaged;
+                        piece.reason = missing ? std::string() : reason;
+                        return;
+                    }
+                    bool allGood = hashes.length == file.length;
+                    for (std::size_t k = 0; k < file.slices.size(); ++k) {
+                        piece.goodSlices[k] =
+                            k < hashes.slices.size() && hashes.slices[k].md5 == file.slices[k].md5;
+                        allGood = allGood && piece.goodSlices[k];
+                    }
+                    piece.condition = allGood ? PieceCondition::kGood : PieceCondition::kDamaged;
+                },
+                [&] {
+                    if (keepGoing && !keepGoing()) {
+                        stop.store(true);
+                    }
+                });
             if (stop.load()) {
                 return Status::Fail(Failure::kStopped, folder, "stopped");
             }

@@ -26,15 +26,14 @@ struct SetReport {
     std::string folder;                // where its pieces are, with a final separator
     std::vector<PieceReport> pieces;   // one per set.files; empty when the set is unusable
     std::uint32_t lostSlices = 0;      // input slices not found intact
-    std::uint32_t recoverySlices = 0;  // sound recovery slices at hand
+    std::uint32_t recoverySlices = 0;  // sound recovery slices at hand, one per exponent
+    std::uint32_t solvable = 0;        // the most lost slices they can rebuild
 
     bool Usable() const { return set.unusable.empty(); }
     bool Complete() const { return Usable() && lostSlices == 0 && AllPiecesGood(); }
-    bool Repairable() const { return Usable() && lostSlices <= recoverySlices; }
+    bool Repairable() const { return Usable() && lostSlices <= solvable; }
     // Recovery slices still needed to repair.
-    std::uint32_t MoreNeeded() const {
-        return lostSlices > recoverySlices ? lostSlices - recoverySlices : 0;
-    }
+    std::uint32_t MoreNeeded() const { return lostSlices > solvable ? lostSlices - solvable : 0; }
     bool AllPiecesGood() const;
 };
 

@@ -32,6 +32,9 @@ struct Worker {
     bool failed = false;
     std::string failedPath;
     std::string reason;
+    // The file read last, kept open: the slices of one file are often read one after another.
+    FileSource source;
+    std::string sourcePath;
 };
 
 class StripeWork {
@@ -107,9 +110,14 @@ public:
             }
         }
         if (!m_job.finish.empty()) {
-            Finish(begin, end, scratch);
+            Finish(begin, end, scratch, goOn);
+        } else if (!m_job.consecutive.constants.empty()) {
+            SolveInPlace(begin, end, scratch, goOn);
         }
     }
+
+    // Room the in-place solve of one thread needs.
+    static constexpr std::size_t kSolveStep = std::size_t{64} << 10;
 
 private:
     static std::size_t BlockSize(std::size_t outputs) {
@@ -120,7 +128,8 @@ private:
     }
 
     // Output m becomes the sum over j of finish[m][j] times output j, a step at a time.
-    void Finish(std::size_t begin, std::size_t end, std::uint8_t* scratch) {
+    template <typename GoOn>
+    void Finish(std::size_t begin, std::size_t end, std::uint8_t* scratch, GoOn& goOn) {
         const std::size_t count = m_job.exponents.size();
         const std::size_t step = FinishStep(count);
         for (std::size_t at = begin; at < end; at += step) {
@@ -131,9 +140,28 @@ private:
                     MultiplyAccumulate(scratch + m * size, m_outputs + j * m_width + at, size,
                                        m_job.finish[m * count + j]);
                 }
+                if (!goOn(size * count)) {
+                    return;
+                }
             }
             for (std::size_t m = 0; m < count; ++m) {
                 std::memcpy(m_outputs + m * m_width + at, scratch + m * size, size);
+            }
+        }
+    }
+
+    // The outputs solved in place, a step of columns at a time.
+    template <typename GoOn>
+    void SolveInPlace(std::size_t begin, std::size_t end, std::uint8_t* scratch, GoOn& goOn) {
+        const std::size_t count = m_job.exponents.size();
+        std::vector<std::uint8_t*> rows(count);
+        for (std::size_t at = begin; at < end; at += kSolveStep) {
+            const std::size_t size = std::min(kSolveStep, end - at);
+            for (std::size_t r = 0; r < count; ++r) {
+                rows[r] = m_outputs + r * m_width + at;
+            }
+            if (!SolveConsecutive(m_job.consecutive, rows.data(), size, scratch, goOn)) {
+                return;
             }
         }
     }
@@ -149,8 +177,13 @@ private:
             present = static_cast<std::size_t>(std::min<std::uint64_t>(size, slice.length - from));
         }
         if (present > 0) {
-            FileSource source;
-            if (!source.Open(slice.path) || !source.ReadAt(slice.offset + from, out, present)) {
+            if (w->sourcePath != slice.path) {
+                w->sourcePath.clear();
+                if (w->source.Open(slice.path)) {
+                    w->sourcePath = slice.path;
+                }
+            }
+            if (w->sourcePath.empty() || !w->source.ReadAt(slice.offset + from, out, present)) {
                 w->failed = true;
                 w->failedPath = slice.path;
                 w->reason = platform::LastSystemError();
@@ -190,11 +223,14 @@ StripedAccumulator::Outcome StripedAccumulator::Run(const AccumulationJob& job,
     std::unique_ptr<std::uint8_t[]> outputs(new (std::nothrow) std::uint8_t[count * width]);
     std::unique_ptr<std::uint8_t[]> batch(new (std::nothrow) std::uint8_t[kBatch * width]);
     std::unique_ptr<std::uint8_t[]> scratch;
-    const std::size_t scratchSize = count == 0 ? 0 : StripeWork::FinishStep(count) * count;
-    if (!job.finish.empty()) {
+    const bool finishes = !job.finish.empty() || !job.consecutive.constants.empty();
+    const std::size_t scratchSize = count == 0            ? 0
+                                    : !job.finish.empty() ? StripeWork::FinishStep(count) * count
+                                                          : StripeWork::kSolveStep;
+    if (finishes) {
         scratch.reset(new (std::nothrow) std::uint8_t[2 * scratchSize]);
     }
-    if (!outputs || !batch || (!job.finish.empty() && !scratch)) {
+    if (!outputs || !batch || (finishes && !scratch)) {
         return Outcome::kNoMemory;
     }
     std::atomic<bool> stop{false};

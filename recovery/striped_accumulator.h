@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "recovery/keep_going.h"
+#include "recovery/recovery_matrix.h"
 #include "recovery/recovery_status.h"
 
 namespace recovery {
@@ -36,6 +37,9 @@ struct AccumulationJob {
     // Empty, or outputs x outputs, row-major: finally output m becomes the sum over j of
     // finish[m][j] times output j.
     std::vector<std::uint16_t> finish;
+    // With `finish` empty, a solution of consecutive exponents (constants not empty): finally
+    // the outputs are solved in place as SolveConsecutive does.
+    Solution consecutive;
     // What the output buffers and the input batches may take together.
     std::uint64_t memoryBudget = std::uint64_t{192} << 20;
 };

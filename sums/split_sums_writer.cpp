@@ -2,6 +2,7 @@
 
 #include <vector>
 
+#include "engine/job_paths.h"
 #include "platform/file_system.h"
 #include "platform/system_error.h"
 #include "sums/sha256_sink.h"
@@ -42,18 +43,68 @@ void SplitSumsWriter::PieceDone(int) {
     }
 }
 
+namespace {
+
+// Why the list may not be written back: a line no one can read would be kept as it is, and
+// the join of these pieces would fail on it. Empty when it may.
+std::string Unwritable(const ChecksumList& list) {
+    if (list.MalformedLines().empty()) {
+        return std::string();
+    }
+    return "line " + std::to_string(list.MalformedLines().front()) +
+           " is no checksum line sha256sum could read; the list is left as it is (correct or "
+           "remove that line)";
+}
+
+}  // namespace
+
+bool SplitSumsWriter::CheckList(const std::string& folder,
+                                std::string* failedPath,
+                                std::string* reason) {
+    ChecksumList list;
+    *failedPath = folder;
+    AppendSeparator(failedPath);
+    *failedPath += kSumsName;
+    // A folder not made yet, or a file in its way, is the job's to tell.
+    if (!platform::PathExists(*failedPath)) {
+        return true;
+    }
+    switch (list.Read(*failedPath, reason)) {
+        case ChecksumList::ReadResult::kMissing:
+            return true;
+        case ChecksumList::ReadResult::kFailed:
+            *reason = "could not be read: " + *reason;
+            return false;
+        case ChecksumList::ReadResult::kRead:
+            break;
+    }
+    *reason = Unwritable(list);
+    return reason->empty();
+}
+
 bool SplitSumsWriter::Write(const std::string& folder, const std::string& fileName, int pieces) {
     std::string failedPath;
     std::string reason;
+    std::string refusal;
     if (!m_writeSums) {
         // A folder without a list gets none, nor a lock file.
         if (!platform::PathExists(folder + kSumsName)) {
             return true;
         }
         const bool updated = UpdateSumsFile(
-            folder, [&](ChecksumList* list) { return list->RemoveSplit(fileName); }, &failedPath,
-            &reason);
-        return updated || Fail(failedPath, reason);
+            folder,
+            [&](ChecksumList* list) {
+                if (!list->RemoveSplit(fileName)) {
+                    return false;  // nothing to write
+                }
+                refusal = Unwritable(*list);
+                return refusal.empty();
+            },
+            &failedPath, &reason);
+        if (!updated) {
+            return Fail(failedPath, reason);
+        }
+        return refusal.empty() || Fail(folder + kSumsName, refusal);
     }
     const int whole = m_pool.EndWhole();
     std::vector<std::string> digests(static_cast<std::size_t>(pieces));
@@ -71,6 +122,10 @@ bool SplitSumsWriter::Write(const std::string& folder, const std::string& fileNa
     const bool updated = UpdateSumsFile(
         folder,
         [&](ChecksumList* list) {
+            refusal = Unwritable(*list);
+            if (!refusal.empty()) {
+                return false;
+            }
             if (!list->ReplaceSplit(fileName, digests, fileDigest)) {
                 nameError = platform::LastSystemError();
                 return false;
@@ -80,6 +135,9 @@ bool SplitSumsWriter::Write(const std::string& folder, const std::string& fileNa
         &failedPath, &reason);
     if (!updated) {
         return Fail(failedPath, reason);
+    }
+    if (!refusal.empty()) {
+        return Fail(folder + kSumsName, refusal);
     }
     return nameError.empty() || Fail(folder + kSumsName, nameError);
 }

@@ -19,6 +19,12 @@ public:
     // Starts the hashing; false with the reason when it could not start.
     bool Start(std::string* reason);
 
+    // Whether the list in `folder` can take the split's lines before anything is made: false,
+    // with the list's path and why, when it cannot be read (a link, a FIFO) or holds a line no
+    // one can read, which the split would otherwise keep. Write checks the same again under
+    // the list's lock.
+    static bool CheckList(const std::string& folder, std::string* failedPath, std::string* reason);
+
     // A buffer of the digest pool to read the bytes into (JobObserver::ReadBuffer).
     char* ReadBuffer(std::size_t* size);
     // The bytes split, in order.

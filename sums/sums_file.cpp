@@ -1,11 +1,10 @@
 #include "sums/sums_file.h"
 
-#include <random>
-
 #include "engine/job_paths.h"
 #include "platform/file.h"
 #include "platform/file_lock.h"
 #include "platform/file_system.h"
+#include "platform/own_file.h"
 #include "platform/system_error.h"
 
 namespace sums {
@@ -15,10 +14,12 @@ const char kSumsLockName[] = ".SHA256SUMS.lock";
 
 namespace {
 
+// The list's temporary file: one name, used under the lock by one run at a time, so that
+// whatever a killed run left there is removed by the next. Earlier versions made
+// "SHA256SUMS.RANDOM.tmp", still the list's own.
+const char kTemporaryName[] = ".SHA256SUMS.tmp";
 const char kTemporaryPrefix[] = "SHA256SUMS.";
 const char kTemporarySuffix[] = ".tmp";
-// Hex digits of a random tag in a temporary name.
-constexpr std::size_t kTagLength = 12;
 
 bool Fail(const std::string& path, std::string* failedPath, std::string* reason) {
     *failedPath = path;
@@ -26,44 +27,16 @@ bool Fail(const std::string& path, std::string* failedPath, std::string* reason)
     return false;
 }
 
-// Creates a temporary file no other run has: a random name, made only if it is new. False
-// with the system's reason.
-bool CreateTemporary(const std::string& folder,
-                     platform::File* file,
-                     std::string* path,
-                     std::string* reason) {
-    std::random_device entropy;
-    std::mt19937_64 random((std::uint64_t{entropy()} << 32) ^ entropy());
-    for (int attempt = 0; attempt < 100; ++attempt) {
-        static const char kDigits[] = "0123456789abcdef";
-        std::string tag;
-        for (std::uint64_t bits = random(); tag.size() < kTagLength; bits >>= 4) {
-            tag.push_back(kDigits[bits & 15]);
-        }
-        *path = folder + kTemporaryPrefix + tag + kTemporarySuffix;
-        if (file->Open(*path, platform::File::Access::kCreateNew)) {
-            return true;
-        }
-        const bool taken = platform::LastErrorIsAlreadyThere();
-        *reason = platform::LastSystemError();
-        if (!taken) {
-            return false;
-        }
-    }
-    return false;
-}
-
 }  // namespace
 
 std::vector<std::string> SumsFileNames() {
-    return {kSumsName, kSumsLockName,
-            kTemporaryPrefix + std::string(kTagLength, '0') + kTemporarySuffix};
+    return {kSumsName, kSumsLockName, kTemporaryName};
 }
 
 bool IsSumsFileName(const std::string& name) {
     const std::string prefix = kTemporaryPrefix;
     const std::string suffix = kTemporarySuffix;
-    return name == kSumsName || name == kSumsLockName ||
+    return name == kSumsName || name == kSumsLockName || name == kTemporaryName ||
            (name.size() >= prefix.size() + suffix.size() - 1 &&
             name.compare(0, prefix.size(), prefix) == 0 &&
             name.compare(name.size() - suffix.size(), suffix.size(), suffix) == 0);
@@ -101,10 +74,11 @@ bool UpdateSumsFile(const std::string& folder,
         return platform::FlushFolder(FolderOf(listPath)) || Fail(listPath, failedPath, reason);
     }
     platform::File file;
-    std::string temporary;
-    if (!CreateTemporary(inFolder, &file, &temporary, reason)) {
-        *failedPath = temporary;
-        return false;
+    platform::OwnFile own;
+    const std::string temporary = inFolder + kTemporaryName;
+    // Not hidden by an attribute: the list takes it over with its name.
+    if (!own.Create(temporary, &file, platform::File::Access::kCreateNew)) {
+        return Fail(temporary, failedPath, reason);
     }
     // The reason is taken before the clean-up, whose calls would replace it.
     if (!file.Write(text.data(), text.size()) || !file.Flush() || !file.Close()) {

@@ -1,7 +1,9 @@
 // SHA256SUMS in a pieces folder, changed by a read-modify-write that no other run of the
 // program in that folder can interleave with: under a lock held on a file of its own, the
-// new text written under a temporary name of its own, flushed, renamed over the list, and
-// the folder flushed. A crash leaves either the old list or the new one, whole.
+// new text written under the hidden temporary name .SHA256SUMS.tmp (made new, where a killed
+// run's leftover is first removed), flushed, renamed over the list, and the folder flushed.
+// A crash leaves either the old list or the new one, whole. None of these names is followed
+// where it is a link: the list is then not read, nor the lock taken.
 #pragma once
 
 #include <functional>

@@ -770,21 +770,25 @@ TEST_F(JoinJob, APartialOutputThatDoesNotFitIsLeftAsItIs) {
     const struct {
         const char* what;
         std::string partial;
-        bool keepPiece1;  // piece 1 is still there
+        bool keepPiece1;  // piece 1 is still there (piece 2 is not, so pieces are missing)
         std::string sums;
         bool staged;
+        const char* why;  // what the reason says
     } kCases[] = {
-        {"too short", pieces[0] + pieces[1].substr(1), false, "", false},
-        {"a piece still there differs", other + pieces[1], true, "", false},
-        {"the list does not match", other + pieces[1], false, digest1 + "  1__a.bin\n", false},
-        {"a staged file of another set", pieces[0] + pieces[1].substr(9), false, "", true},
+        {"too short", pieces[0] + pieces[1].substr(1), false, "", false, "fewer than"},
+        {"a piece still there differs", other + pieces[1], true, "", false,
+         "differ from piece 1, which is still there"},
+        {"the list does not match", other + pieces[1], false, digest1 + "  1__a.bin\n", false, ""},
+        {"a staged file of another set", pieces[0] + pieces[1].substr(9), false, "", true, ""},
     };
     for (const auto& c : kCases) {
         SCOPED_TRACE(c.what);
         RemoveTree(dir / "in");
         RemoveTree(dir / "out");
         for (int k = c.keepPiece1 ? 1 : 3; k <= 4; ++k) {
-            Piece(std::to_string(k) + "__a.bin", pieces[static_cast<std::size_t>(k - 1)]);
+            if (k != 2) {
+                Piece(std::to_string(k) + "__a.bin", pieces[static_cast<std::size_t>(k - 1)]);
+            }
         }
         if (!c.sums.empty()) {
             WriteWholeFile(dir / "in/SHA256SUMS", c.sums);
@@ -805,6 +809,8 @@ TEST_F(JoinJob, APartialOutputThatDoesNotFitIsLeftAsItIs) {
         const JobOutcome job = Join(dir / "in", dir / "out", options);
         EXPECT_EQ(job.result, JOB_SOURCE_ERROR);
         EXPECT_FALSE(job.hasRange);
+        EXPECT_NE(controller.LastReport().reason.find(c.why), std::string::npos)
+            << controller.LastReport().reason;
         EXPECT_EQ(ReadWholeFile(dir / ("out/" + partialName)), c.partial);
         EXPECT_EQ(ListNames(dir / "out"), std::vector<std::string>{partialName});
         EXPECT_EQ(ListNames(dir / "in"), before);

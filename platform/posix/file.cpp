@@ -2,9 +2,12 @@
 // kept from writing to a file open for reading.
 #include "platform/file.h"
 
+#include "platform/system_error.h"
+
 #include <cerrno>
 #include <climits>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -19,40 +22,101 @@ File::~File() {
     }
 }
 
+namespace {
+
+// The open flags for `access`; whether only a regular file will do, and whether it is to be
+// emptied once it is known to be one.
+int OpenFlags(File::Access access, bool* regularOnly, bool* empty) {
+    *regularOnly = true;
+    *empty = false;
+    switch (access) {
+        case File::Access::kReadShareDenyWrite:
+            return O_RDONLY | O_NONBLOCK;
+        case File::Access::kReadReplaceable:
+            return O_RDONLY | O_NONBLOCK | O_NOFOLLOW;
+        case File::Access::kReadDeletable:
+            *regularOnly = false;
+            return O_RDONLY;
+        case File::Access::kCreateWrite:
+            // Emptied only once it is known to be a file: O_TRUNC would reach a device.
+            *empty = true;
+            return O_WRONLY | O_CREAT | O_NOFOLLOW | O_NONBLOCK;
+        case File::Access::kCreateNew:
+        case File::Access::kCreateHidden:
+            return O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW;
+        case File::Access::kWriteExisting:
+            return O_WRONLY | O_NOFOLLOW | O_NONBLOCK;
+    }
+    return O_RDONLY | O_NONBLOCK;
+}
+
+void CloseKeepingError(int fd) {
+    const int error = errno;
+    ::close(fd);
+    errno = error;
+}
+
+}  // namespace
+
 bool File::Open(const std::string& path, Access access) {
     if (IsOpen() && !Close()) {
         return false;
     }
-    int flags = O_CLOEXEC;
-    switch (access) {
-        case Access::kReadShareDenyWrite:
-        case Access::kReadDeletable:
-        case Access::kReadReplaceable:
-            flags |= O_RDONLY;
-            break;
-        case Access::kCreateWrite:
-            flags |= O_WRONLY | O_CREAT | O_TRUNC;
-            break;
-        case Access::kCreateNew:
-        case Access::kCreateHidden:
-            flags |= O_WRONLY | O_CREAT | O_EXCL;
-            break;
-        case Access::kWriteExisting:
-            flags |= O_WRONLY;
-            break;
-    }
+    bool regularOnly = true;
+    bool empty = false;
+    const int flags = OpenFlags(access, &regularOnly, &empty) | O_CLOEXEC;
     int fd;
     do {
         fd = ::open(path.c_str(), flags, 0666);
     } while (fd < 0 && errno == EINTR);
     if (fd < 0) {
+        if (errno == ELOOP && (flags & O_NOFOLLOW) != 0) {
+            SetLastRefusal(Refusal::kLink);
+        } else if (errno == ENXIO && (flags & O_NONBLOCK) != 0) {
+            SetLastRefusal(Refusal::kNotRegular);  // a FIFO no one reads, a device
+        }
         return false;
     }
     struct stat info;
-    if (::fstat(fd, &info) != 0 || S_ISDIR(info.st_mode)) {
+    if (::fstat(fd, &info) != 0) {
+        CloseKeepingError(fd);
+        return false;
+    }
+    if (S_ISDIR(info.st_mode)) {
         ::close(fd);
         errno = EISDIR;
         return false;
+    }
+    // A character device (a terminal, /dev/full) only the system makes: written, never read.
+    const bool device = S_ISCHR(info.st_mode) && (flags & O_ACCMODE) == O_WRONLY;
+    if (regularOnly && !S_ISREG(info.st_mode) && !device) {
+        ::close(fd);
+        SetLastRefusal(Refusal::kNotRegular);
+        return false;
+    }
+    // Waiting is what a file on a disk never does; the flag goes for what follows.
+    if ((flags & O_NONBLOCK) != 0) {
+        const int status = ::fcntl(fd, F_GETFL);
+        if (status < 0 || ::fcntl(fd, F_SETFL, status & ~O_NONBLOCK) != 0) {
+            CloseKeepingError(fd);
+            return false;
+        }
+    }
+    // A file with other names is never emptied: writing it would change those files too.
+    if (empty && !device && info.st_nlink > 1) {
+        ::close(fd);
+        SetLastRefusal(Refusal::kLink);
+        return false;
+    }
+    if (empty && !device) {
+        int cut;
+        do {
+            cut = ::ftruncate(fd, 0);
+        } while (cut != 0 && errno == EINTR);
+        if (cut != 0) {
+            CloseKeepingError(fd);
+            return false;
+        }
     }
     if (access == Access::kReadShareDenyWrite || access == Access::kReadDeletable) {
         ::posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
@@ -200,6 +264,63 @@ bool File::Close() {
     m_fullPath.clear();
     // On Linux the descriptor is released even when close reports EINTR.
     return ::close(fd) == 0 || errno == EINTR;
+}
+
+Leftover RemoveLeftover(const std::string& path) {
+    int fd;
+    do {
+        fd = ::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    } while (fd < 0 && errno == EINTR);
+    if (fd < 0) {
+        if (errno == ENOENT) {
+            return Leftover::kNone;
+        }
+        if (errno == ELOOP) {
+            SetLastRefusal(Refusal::kNotOurs);
+            return Leftover::kNotOurs;
+        }
+        return Leftover::kFailed;
+    }
+    struct stat opened;
+    if (::fstat(fd, &opened) != 0) {
+        CloseKeepingError(fd);
+        return Leftover::kFailed;
+    }
+    if (!S_ISREG(opened.st_mode)) {
+        ::close(fd);
+        SetLastRefusal(Refusal::kNotOurs);
+        return Leftover::kNotOurs;
+    }
+    // A run holds its files by a claim (FileClaim) until it has renamed or removed them;
+    // the lock taken here keeps the creator of a new file at the name from taking it until
+    // it is gone, which that creator then sees.
+    int locked;
+    do {
+        locked = ::flock(fd, LOCK_EX | LOCK_NB);
+    } while (locked != 0 && errno == EINTR);
+    if (locked != 0) {
+        const bool held = errno == EWOULDBLOCK;
+        CloseKeepingError(fd);
+        if (held) {
+            SetLastRefusal(Refusal::kInUse);
+            return Leftover::kInUse;
+        }
+        return Leftover::kFailed;
+    }
+    struct stat named;
+    if (::lstat(path.c_str(), &named) != 0 || named.st_dev != opened.st_dev ||
+        named.st_ino != opened.st_ino) {
+        // Replaced meanwhile: by another run, whose file it now is.
+        ::close(fd);
+        SetLastRefusal(Refusal::kInUse);
+        return Leftover::kInUse;
+    }
+    if (::unlink(path.c_str()) != 0) {
+        CloseKeepingError(fd);
+        return Leftover::kFailed;
+    }
+    ::close(fd);
+    return Leftover::kRemoved;
 }
 
 std::string File::FileName() const {

@@ -3,6 +3,8 @@
 // on a file that has just been renamed is given up again, and the name counts as free.
 #include "platform/file_claim.h"
 
+#include "platform/system_error.h"
+
 #include <cerrno>
 #include <fcntl.h>
 #include <sys/file.h>
@@ -23,11 +25,17 @@ void CloseKeepingError(int fd) {
 
 FileClaim::Outcome FileClaim::Claim(const std::string& path, Use use) {
     Release();
+    // What is claimed for writing is never reached through a link; nothing claimed is
+    // anything but a file on a disk, and opening it never waits.
+    const int noLink = use == Use::kWrite ? O_NOFOLLOW : 0;
     int fd;
     do {
-        fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+        fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | noLink);
     } while (fd < 0 && errno == EINTR);
     if (fd < 0) {
+        if (errno == ELOOP && noLink != 0) {
+            SetLastRefusal(Refusal::kLink);
+        }
         return errno == ENOENT ? Outcome::kGone : Outcome::kFailed;
     }
     int locked;
@@ -44,6 +52,11 @@ FileClaim::Outcome FileClaim::Claim(const std::string& path, Use use) {
     struct stat named;
     if (::fstat(fd, &opened) != 0) {
         CloseKeepingError(fd);
+        return Outcome::kFailed;
+    }
+    if (!S_ISREG(opened.st_mode)) {
+        ::close(fd);
+        SetLastRefusal(Refusal::kNotRegular);
         return Outcome::kFailed;
     }
     if (::stat(path.c_str(), &named) != 0 || named.st_dev != opened.st_dev ||

@@ -4,6 +4,7 @@
 
 #include <windows.h>
 
+#include "platform/system_error.h"
 #include "platform/win32/final_component.h"
 #include "platform/win32/own_claims.h"
 #include "platform/win32/wide_path.h"
@@ -63,23 +64,58 @@ bool File::Open(const std::string& path, Access access) {
         case Access::kReadReplaceable:
             desired = GENERIC_READ;
             share = FILE_SHARE_READ | FILE_SHARE_DELETE;
+            flags |= FILE_FLAG_OPEN_REPARSE_POINT;
             break;
         case Access::kCreateWrite:
-            disposition = CREATE_ALWAYS;
+            // Opened as it is, never through a link, and emptied once it is known to be a file.
+            disposition = OPEN_ALWAYS;
+            flags |= FILE_FLAG_OPEN_REPARSE_POINT;
             break;
         case Access::kCreateNew:
             disposition = CREATE_NEW;
+            flags |= FILE_FLAG_OPEN_REPARSE_POINT;
             break;
         case Access::kCreateHidden:
             disposition = CREATE_NEW;
-            flags = FILE_ATTRIBUTE_HIDDEN;
+            flags = FILE_ATTRIBUTE_HIDDEN | FILE_FLAG_OPEN_REPARSE_POINT;
             break;
         case Access::kWriteExisting:
+            flags |= FILE_FLAG_OPEN_REPARSE_POINT;
             break;
     }
     HANDLE handle =
         ::CreateFileW(wide.c_str(), desired, share, nullptr, disposition, flags, nullptr);
     if (handle == INVALID_HANDLE_VALUE) {
+        return false;
+    }
+    // A link opened as itself is refused, and so is whatever is no file on a disk (a pipe or
+    // a device) but a source read once.
+    Refusal refusal = Refusal::kNotRegular;
+    bool refused = false;
+    if (access != Access::kReadDeletable) {
+        BY_HANDLE_FILE_INFORMATION info;
+        if (::GetFileType(handle) != FILE_TYPE_DISK) {
+            refused = true;
+        } else if (!::GetFileInformationByHandle(handle, &info)) {
+            const DWORD error = ::GetLastError();
+            ::CloseHandle(handle);
+            ::SetLastError(error);
+            return false;
+        } else if ((info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0 ||
+                   (access == Access::kCreateWrite && info.nNumberOfLinks > 1)) {
+            // A link opened as itself; or a file with other names, which emptying it would
+            // change too.
+            refused = true;
+            refusal = Refusal::kLink;
+        }
+    }
+    if (refused || (access == Access::kCreateWrite && !::SetEndOfFile(handle))) {
+        const DWORD error = ::GetLastError();
+        ::CloseHandle(handle);
+        ::SetLastError(error);
+        if (refused) {
+            SetLastRefusal(refusal);
+        }
         return false;
     }
     m_handle = reinterpret_cast<std::intptr_t>(handle);
@@ -249,6 +285,45 @@ bool File::Close() {
     m_handle = kInvalid;
     m_fullPath.clear();
     return ::CloseHandle(handle) != 0;
+}
+
+Leftover RemoveLeftover(const std::string& path) {
+    std::wstring wide;
+    if (!WidePath(path, &wide)) {
+        return Leftover::kFailed;
+    }
+    const DWORD attributes = ::GetFileAttributesW(wide.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES) {
+        const DWORD error = ::GetLastError();
+        return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ? Leftover::kNone
+                                                                              : Leftover::kFailed;
+    }
+    if ((attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) != 0) {
+        SetLastRefusal(Refusal::kNotOurs);
+        return Leftover::kNotOurs;
+    }
+    // Sharing nothing: a run that still has the file open, or claimed, keeps it.
+    HANDLE handle = ::CreateFileW(wide.c_str(), DELETE, 0, nullptr, OPEN_EXISTING,
+                                  FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) {
+        if (::GetLastError() == ERROR_SHARING_VIOLATION) {
+            SetLastRefusal(Refusal::kInUse);
+            return Leftover::kInUse;
+        }
+        return Leftover::kFailed;
+    }
+    if (::GetFileType(handle) != FILE_TYPE_DISK) {
+        ::CloseHandle(handle);
+        SetLastRefusal(Refusal::kNotOurs);
+        return Leftover::kNotOurs;
+    }
+    FILE_DISPOSITION_INFO disposition = {TRUE};
+    const bool removed = ::SetFileInformationByHandle(handle, FileDispositionInfo, &disposition,
+                                                      sizeof disposition) != 0;
+    const DWORD error = ::GetLastError();
+    ::CloseHandle(handle);
+    ::SetLastError(error);
+    return removed ? Leftover::kRemoved : Leftover::kFailed;
 }
 
 std::string File::FileName() const {

@@ -53,12 +53,19 @@ FileClaim::Outcome FileClaim::Claim(const std::string& path, Use use) {
     if (!WidePath(path, &wide)) {
         return Outcome::kFailed;
     }
-    // Read access is what LockFileEx asks of a handle.
+    // Read access is what LockFileEx asks of a handle. What is claimed for writing is never
+    // reached through a link; nothing claimed is anything but a file on a disk.
+    const DWORD noLink = use == Use::kWrite ? FILE_FLAG_OPEN_REPARSE_POINT : 0;
     HANDLE handle = ::CreateFileW(wide.c_str(), GENERIC_READ,
                                   FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                  OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+                                  OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL | noLink, nullptr);
     if (handle == INVALID_HANDLE_VALUE) {
         return LastErrorIsNotFound() ? Outcome::kGone : Outcome::kFailed;
+    }
+    if (::GetFileType(handle) != FILE_TYPE_DISK) {
+        ::CloseHandle(handle);
+        SetLastRefusal(Refusal::kNotRegular);
+        return Outcome::kFailed;
     }
     OVERLAPPED at = {};
     at.OffsetHigh = kLockedByteHigh;
@@ -75,6 +82,14 @@ FileClaim::Outcome FileClaim::Claim(const std::string& path, Use use) {
     FileStamp named;
     if (!::GetFileInformationByHandle(handle, &opened)) {
         Unclaim(handle);
+        return Outcome::kFailed;
+    }
+    if ((opened.dwFileAttributes & (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY)) !=
+        0) {
+        Unclaim(handle);
+        SetLastRefusal((opened.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0
+                           ? Refusal::kLink
+                           : Refusal::kNotRegular);
         return Outcome::kFailed;
     }
     if (!StampOf(path, &named)) {

@@ -29,8 +29,13 @@ bool RemoveFile(const std::string& path) {
 bool RenameFile(const std::string& from, const std::string& to) {
     std::wstring wideFrom;
     std::wstring wideTo;
-    return WidePath(from, &wideFrom) && WidePath(to, &wideTo) &&
-           ::MoveFileExW(wideFrom.c_str(), wideTo.c_str(),
+    if (!WidePath(from, &wideFrom) || !WidePath(to, &wideTo)) {
+        return false;
+    }
+    // Windows replaces no open file, and a claim of this program's on the file replaced (a
+    // repair's on the damaged piece 1) holds one; the claim ends with that file anyway.
+    ReleaseOwnClaims(wideTo);
+    return ::MoveFileExW(wideFrom.c_str(), wideTo.c_str(),
                          MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
 }
 

@@ -7,8 +7,28 @@
 
 namespace platform {
 
+namespace {
+
+// Bit 29 marks an error code of the application's own.
+constexpr DWORD kRefusalBase = 0x20000000 | 0x5EC0;
+
+// The refusal the error value stands for; false for a value of the system's own.
+bool IsRefusal(DWORD error, Refusal* refusal) {
+    if (error < kRefusalBase || error > kRefusalBase + static_cast<DWORD>(Refusal::kNotOurs)) {
+        return false;
+    }
+    *refusal = static_cast<Refusal>(error - kRefusalBase);
+    return true;
+}
+
+}  // namespace
+
 std::string LastSystemError() {
     const DWORD error = ::GetLastError();
+    Refusal refusal;
+    if (IsRefusal(error, &refusal)) {
+        return RefusalWords(refusal);
+    }
     wchar_t buffer[512];
     // Wide text, so the trimming below sees whole characters; converted once at the end.
     DWORD length =
@@ -41,6 +61,10 @@ bool LastErrorIsNotFound() {
 bool LastErrorIsAlreadyThere() {
     const DWORD error = ::GetLastError();
     return error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS;
+}
+
+void SetLastRefusal(Refusal refusal) {
+    ::SetLastError(kRefusalBase + static_cast<DWORD>(refusal));
 }
 
 }  // namespace platform

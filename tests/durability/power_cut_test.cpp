@@ -247,13 +247,10 @@ std::string BaseName(const std::string& path) {
     return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
-// Hidden names, and the temporary files of SHA256SUMS, which a cut may leave behind and
-// nothing reads.
+// Hidden names, which a cut may leave behind and nothing reads. Every temporary file is one
+// (SHA256SUMS's too): a name a user sees is never one.
 bool Hidden(const std::string& path) {
-    const std::string name = BaseName(path);
-    return path[0] == '.' || path.find("/.") != std::string::npos ||
-           (name.size() > 15 && name.compare(0, 11, "SHA256SUMS.") == 0 &&
-            name.compare(name.size() - 4, 4, ".tmp") == 0);
+    return path[0] == '.' || path.find("/.") != std::string::npos;
 }
 
 // What a user sees: the names not hidden; the lines of a SHA256SUMS in order, since two
@@ -284,6 +281,19 @@ Tree Visible(const Tree& tree) {
 const std::string* Find(const Tree& tree, const std::string& path) {
     const auto at = tree.find(path);
     return at == tree.end() ? nullptr : &at->second;
+}
+
+// A damaged piece that a repair replaces goes aside as NAME.1 first, and stays there when the
+// power is cut before the repair ends: nothing is lost, and it is the user's to delete.
+bool KeptAside(const Tree& before, const Tree& now, const std::string& path) {
+    const std::string* is = Find(now, path);
+    if (is != nullptr && path.size() > 2 && path.compare(path.size() - 2, 2, ".1") == 0) {
+        const std::string* piece = Find(before, path.substr(0, path.size() - 2));
+        return Find(before, path) == nullptr && piece != nullptr && *piece == *is;
+    }
+    const std::string* aside = Find(now, path + ".1");
+    const std::string* was = Find(before, path);
+    return is == nullptr && aside != nullptr && was != nullptr && *aside == *was;
 }
 
 const char kCutShort[] = "(a list cut short)";
@@ -584,16 +594,10 @@ Command EngineJoin(const std::string& root, const Scene* after, bool goOn, bool 
     return command;
 }
 
-// The command line's join, staged; it goes on from its staged file by itself, and from a file
-// of the output's name only when asked, as the message of the first run again says.
-Command CliJoin(const std::string& root, const Scene* after) {
-    Command command = {Secanto(),  "join", root + "pieces", "-o", root + "out/deep",
-                       "--delete", "-q"};
-    if (after != nullptr && after->Has("out/deep/film.bin") &&
-        !after->Has("pieces/" + PieceName(1, "film.bin"))) {
-        command.push_back("--continue");
-    }
-    return command;
+// The command line's join, staged; it goes on from its staged file by itself, and finishes
+// by itself when its output has its name and only the last pieces are left: the same command.
+Command CliJoin(const std::string& root, const Scene*) {
+    return {Secanto(), "join", root + "pieces", "-o", root + "out/deep", "--delete", "-q"};
 }
 
 const std::vector<Job>& Jobs() {
@@ -808,7 +812,7 @@ private:
                 continue;
             }
             const auto same = [&](const std::string* a) { return a ? is && *is == *a : !is; };
-            if (!same(was) && !same(will)) {
+            if (!same(was) && !same(will) && !KeptAside(m_before, now, path)) {
                 return path + (is ? " is neither as it was nor as the job leaves it"
                                   : " is gone, and the job does not remove it");
             }
@@ -839,7 +843,11 @@ private:
                            (there ? " differs" : " is missing");
                 }
             }
-            return "run again, the job left more than the uncut one";
+            for (const auto& [path, bytes] : done) {
+                if (Find(Visible(m_after), path) == nullptr && !KeptAside(m_before, done, path)) {
+                    return "run again, the job left more than the uncut one: " + path;
+                }
+            }
         }
         return "";
     }

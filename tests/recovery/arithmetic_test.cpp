@@ -206,15 +206,18 @@ TEST(RecoveryMatrix, LostSlicesComeBackFromAnyEnoughRecoverySlices) {
         std::size_t lost;
         std::vector<std::uint32_t> exponents;
         SolveOutcome outcome;
+        bool consecutive;  // solved in place, with no inverse
     };
     const Case cases[] = {
-        {1, 1, {0}, SolveOutcome::kSolved},
-        {5, 2, {0, 1, 2}, SolveOutcome::kSolved},
-        {20, 6, {0, 1, 2, 3, 4, 5}, SolveOutcome::kSolved},
-        {20, 6, {3, 900, 17, 65534, 2, 40000, 8}, SolveOutcome::kSolved},
-        {40, 13, {12, 11, 10, 9, 8, 7, 6, 5, 4, 3, 2, 1, 0}, SolveOutcome::kSolved},
-        {10, 4, {0, 1, 2}, SolveOutcome::kNotEnough},
-        {10, 0, {}, SolveOutcome::kSolved},
+        {1, 1, {0}, SolveOutcome::kSolved, true},
+        {5, 2, {0, 1, 2}, SolveOutcome::kSolved, true},
+        {20, 6, {0, 1, 2, 3, 4, 5}, SolveOutcome::kSolved, true},
+        {20, 6, {3, 900, 17, 65534, 2, 40000, 8}, SolveOutcome::kSolved, false},
+        {40, 13, {12, 11, 10, 9, 8, 7, 6, 5, 4, 3, 2, 1, 0}, SolveOutcome::kSolved, true},
+        {30, 5, {40, 7, 41, 42, 1, 43, 44}, SolveOutcome::kSolved, true},
+        {30, 3, {65532, 65533, 65534}, SolveOutcome::kSolved, true},
+        {10, 4, {0, 1, 2}, SolveOutcome::kNotEnough, false},
+        {10, 0, {}, SolveOutcome::kSolved, true},
     };
     std::mt19937 random(3);
     for (const Case& c : cases) {
@@ -231,7 +234,7 @@ TEST(RecoveryMatrix, LostSlicesComeBackFromAnyEnoughRecoverySlices) {
             std::shuffle(all.begin(), all.end(), random);
             const std::vector<std::uint32_t> lost(all.begin(), all.begin() + c.lost);
             Solution solution;
-            ASSERT_EQ(SolveLostSlices(lost, c.exponents, &solution), c.outcome);
+            ASSERT_EQ(SolveLostSlices(lost, c.exponents, KeepGoing(), &solution), c.outcome);
             if (c.outcome != SolveOutcome::kSolved) {
                 continue;
             }
@@ -251,20 +254,48 @@ TEST(RecoveryMatrix, LostSlicesComeBackFromAnyEnoughRecoverySlices) {
                 }
                 remainder.push_back(rest);
             }
+            // Consecutive exponents are solved in place, others through the inverse.
+            EXPECT_EQ(solution.inverse.empty(), c.consecutive);
+            std::vector<std::uint8_t*> rows;
+            for (std::vector<std::uint8_t>& row : remainder) {
+                rows.push_back(row.data());
+            }
+            std::vector<std::uint8_t> scratch(36);
+            if (solution.inverse.empty()) {
+                ASSERT_TRUE(SolveConsecutive(solution, rows.data(), 36, scratch.data(),
+                                             [](std::uint64_t) { return true; }));
+            }
             for (std::size_t m = 0; m < c.lost; ++m) {
                 std::vector<std::uint8_t> rebuilt(36, 0);
-                for (std::size_t j = 0; j < c.lost; ++j) {
+                for (std::size_t j = 0; j < c.lost && !solution.inverse.empty(); ++j) {
                     MultiplyAccumulate(rebuilt.data(), remainder[j].data(), 36,
                                        solution.inverse[m * c.lost + j]);
                 }
-                ASSERT_EQ(rebuilt, set.inputs[lost[m]]) << "lost slice " << lost[m];
+                ASSERT_EQ(solution.inverse.empty() ? remainder[m] : rebuilt, set.inputs[lost[m]])
+                    << "lost slice " << lost[m];
             }
         }
     }
+    // Beyond the inverse's bound only consecutive exponents solve; the elimination stops when
+    // asked.
+    std::vector<std::uint32_t> many(kMaxSolvedSlices + 1);
+    std::vector<std::uint32_t> spread(kMaxSolvedSlices + 1);
+    for (std::uint32_t i = 0; i < many.size(); ++i) {
+        many[i] = i;
+        spread[i] = 2 * i;
+    }
     Solution solution;
-    EXPECT_EQ(SolveLostSlices(std::vector<std::uint32_t>(kMaxSolvedSlices + 1),
-                              std::vector<std::uint32_t>(kMaxSolvedSlices + 1), &solution),
-              SolveOutcome::kTooLarge);
+    EXPECT_EQ(SolveLostSlices(many, spread, KeepGoing(), &solution), SolveOutcome::kTooLarge);
+    EXPECT_EQ(SolveLostSlices(many, many, KeepGoing(), &solution), SolveOutcome::kSolved);
+    EXPECT_EQ(SolvableSlices(spread), kMaxSolvedSlices);
+    EXPECT_EQ(SolvableSlices(many), kMaxSolvedSlices + 1);
+    many.resize(100);
+    spread.resize(100);
+    int asked = 0;
+    EXPECT_EQ(SolveLostSlices(
+                  many, spread, [&] { return ++asked < 3; }, &solution),
+              SolveOutcome::kStopped);
+    EXPECT_EQ(asked, 3);
 }
 
 }  // namespace

@@ -64,4 +64,52 @@ bool ForgedSet::Bytes(const std::vector<std::uint32_t>& exponents, std::string* 
     return true;
 }
 
+bool ForgedSet::Packet(PacketType type,
+                       const Md5Digest& setId,
+                       const std::string& body,
+                       std::string* out) {
+    PacketWriter writer;
+    return writer.Append(type, setId, body, out);
+}
+
+bool ForgedSet::RecoverySlice(const Md5Digest& setId,
+                              std::uint32_t exponent,
+                              const std::string& data,
+                              std::string* out) {
+    PacketWriter writer;
+    std::string head;
+    if (!writer.StartRecoverySlice(setId, exponent) ||
+        !writer.AddRecoveryData(data.data(), data.size()) ||
+        !writer.FinishRecoverySlice(data.size(), &head)) {
+        return false;
+    }
+    *out += head + data;
+    return true;
+}
+
+Md5Digest ForgedSet::SetIdOf(const std::string& bytes) {
+    return DigestAt(reinterpret_cast<const unsigned char*>(bytes.data()) + kSetIdAt);
+}
+
+bool ForgedSet::Reforge(std::string* bytes) {
+    PacketWriter writer;
+    const char* recovery = PacketTypeTag(PacketType::kRecoverySlice);
+    for (std::size_t at = bytes->find(kPacketMagic, 0, sizeof kPacketMagic);
+         at != std::string::npos; at = bytes->find(kPacketMagic, at + 1, sizeof kPacketMagic)) {
+        const unsigned char* p = reinterpret_cast<const unsigned char*>(bytes->data()) + at;
+        const std::uint64_t length = ReadLe64(p + kLengthAt);
+        if (bytes->compare(at + kTypeAt, 16, recovery, 16) != 0 || at + length > bytes->size()) {
+            continue;
+        }
+        (*bytes)[at + kPacketHeaderSize + 4] ^= 0x5A;  // the first byte of the data
+        Md5Digest digest;
+        if (!writer.Md5(bytes->data() + at + kSetIdAt, length - kSetIdAt, &digest)) {
+            return false;
+        }
+        bytes->replace(at + kPacketHashAt, digest.size(),
+                       reinterpret_cast<const char*>(digest.data()), digest.size());
+    }
+    return true;
+}
+
 }  // namespace recovery_test

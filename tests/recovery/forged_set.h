@@ -23,6 +23,22 @@ public:
     // hashing failed.
     bool Bytes(const std::vector<std::uint32_t>& exponents, std::string* out) const;
 
+    // A sound packet of `type` around `body` (a multiple of 4 bytes) for the set `setId`.
+    static bool Packet(recovery::PacketType type,
+                       const recovery::Md5Digest& setId,
+                       const std::string& body,
+                       std::string* out);
+    // A sound recovery slice packet of `exponent` for the set `setId`, of `data`.
+    static bool RecoverySlice(const recovery::Md5Digest& setId,
+                              std::uint32_t exponent,
+                              const std::string& data,
+                              std::string* out);
+    // The set ID of the first packet of the recovery file `bytes`.
+    static recovery::Md5Digest SetIdOf(const std::string& bytes);
+    // Every recovery slice packet of the recovery file `bytes` given other data, with an MD5
+    // that fits it: what a sender who wants garbage rebuilt would make.
+    static bool Reforge(std::string* bytes);
+
 private:
     std::uint64_t m_sliceSize;
     std::vector<recovery::FileDescriptionPacket> m_files;

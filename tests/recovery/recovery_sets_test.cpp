@@ -10,6 +10,7 @@
 #include "recovery/byte_source.h"
 #include "recovery/packet_reader.h"
 #include "recovery/packet_writer.h"
+#include "recovery/recovery_matrix.h"
 #include "recovery/recovery_set.h"
 #include "recovery/set_creator.h"
 #include "recovery/volume_names.h"
@@ -166,9 +167,10 @@ TEST(RecoverySets, VolumesAreNamedAndFilledAsPar2DoesIt) {
 }
 
 TEST(HostileSets, NamesThatReachOutsideTheSetAreRefusedAndNothingIsWritten) {
-    const char* const names[] = {"../x", "/etc/passwd",  "C:\\x",        "C:x",
-                                 "NUL",  "com1.txt",     "secret.txt",   "sub/2__film.avi",
-                                 "..",   "2__film.avi.", "2__film.avi\n"};
+    const char* const names[] = {
+        "../x",          "/etc/passwd", "C:\\x",           "C:x", "NUL",
+        "com1.txt",      "secret.txt",  "sub/2__film.avi", "..",  "2__film.avi.",
+        "2__film.avi\n", "2__sub\\x",   "2__fi\x01lm.avi"};
     for (const char* name : names) {
         SCOPED_TRACE(name);
         TempFolder outer;
@@ -189,7 +191,11 @@ TEST(HostileSets, NamesThatReachOutsideTheSetAreRefusedAndNothingIsWritten) {
         const SetReport& report = scan.sets.front();
         EXPECT_FALSE(report.Usable());
         ASSERT_EQ(report.set.refused.size(), 1u);
-        EXPECT_EQ(report.set.refused.front().name, name);
+        // Shown without the control characters that would break a message (a newline is
+        // escaped where it is printed).
+        std::string shown = name;
+        std::replace(shown.begin(), shown.end(), '\x01', '?');
+        EXPECT_EQ(report.set.refused.front().name, shown);
         RepairResult result;
         EXPECT_EQ(RepairSet(report, KeepGoing(), &result).failure, Failure::kRecoveryData);
         EXPECT_TRUE(result.rebuilt.empty());
@@ -284,6 +290,176 @@ TEST(HostileSets, DamagedPacketsAreSkippedAndTheRestIsRead) {
         EXPECT_EQ(packets.recoverySlices.size(), c.recovery);
         EXPECT_GE(packets.damaged, c.damaged);
     }
+    // Packets whose MD5 fits and whose lengths do not: skipped whole, nothing read past a
+    // body (which AddressSanitizer would see).
+    const Md5Digest set = ForgedSet::SetIdOf(sound);
+    const struct {
+        const char* what;
+        PacketType type;
+        std::size_t bodySize;
+    } bodies[] = {
+        {"a recovery slice of no data", PacketType::kRecoverySlice, 0},
+        {"slice checksums 12 bytes short", PacketType::kSliceChecksums, 16 + 12},
+        {"a main packet 8 bytes short", PacketType::kMain, 12 + 8},
+        {"a file description without a name", PacketType::kFileDescription, 52},
+        {"a Unicode name without a File ID", PacketType::kUnicodeName, 12},
+    };
+    for (const auto& b : bodies) {
+        SCOPED_TRACE(b.what);
+        std::string bytes;
+        ASSERT_TRUE(b.type == PacketType::kRecoverySlice
+                        ? ForgedSet::RecoverySlice(set, 7, std::string(b.bodySize, 'd'), &bytes)
+                        : ForgedSet::Packet(b.type, set, std::string(b.bodySize, 'd'), &bytes));
+        PacketCollection packets;
+        PacketReader reader;
+        MemorySource source(bytes.data(), bytes.size());
+        ASSERT_EQ(reader.Read(source, KeepGoing(), &packets), PacketReader::Outcome::kRead);
+        EXPECT_TRUE(packets.mains.empty() && packets.files.empty() &&
+                    packets.sliceChecksums.empty() && packets.recoverySlices.empty() &&
+                    packets.unicodeNames.empty());
+        EXPECT_EQ(packets.damaged, 1u);
+    }
+}
+
+// The usable sets a scan of `dir` finds.
+std::vector<SetReport> UsableSets(const TempFolder& dir) {
+    ScanResult scan;
+    EXPECT_TRUE(ScanFolder(dir.Path(), IsPiece, KeepGoing(), &scan).Ok());
+    std::vector<SetReport> usable;
+    for (const SetReport& report : scan.sets) {
+        if (report.Usable()) {
+            usable.push_back(report);
+        }
+    }
+    return usable;
+}
+
+// Packets a sender adds beside a sound set, piece 2 lost: junk never keeps the set out, a
+// forged slice never stands in for the real one, and forged data rebuilds nothing.
+TEST(HostileSets, ForgedPacketsNeitherHideNorReplaceTheRealSet) {
+    enum class Forgery { kJunkMains, kBogusSliceFirst, kReforgedSlices };
+    const struct {
+        const char* what;
+        Forgery forgery;
+        bool repaired;
+    } cases[] = {
+        {"64 junk main packets in a file read first", Forgery::kJunkMains, true},
+        {"a forged slice of the same exponent read first", Forgery::kBogusSliceFirst, true},
+        {"every recovery slice given other data", Forgery::kReforgedSlices, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        TempFolder dir;
+        const std::vector<PieceFile> pieces = MakePieces(dir, "film.avi", {6000, 6000, 300});
+        const auto original = Snapshot(dir.Path());
+        ASSERT_TRUE(Create(dir, pieces, 1).Ok());
+        const std::string volume = dir / "set.vol0+1.par2";
+        std::string bytes = ReadWholeFile(volume);
+        const Md5Digest setId = ForgedSet::SetIdOf(bytes);
+        std::string forged;
+        switch (c.forgery) {
+            case Forgery::kJunkMains:
+                for (int i = 0; i < 64; ++i) {
+                    const std::string body =
+                        PacketWriter::MainBody(4, {Md5Digest{{static_cast<unsigned char>(i)}}}, {});
+                    Md5Digest junkId;
+                    PacketWriter writer;
+                    ASSERT_TRUE(writer.Md5(body.data(), body.size(), &junkId));
+                    ASSERT_TRUE(ForgedSet::Packet(PacketType::kMain, junkId, body, &forged));
+                }
+                WriteWholeFile(dir / "a.par2", forged);
+                break;
+            case Forgery::kBogusSliceFirst:
+                ASSERT_TRUE(ForgedSet::RecoverySlice(setId, 0, std::string(6000, 'x'), &forged));
+                WriteWholeFile(dir / "a.par2", forged);
+                break;
+            case Forgery::kReforgedSlices:
+                ASSERT_TRUE(ForgedSet::Reforge(&bytes));
+                WriteWholeFile(volume, bytes);
+                break;
+        }
+        ASSERT_TRUE(platform::RemoveFile(pieces[1].path));
+        const auto harmed = Snapshot(dir.Path());
+        const std::vector<SetReport> usable = UsableSets(dir);
+        ASSERT_EQ(usable.size(), 1u);
+        ASSERT_TRUE(usable[0].Repairable());
+        RepairResult result;
+        const Status status = RepairSet(usable[0], KeepGoing(), &result);
+        if (!c.repaired) {
+            EXPECT_EQ(status.failure, Failure::kRecoveryData);
+            EXPECT_EQ(status.reason, "the rebuilt piece does not match its MD5");
+            EXPECT_TRUE(Snapshot(dir.Path()) == harmed);
+            continue;
+        }
+        ASSERT_TRUE(status.Ok()) << status.reason;
+        EXPECT_EQ(ReadWholeFile(pieces[1].path), original[1].second);
+    }
+}
+
+// What would take hours ends at once or when asked: a slice larger than every file the set
+// describes is refused, and a file of nothing but packet headers is read once, asking the
+// caller every few MiB.
+TEST(HostileSets, HugeSlicesAndFilesOfHeadersCostNoHours) {
+    TempFolder dir;
+    const std::vector<PieceFile> pieces = MakePieces(dir, "film.avi", {4096, 4096, 10});
+    for (const std::uint64_t sliceSize :
+         {std::uint64_t{1} << 40, std::uint64_t{4100}, std::uint64_t{4096}}) {
+        SCOPED_TRACE(sliceSize);
+        ForgedSet forged(sliceSize);
+        for (const PieceFile& piece : pieces) {
+            const std::string bytes = ReadWholeFile(piece.path);
+            ASSERT_TRUE(forged.AddFile(piece.name, bytes, bytes.size()));
+        }
+        std::string bytes;
+        ASSERT_TRUE(forged.Bytes({}, &bytes));
+        WriteWholeFile(dir / "x.par2", bytes);
+        // Checking pieces padded to 2^40 bytes would ask the caller again and again.
+        int asked = 0;
+        ScanResult scan;
+        ASSERT_TRUE(ScanFolder(
+                        dir.Path(), IsPiece, [&] { return ++asked < 100; }, &scan)
+                        .Ok());
+        ASSERT_EQ(scan.sets.size(), 1u);
+        EXPECT_EQ(scan.sets[0].set.unusable,
+                  sliceSize > 4096 ? "its slice size is larger than any file it describes" : "");
+    }
+    std::string headers;
+    for (int i = 0; i < (2 << 20); ++i) {
+        headers.append(kPacketMagic, sizeof kPacketMagic);
+    }
+    MemorySource source(headers.data(), headers.size());
+    PacketCollection packets;
+    PacketReader reader;
+    int asked = 0;
+    EXPECT_EQ(reader.Read(
+                  source, [&] { return ++asked > 0; }, &packets),
+              PacketReader::Outcome::kRead);
+    EXPECT_GE(asked, static_cast<int>(headers.size() / kKeepGoingInterval));
+    EXPECT_EQ(reader.Read(
+                  source, [] { return false; }, &packets),
+              PacketReader::Outcome::kStopped);
+}
+
+// More lost slices than an inverse matrix is made for: recovery slices of consecutive
+// exponents rebuild them all.
+TEST(RecoverySets, ThousandsOfLostSlicesAreRebuilt) {
+    TempFolder dir;
+    // Slices of 4 bytes: four pieces lost are 4400 slices.
+    const std::vector<PieceFile> pieces = MakePieces(dir, "f.bin", {4400, 4400, 4400, 4400, 40});
+    const auto original = Snapshot(dir.Path());
+    ASSERT_TRUE(Create(dir, pieces, 4400, 4).Ok());
+    for (std::size_t i = 0; i < 4; ++i) {
+        ASSERT_TRUE(platform::RemoveFile(pieces[i].path));
+    }
+    const SetReport report = ScanOne(dir);
+    EXPECT_EQ(report.lostSlices, 4400u);
+    ASSERT_TRUE(report.Repairable());
+    RepairResult result;
+    const Status status = RepairSet(report, KeepGoing(), &result);
+    ASSERT_TRUE(status.Ok()) << status.reason;
+    for (const auto& [name, bytes] : original) {
+        ASSERT_EQ(ReadWholeFile(dir / name), bytes) << name;
+    }
 }
 
 }  // namespace
@@ -360,22 +536,22 @@ TEST(RecoverySets, ReadingSetsReadsNoPieceAndTheCallerMayRefuseARebuiltPiece) {
     const SetReport report = ScanOne(dir);
     const auto harmed = Snapshot(dir.Path());
     RepairResult result;
-    const Status refused = RepairSet(report, KeepGoing(), &result,
-                                     [](const std::string&, const std::string&, std::string* why) {
-                                         *why = "no";
-                                         return false;
-                                     });
+    const Status refused =
+        RepairSet(report, KeepGoing(), &result, [&](const std::vector<RebuiltFile>&) {
+            return Status::Fail(Failure::kRecoveryData, pieces[0].path, "no");
+        });
     EXPECT_EQ(refused.failure, Failure::kRecoveryData);
     EXPECT_EQ(refused.path, pieces[0].path);
     EXPECT_EQ(refused.reason, "no");
     EXPECT_TRUE(Snapshot(dir.Path()) == harmed);
     std::string seen;
-    ASSERT_TRUE(RepairSet(report, KeepGoing(), &result,
-                          [&](const std::string& path, const std::string& temporary, std::string*) {
-                              seen = path == pieces[0].path ? ReadWholeFile(temporary) : "";
-                              return true;
-                          })
-                    .Ok());
+    ASSERT_TRUE(
+        RepairSet(report, KeepGoing(), &result, [&](const std::vector<RebuiltFile>& rebuilt) {
+            seen = rebuilt.size() == 1 && rebuilt[0].path == pieces[0].path
+                       ? ReadWholeFile(rebuilt[0].temporaryPath)
+                       : "";
+            return Status();
+        }).Ok());
     EXPECT_EQ(seen, original[0].second);
     EXPECT_EQ(ReadWholeFile(pieces[0].path), original[0].second);
 }

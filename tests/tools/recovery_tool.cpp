@@ -4,11 +4,18 @@
 //   recovery_tool create INDEX.par2 COUNT [--slice SIZE] [--budget BYTES] PIECE...
 //   recovery_tool scan FOLDER
 //   recovery_tool repair FOLDER
-//   recovery_tool forge OUT.par2 NAME...
+//   recovery_tool forge OUT.par2 [--slice SIZE] [--slices COUNT] [--claim LENGTH] NAME...
+//   recovery_tool junk OUT.par2 COUNT
+//   recovery_tool slice SET.par2 OUT.par2 EXPONENT
+//   recovery_tool alias SET.par2 NAME UNICODE-NAME
 //
-// forge writes a set no honest program makes, in slices of 4096 bytes with two recovery
-// slices of made-up data: each NAME described with the bytes of the file of that name beside
-// OUT.par2 when there is one, else with 4096 bytes of its own.
+// forge writes a set no honest program makes, in slices of SIZE bytes (4096) with COUNT (2)
+// recovery slices of made-up data: each NAME described with the bytes of the file of that
+// name beside OUT.par2 when there is one, else with 4096 bytes of its own; the first NAME
+// said to be LENGTH bytes long, where given. junk writes COUNT sound main packets of sets
+// that describe nothing; slice a sound recovery slice of EXPONENT and made-up data for the
+// set of SET.par2; alias adds to SET.par2 a Unicode name packet giving the set's file NAME
+// the name UNICODE-NAME.
 //
 // Pieces are the names "N__FILE" of a split. Prints what it found or did, one line each,
 // and with --memory (natively) the peak resident size. Exit status: 0 done (for scan: every
@@ -26,7 +33,11 @@
 
 #include "engine/job_paths.h"
 #include "platform/file.h"
+#include "platform/file_system.h"
 #include "platform/path_text.h"
+#include "recovery/byte_source.h"
+#include "recovery/packet_reader.h"
+#include "recovery/packet_writer.h"
 #include "recovery/set_creator.h"
 #include "recovery/set_repairer.h"
 #include "recovery/set_scanner.h"
@@ -42,7 +53,11 @@ int Usage() {
                  "PIECE...\n"
                  "       recovery_tool scan FOLDER\n"
                  "       recovery_tool repair FOLDER\n"
-                 "       recovery_tool forge OUT.par2 NAME...\n");
+                 "       recovery_tool forge OUT.par2 [--slice SIZE] [--slices COUNT] "
+                 "[--claim LENGTH] NAME...\n"
+                 "       recovery_tool junk OUT.par2 COUNT\n"
+                 "       recovery_tool slice SET.par2 OUT.par2 EXPONENT\n"
+                 "       recovery_tool alias SET.par2 NAME UNICODE-NAME\n");
     return 1;
 }
 
@@ -185,23 +200,115 @@ bool ReadFile(const std::string& path, std::string* bytes) {
 int Forge(int argc, char** argv) {
     const std::string out = argv[2];
     const std::string folder = out.substr(0, platform::LastSeparator(out) + 1);
-    recovery_test::ForgedSet forged(4096);
-    for (int i = 3; i < argc; ++i) {
+    std::uint64_t sliceSize = 4096;
+    std::uint32_t slices = 2;
+    std::uint64_t claim = 0;
+    int first = 3;
+    for (; first + 1 < argc && argv[first][0] == '-'; first += 2) {
+        const std::uint64_t value = std::strtoull(argv[first + 1], nullptr, 10);
+        if (std::strcmp(argv[first], "--slice") == 0) {
+            sliceSize = value;
+        } else if (std::strcmp(argv[first], "--slices") == 0) {
+            slices = static_cast<std::uint32_t>(value);
+        } else if (std::strcmp(argv[first], "--claim") == 0) {
+            claim = value;
+        } else {
+            return Usage();
+        }
+    }
+    recovery_test::ForgedSet forged(sliceSize);
+    for (int i = first; i < argc; ++i) {
         std::string bytes;
         if (!ReadFile(folder + argv[i], &bytes)) {
             bytes.assign(4096, 'q');
         }
-        if (!forged.AddFile(argv[i], bytes, bytes.size())) {
+        const std::uint64_t length = i == first && claim != 0 ? claim : bytes.size();
+        if (!forged.AddFile(argv[i], bytes, length)) {
             return Report(Status::Fail(Failure::kTarget, out, "hashing failed"));
         }
     }
     std::string bytes;
     platform::File file;
-    if (!forged.Bytes({0, 1}, &bytes) || !file.Open(out, platform::File::Access::kCreateWrite) ||
+    std::vector<std::uint32_t> exponents;
+    for (std::uint32_t e = 0; e < slices; ++e) {
+        exponents.push_back(e);
+    }
+    if (!forged.Bytes(exponents, &bytes) || !file.Open(out, platform::File::Access::kCreateWrite) ||
         !file.Write(bytes.data(), bytes.size()) || !file.Close()) {
         return Report(Status::Fail(Failure::kTarget, out, "could not be written"));
     }
     return 0;
+}
+
+// Appends `bytes` to the file at `path`, made when there is none.
+int AppendTo(const std::string& path, const std::string& bytes) {
+    std::string whole;
+    ReadFile(path, &whole);
+    whole += bytes;
+    platform::File file;
+    platform::RemoveFile(path);  // made anew: on Windows only where none is
+    if (!file.Open(path, platform::File::Access::kCreateWrite) ||
+        !file.Write(whole.data(), whole.size()) || !file.Close()) {
+        return Report(Status::Fail(Failure::kTarget, path, "could not be written"));
+    }
+    return 0;
+}
+
+// Packets that a sender adds beside a sound set: junk main packets, a recovery slice of the
+// set's own ID and slice size, a Unicode name for one of its files.
+int AddPackets(const std::string& command, int argc, char** argv) {
+    if (command == "junk") {
+        std::string junk;
+        for (unsigned long i = 0; i < std::strtoul(argv[3], nullptr, 10); ++i) {
+            const std::string body = PacketWriter::MainBody(
+                4, {Md5Digest{{static_cast<unsigned char>(i), static_cast<unsigned char>(i >> 8)}}},
+                {});
+            Md5Digest id;
+            PacketWriter writer;
+            if (!writer.Md5(body.data(), body.size(), &id) ||
+                !recovery_test::ForgedSet::Packet(PacketType::kMain, id, body, &junk)) {
+                return Report(Status::Fail(Failure::kTarget, argv[2], "hashing failed"));
+            }
+        }
+        return AppendTo(argv[2], junk);
+    }
+    if (argc < 5) {
+        return Usage();
+    }
+    FileSource source;
+    PacketCollection packets;
+    PacketReader reader;
+    if (!source.Open(argv[2]) ||
+        reader.Read(source, KeepGoing(), &packets) != PacketReader::Outcome::kRead ||
+        packets.mains.empty()) {
+        return Report(Status::Fail(Failure::kSource, argv[2], "no set read"));
+    }
+    source.Close();  // SET.par2 may be the file written
+    const MainPacket& main = packets.mains.front();
+    std::string out;
+    if (command == "slice") {
+        const std::string data(main.sliceSize, 'x');
+        if (!recovery_test::ForgedSet::RecoverySlice(
+                main.setId, static_cast<std::uint32_t>(std::strtoul(argv[4], nullptr, 10)), data,
+                &out)) {
+            return Report(Status::Fail(Failure::kTarget, argv[3], "hashing failed"));
+        }
+        return AppendTo(argv[3], out);
+    }
+    for (const FileDescriptionPacket& file : packets.files) {
+        if (file.name == argv[3]) {
+            const std::string alias = argv[4];
+            if (!recovery_test::ForgedSet::Packet(
+                    PacketType::kUnicodeName, main.setId,
+                    PacketWriter::UnicodeNameBody(file.fileId,
+                                                  std::u16string(alias.begin(), alias.end())),
+                    &out)) {
+                return Report(Status::Fail(Failure::kTarget, argv[2], "hashing failed"));
+            }
+            return AppendTo(argv[2], out);
+        }
+    }
+    return Report(Status::Fail(Failure::kSource, argv[2], "no such file in the set"));
 }
 
 void PrintPeakMemory() {
@@ -234,6 +341,8 @@ int main(int argc, char** argv) {
     const std::string command = argv[1];
     if (command == "create") {
         exit = Create(argc, argv);
+    } else if (command == "junk" || command == "slice" || command == "alias") {
+        exit = argc >= 4 ? AddPackets(command, argc, argv) : Usage();
     } else if (command == "forge") {
         exit = argc >= 4 ? Forge(argc, argv) : Usage();
     } else if (command == "scan" || command == "repair") {
