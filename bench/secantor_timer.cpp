@@ -1,8 +1,10 @@
-// Times one split made from Secantor.exe's dialog, for bench/wine. It starts the program
-// beside itself, types the source, the target and the piece size into the fields, clicks
-// start and waits for the result box; then answers the box and closes the program.
+// Times one split or join made from Secantor.exe's dialog, for bench/wine and the test of
+// the Windows zip. It starts the program beside itself, chooses the mode, types the source,
+// the target and (for a split) the piece size into the fields, clicks start and waits for
+// the result box; then answers the box and closes the program.
 //
-//   secantor_timer SOURCE TARGET PIECE_MB FOLDER
+//   secantor_timer split SOURCE TARGET PIECE_MB FOLDER
+//   secantor_timer join PIECES_FOLDER TARGET FOLDER
 //
 // FOLDER is the program's current folder (its settings file lands there). Prints
 // "seconds S shown N": S from the click to the visible success box, N the count on the
@@ -37,14 +39,23 @@ bool HasResultBox(const SecantorProcess& program) {
     return false;
 }
 
+// `pieceMb` empty: a join.
 int Run(const std::string& source,
         const std::string& target,
         const std::string& pieceMb,
         const std::string& folder) {
     SecantorProcess program(folder);
+    if (pieceMb.empty()) {
+        Click(program.Item(IDC_MODE_JOIN));
+        if (!WaitUntil([&] { return Text(program.Item(IDC_START)) == kJoinStart; })) {
+            std::fprintf(stderr, "secantor_timer: the dialog did not change to joining\n");
+            return 1;
+        }
+    } else {
+        SetText(program.Item(IDC_PIECE_SIZE), Wide(pieceMb));
+    }
     SetText(program.Item(IDC_SOURCE_PATH), Wide(source));
     SetText(program.Item(IDC_TARGET_PATH), Wide(target));
-    SetText(program.Item(IDC_PIECE_SIZE), Wide(pieceMb));
 
     LARGE_INTEGER frequency;
     LARGE_INTEGER started;
@@ -100,12 +111,16 @@ int Run(const std::string& source,
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc != 5) {
-        std::fprintf(stderr, "usage: secantor_timer SOURCE TARGET PIECE_MB FOLDER\n");
+    const std::string mode = argc > 1 ? argv[1] : "";
+    if (!(mode == "split" && argc == 6) && !(mode == "join" && argc == 5)) {
+        std::fprintf(stderr,
+                     "usage: secantor_timer split SOURCE TARGET PIECE_MB FOLDER\n"
+                     "       secantor_timer join PIECES_FOLDER TARGET FOLDER\n");
         return 2;
     }
     try {
-        return Run(argv[1], argv[2], argv[3], argv[4]);
+        return mode == "split" ? Run(argv[2], argv[3], argv[4], argv[5])
+                               : Run(argv[2], argv[3], "", argv[4]);
     } catch (const std::runtime_error& error) {
         std::fprintf(stderr, "secantor_timer: %s\n", error.what());
         return 1;
