@@ -68,6 +68,101 @@ std::string ContinueCommand(const Arguments& arguments, const std::string& targe
 
 }  // namespace
 
+// The folder the joined file goes into, checked with every name the join makes there:
+// kExitOk with `target` set, or the status of what was said.
+int ChooseTarget(const Arguments& arguments,
+                 const std::string& folder,
+                 const std::string& fileName,
+                 std::string* target) {
+    *target = arguments.output;
+    if (target->empty()) {
+        *target = JoinTargetFor(folder);
+        const std::string leaf = LastComponent(*target);
+        if (leaf.empty() || leaf == "." || leaf == "..") {
+            return UsageError(folder,
+                              "no folder is proposed for the joined file; give one with -o DIR");
+        }
+    }
+    if (!OutputFolderUsable(*target, arguments.output.empty()
+                                         ? "give a folder for the joined file with -o DIR"
+                                         : "give another folder")) {
+        return kExitUsage;
+    }
+    if (!FileNameTaken(*target, fileName)) {
+        return kExitTarget;
+    }
+    // The output is written under its staged name first, unless a join goes on from it.
+    std::vector<std::string> made = {fileName};
+    if (!arguments.continueJoin) {
+        made.push_back(StagingName(fileName));
+    }
+    return NamesFit(*target, made, "the target folder") ? kExitOk : kExitUsage;
+}
+
+// Where a join met with the folder and the output.
+struct JoinNames {
+    std::string folder;
+    std::string target;
+    std::string fileName;
+};
+
+// Says why a join failed, what its output holds and how to go on; the status to exit with.
+int ReportFailedJoin(const Arguments& arguments,
+                     const JobEnd& end,
+                     const JobReport& report,
+                     const sums::JoinChecker& checker,
+                     const RebuildOutcome& rebuilt,
+                     const JoinNames& names) {
+    const std::string& folder = names.folder;
+    const std::string& target = names.target;
+    const std::string& fileName = names.fileName;
+    const std::string output = InFolder(target, fileName);
+    ReportNotDeleted(report);
+    int status = end.result == JOB_SOURCE_ERROR ? kExitSource : kExitTarget;
+    // A piece lost beside recovery data that could not be used is a failed check: the data
+    // meant to stand in for it did not pass.
+    const bool unrebuilt = rebuilt.found && !rebuilt.usable &&
+                           (report.problem == JobReport::Problem::kMissingPiece ||
+                            report.problem == JobReport::Problem::kMisfit ||
+                            report.problem == JobReport::Problem::kNoPieces || checker.Failed());
+    if (checker.Failed()) {
+        ReportFinding(folder, checker.Failure());
+        status = kExitVerify;
+    } else if (report.problem == JobReport::Problem::kCanContinue) {
+        ReportError(report.path,
+                    "holds the first " + std::to_string(report.piece) +
+                        " pieces, which are missing here; it is left as it is. To go on "
+                        "from it: " +
+                        ContinueCommand(arguments, target));
+        return kExitSource;
+    } else if (report.problem == JobReport::Problem::kPartialMisfit) {
+        ReportError(report.path,
+                    (arguments.continueJoin ? "cannot be gone on from: "
+                                            : "holds pieces of a join that stopped, but ") +
+                        report.reason + "; it is left as it is");
+        return kExitSource;
+    } else if (report.problem == JobReport::Problem::kInUse) {
+        // The staged output there is the other join's.
+        ReportJobProblem(report, target, folder, fileName);
+        return status;
+    } else {
+        ReportJobProblem(report, target, folder, fileName);
+        if (report.problem == JobReport::Problem::kBadName) {
+            status = kExitSource;
+        }
+    }
+    if (unrebuilt) {
+        ReportError(folder, "no usable recovery data to rebuild it");
+        status = kExitVerify;
+    }
+    ReportStaged(folder, target, checker.OutputName());
+    if (arguments.continueJoin && arguments.deleteSource && end.pieces > 0) {
+        ReportError(output, "holds the pieces joined so far; to go on: " +
+                                ContinueCommand(arguments, target));
+    }
+    return status;
+}
+
 int JoinCommand(const Arguments& arguments) {
     std::string folder;
     std::string fileName;
@@ -76,30 +171,9 @@ int JoinCommand(const Arguments& arguments) {
     }
     // What a killed split -r or repair of these pieces left goes; a live one's stays.
     recovery::RemoveLeftovers(folder, fileName);
-    std::string target = arguments.output;
-    if (target.empty()) {
-        target = JoinTargetFor(folder);
-        const std::string leaf = LastComponent(target);
-        if (leaf.empty() || leaf == "." || leaf == "..") {
-            return UsageError(folder,
-                              "no folder is proposed for the joined file; give one with -o DIR");
-        }
-    }
-    if (!OutputFolderUsable(target, arguments.output.empty()
-                                        ? "give a folder for the joined file with -o DIR"
-                                        : "give another folder")) {
-        return kExitUsage;
-    }
-    if (!FileNameTaken(target, fileName)) {
-        return kExitTarget;
-    }
-    // The output is written under its staged name first, unless a join goes on from it.
-    std::vector<std::string> made = {fileName};
-    if (!arguments.continueJoin) {
-        made.push_back(StagingName(fileName));
-    }
-    if (!NamesFit(target, made, "the target folder")) {
-        return kExitUsage;
+    std::string target;
+    if (const int status = ChooseTarget(arguments, folder, fileName, &target)) {
+        return status;
     }
 
     folder::JoinVerifier verifier;  // outlives the runner's worker
@@ -188,50 +262,8 @@ int JoinCommand(const Arguments& arguments) {
         default:
             break;
     }
-    ReportNotDeleted(report);
-    int status = end.result == JOB_SOURCE_ERROR ? kExitSource : kExitTarget;
-    // A piece lost beside recovery data that could not be used is a failed check: the data
-    // meant to stand in for it did not pass.
-    const bool unrebuilt = rebuilt.found && !rebuilt.usable &&
-                           (report.problem == JobReport::Problem::kMissingPiece ||
-                            report.problem == JobReport::Problem::kMisfit ||
-                            report.problem == JobReport::Problem::kNoPieces || checker.Failed());
-    if (checker.Failed()) {
-        ReportFinding(folder, checker.Failure());
-        status = kExitVerify;
-    } else if (report.problem == JobReport::Problem::kCanContinue) {
-        ReportError(report.path,
-                    "holds the first " + std::to_string(report.piece) +
-                        " pieces, which are missing here; it is left as it is. To go on "
-                        "from it: " +
-                        ContinueCommand(arguments, target));
-        return kExitSource;
-    } else if (report.problem == JobReport::Problem::kPartialMisfit) {
-        ReportError(report.path,
-                    (arguments.continueJoin ? "cannot be gone on from: "
-                                            : "holds pieces of a join that stopped, but ") +
-                        report.reason + "; it is left as it is");
-        return kExitSource;
-    } else if (report.problem == JobReport::Problem::kInUse) {
-        // The staged output there is the other join's.
-        ReportJobProblem(report, target, folder, fileName);
-        return status;
-    } else {
-        ReportJobProblem(report, target, folder, fileName);
-        if (report.problem == JobReport::Problem::kBadName) {
-            status = kExitSource;
-        }
-    }
-    if (unrebuilt) {
-        ReportError(folder, "no usable recovery data to rebuild it");
-        status = kExitVerify;
-    }
-    ReportStaged(folder, target, checker.OutputName());
-    if (arguments.continueJoin && arguments.deleteSource && end.pieces > 0) {
-        ReportError(output, "holds the pieces joined so far; to go on: " +
-                                ContinueCommand(arguments, target));
-    }
-    return status;
+    return ReportFailedJoin(arguments, end, report, checker, rebuilt,
+                            JoinNames{folder, target, fileName});
 }
 
 }  // namespace cli
