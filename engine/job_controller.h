@@ -107,6 +107,7 @@ public:
 
 private:
     friend class JoinRun;
+    friend class SplitRun;
 
     // What a start command puts in the slot, beside the paths.
     struct Slot {
