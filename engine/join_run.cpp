@@ -16,11 +16,6 @@ namespace {
 // judges pieces while the job reads the next ones.
 constexpr std::size_t kJudgedLater = 4;
 
-// Reads `size` bytes from `file` into `data`; false unless all came.
-bool ReadExactly(platform::BufferedReader& file, char* data, std::size_t size) {
-    return file.Read(data, size) == static_cast<std::int64_t>(size);
-}
-
 }  // namespace
 
 JoinRun::JoinRun(CJobController& job)
@@ -335,14 +330,14 @@ bool JoinRun::CheckKeptPiece(int number, platform::BufferedReader& held, std::ui
         room = lent != nullptr ? room : kBlockSize;
         const std::size_t step =
             length - done < room ? static_cast<std::size_t>(length - done) : room;
-        if (!ReadExactly(held, into, step)) {
+        if (!held.ReadExactly(into, step)) {
             m_piece.Close();
             return Fail(JOB_SOURCE_ERROR, Problem::kUnreadable, m_writtenPath,
                         platform::LastSystemError());
         }
         for (std::size_t same = 0; there && same < step;) {
             const std::size_t part = std::min(step - same, kBlockSize);
-            if (!ReadExactly(m_piece, other, part) || std::memcmp(into + same, other, part) != 0) {
+            if (!m_piece.ReadExactly(other, part) || std::memcmp(into + same, other, part) != 0) {
                 m_piece.Close();
                 return Fail(JOB_SOURCE_ERROR, Problem::kPartialMisfit, m_writtenPath,
                             "its bytes differ from piece " + std::to_string(number) +

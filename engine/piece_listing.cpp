@@ -8,15 +8,6 @@
 #include "platform/folder_listing.h"
 #include "platform/system_error.h"
 
-namespace {
-
-// Reads `size` bytes from `file` into `data`; false unless all came.
-bool ReadExactly(platform::BufferedReader& file, char* data, std::size_t size) {
-    return file.Read(data, size) == static_cast<std::int64_t>(size);
-}
-
-}  // namespace
-
 PieceListing ListPieces(const std::string& folder) {
     PieceListing result;
     platform::FolderListing listing;
@@ -80,7 +71,7 @@ bool HoldsAt(const std::string& partial, std::uint64_t at, const std::string& pi
         const std::size_t step = pieceLength - done < kBlockSize
                                      ? static_cast<std::size_t>(pieceLength - done)
                                      : kBlockSize;
-        if (!ReadExactly(output, a, step) || !ReadExactly(last, b, step) ||
+        if (!output.ReadExactly(a, step) || !last.ReadExactly(b, step) ||
             std::memcmp(a, b, step) != 0) {
             return false;
         }

@@ -21,6 +21,10 @@ public:
     // Reads `size` bytes, fewer only at the end of the file: the count read, 0 at the end,
     // -1 on error. Short reads of the system are filled up, so blocks stay whole.
     std::int64_t Read(void* buffer, std::size_t size);
+    // Reads exactly `size` bytes: false when fewer came, at the end or on an error.
+    bool ReadExactly(void* buffer, std::size_t size) {
+        return Read(buffer, size) == static_cast<std::int64_t>(size);
+    }
     // The bytes buffered at the read position, refilled when none are left; `available` is
     // 0 at the end or on an error, which Read then reports.
     const char* Peek(std::size_t* available);

@@ -22,9 +22,9 @@ int Iterations() {
         return std::atoi(text);
     }
 #ifdef _WIN32
-    return 500;  // every thread start is slow under Wine
+    return 250;  // every thread start is slow under Wine
 #else
-    return 10000;
+    return 5000;
 #endif
 }
 

@@ -2,6 +2,7 @@
 // kept from writing to a file open for reading.
 #include "platform/file.h"
 
+#include "platform/posix/close_keeping_error.h"
 #include "platform/system_error.h"
 
 #include <cerrno>
@@ -48,12 +49,6 @@ int OpenFlags(File::Access access, bool* regularOnly, bool* empty) {
             return O_WRONLY | O_NOFOLLOW | O_NONBLOCK;
     }
     return O_RDONLY | O_NONBLOCK;
-}
-
-void CloseKeepingError(int fd) {
-    const int error = errno;
-    ::close(fd);
-    errno = error;
 }
 
 }  // namespace

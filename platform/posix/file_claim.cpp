@@ -3,6 +3,7 @@
 // on a file that has just been renamed is given up again, and the name counts as free.
 #include "platform/file_claim.h"
 
+#include "platform/posix/close_keeping_error.h"
 #include "platform/system_error.h"
 
 #include <cerrno>
@@ -12,16 +13,6 @@
 #include <unistd.h>
 
 namespace platform {
-
-namespace {
-
-void CloseKeepingError(int fd) {
-    const int error = errno;
-    ::close(fd);
-    errno = error;
-}
-
-}  // namespace
 
 FileClaim::Outcome FileClaim::Claim(const std::string& path, Use use) {
     Release();

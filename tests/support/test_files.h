@@ -2,9 +2,12 @@
 // names in the narrow code page mean the same to the test and to the jobs.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <vector>
+
+constexpr std::size_t kMiB = std::size_t{1} << 20;
 
 // A fresh folder, removed with everything in it at the end of the test.
 class TempFolder {

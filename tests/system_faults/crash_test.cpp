@@ -24,7 +24,7 @@
 
 namespace {
 
-constexpr int kRuns = 200;
+constexpr int kRuns = 120;
 
 // A random start value, printed so that a failing series can be run again with
 // SECANTO_CRASH_START set to it.

@@ -17,8 +17,6 @@
 
 namespace {
 
-constexpr std::size_t kMiB = 1u << 20;
-
 // Starts the job and answers the box, which must be the target error box.
 void ExpectTargetErrorBox(const SecantorProcess& program) {
     Click(program.Item(IDC_START));

@@ -20,8 +20,6 @@
 
 namespace {
 
-constexpr std::size_t kMiB = 1u << 20;
-
 // Paths beyond MAX_PATH need the "\\?\" form of the wide calls; the test makes and reads
 // them that way, while the program gets them in the ANSI code page as typed.
 std::wstring Extended(const std::string& path) {

@@ -21,7 +21,6 @@
 
 namespace {
 
-constexpr std::size_t kMiB = 1u << 20;
 constexpr int kSourceMiB = 1024;
 
 double Seconds(ULONGLONG since) {

@@ -24,8 +24,6 @@
 
 namespace {
 
-constexpr std::size_t kMiB = 1u << 20;
-
 std::wstring Finished(int pieces) {
     wchar_t status[64];
     std::swprintf(status, sizeof status / sizeof status[0], kFinishedStatus, pieces);
