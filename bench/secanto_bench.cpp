@@ -32,6 +32,7 @@
 
 #include "engine/job_controller.h"
 #include "engine/job_notifications.h"
+#include "platform/file.h"
 #include "platform/hash.h"
 #include "platform/posix/notification_queue.h"
 #include "sums/sha256_blocks.h"
@@ -211,7 +212,7 @@ int Digest(const std::string& algorithm, const char* path) {
     sums::Sha256Stream stream;
     platform::Hash hash(md5 ? platform::HashAlgorithm::kMd5 : platform::HashAlgorithm::kSha256);
     bool ok = kernel || hash.Begin();
-    std::vector<char> buffer(std::size_t{1} << 20);
+    std::vector<char> buffer(platform::kFileBufferSize);
     ssize_t got = 0;
     while (ok && (got = read(fd, buffer.data(), buffer.size())) > 0) {
         if (kernel) {

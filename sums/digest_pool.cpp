@@ -15,8 +15,8 @@ namespace {
 
 // As large as the writer's buffer, so that a buffer read is written out without a copy,
 // and few enough that all of them stay in the processor's cache while they are hashed.
-constexpr std::size_t kBufferSize = std::size_t{128} << 10;
-constexpr std::size_t kBuffers = 16;
+constexpr std::size_t kBufferSize = std::size_t{64} << 10;
+constexpr std::size_t kBuffers = 8;
 constexpr unsigned kMostThreads = 4;
 
 }  // namespace

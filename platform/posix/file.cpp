@@ -15,7 +15,7 @@
 namespace platform {
 
 // Small enough that the bytes are still in the processor's cache when they are written.
-const std::size_t kFileBufferSize = std::size_t{128} << 10;
+const std::size_t kFileBufferSize = std::size_t{64} << 10;
 
 File::~File() {
     if (IsOpen()) {
