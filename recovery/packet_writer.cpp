@@ -93,14 +93,27 @@ bool PacketWriter::Append(PacketType type,
     return true;
 }
 
+std::string PacketWriter::RecoverySlicePrefix(const Md5Digest& setId, std::uint32_t exponent) {
+    std::string prefix(setId.begin(), setId.end());
+    prefix.append(PacketTypeTag(PacketType::kRecoverySlice), 16);
+    AppendLe32(&prefix, exponent);
+    return prefix;
+}
+
+std::string PacketWriter::RecoverySliceHead(const Md5Digest& setId,
+                                            std::uint32_t exponent,
+                                            std::uint64_t dataLength,
+                                            const Md5Digest& packetHash) {
+    std::string head = Header(PacketType::kRecoverySlice, setId, 4 + dataLength, packetHash);
+    AppendLe32(&head, exponent);
+    return head;
+}
+
 bool PacketWriter::StartRecoverySlice(const Md5Digest& setId, std::uint32_t exponent) {
     m_setId = setId;
     m_exponent = exponent;
-    std::string exponentBytes;
-    AppendLe32(&exponentBytes, exponent);
-    return m_hash.Begin() && m_hash.Update(setId.data(), setId.size()) &&
-           m_hash.Update(PacketTypeTag(PacketType::kRecoverySlice), 16) &&
-           m_hash.Update(exponentBytes.data(), 4);
+    const std::string prefix = RecoverySlicePrefix(setId, exponent);
+    return m_hash.Begin() && m_hash.Update(prefix.data(), prefix.size());
 }
 
 bool PacketWriter::AddRecoveryData(const void* data, std::size_t size) {
@@ -112,8 +125,7 @@ bool PacketWriter::FinishRecoverySlice(std::uint64_t dataLength, std::string* he
     if (!m_hash.End(hash.data())) {
         return false;
     }
-    *head = Header(PacketType::kRecoverySlice, m_setId, 4 + dataLength, hash);
-    AppendLe32(head, m_exponent);
+    *head = RecoverySliceHead(m_setId, m_exponent, dataLength, hash);
     return true;
 }
 

@@ -33,6 +33,13 @@ public:
     // A recovery slice packet is hashed as its data streams past: Start, then Add the data
     // in order, then Finish gives the 68 bytes (header and exponent) that go before it.
     bool StartRecoverySlice(const Md5Digest& setId, std::uint32_t exponent);
+    // What a recovery slice packet's hash covers before its data, and its head (header and
+    // exponent) once that hash is known: for slices hashed elsewhere.
+    static std::string RecoverySlicePrefix(const Md5Digest& setId, std::uint32_t exponent);
+    static std::string RecoverySliceHead(const Md5Digest& setId,
+                                         std::uint32_t exponent,
+                                         std::uint64_t dataLength,
+                                         const Md5Digest& packetHash);
     bool AddRecoveryData(const void* data, std::size_t size);
     bool FinishRecoverySlice(std::uint64_t dataLength, std::string* head);
 

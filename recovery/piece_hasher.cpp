@@ -12,11 +12,11 @@ namespace recovery {
 
 namespace {
 
-constexpr std::size_t kReadSize = std::size_t{1} << 20;
-constexpr std::uint64_t kFirstPart = 16384;
-const unsigned char kZeros[4096] = {};
+constexpr std::size_t kReadSize = std::size_t{64} << 10;
 
 }  // namespace
+
+const unsigned char kSlicePadding[4096] = {};
 
 PieceHasher::PieceHasher()
     : m_whole(platform::HashAlgorithm::kMd5),
@@ -68,11 +68,11 @@ PieceHasher::Outcome PieceHasher::Hash(const std::string& path,
         // The last slice is zero-padded to the full size.
         for (std::uint64_t pad = sliceSize - inSlice; pad > 0;) {
             const std::size_t step =
-                static_cast<std::size_t>(std::min<std::uint64_t>(pad, sizeof kZeros));
-            if ((!oneSlice && !slice.Update(kZeros, step))) {
+                static_cast<std::size_t>(std::min<std::uint64_t>(pad, sizeof kSlicePadding));
+            if ((!oneSlice && !slice.Update(kSlicePadding, step))) {
                 return false;
             }
-            crc = Crc32(crc, kZeros, step);
+            crc = Crc32(crc, kSlicePadding, step);
             pad -= step;
             if (!goOn(step)) {
                 stopped = true;
@@ -101,9 +101,9 @@ PieceHasher::Outcome PieceHasher::Hash(const std::string& path,
         }
         const unsigned char* p = m_buffer.data();
         std::size_t left = static_cast<std::size_t>(std::min<std::uint64_t>(got, length - done));
-        if (done < kFirstPart &&
-            !m_first.Update(
-                p, static_cast<std::size_t>(std::min<std::uint64_t>(left, kFirstPart - done)))) {
+        if (done < kFirstPartLength &&
+            !m_first.Update(p, static_cast<std::size_t>(
+                                   std::min<std::uint64_t>(left, kFirstPartLength - done)))) {
             return fail();
         }
         if (!oneSlice && !m_whole.Update(p, left)) {

@@ -13,6 +13,11 @@
 
 namespace recovery {
 
+// PAR2 keeps the MD5 of a file's first 16 KiB as well.
+constexpr std::uint64_t kFirstPartLength = 16384;
+// Zeros to pad the last slice with, a stretch at a time.
+extern const unsigned char kSlicePadding[4096];
+
 struct PieceHashes {
     std::uint64_t length = 0;
     Md5Digest md5{};

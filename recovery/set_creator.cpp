@@ -17,7 +17,9 @@
 #include "recovery/byte_source.h"
 #include "recovery/file_name_rules.h"
 #include "recovery/leftovers.h"
+#include "recovery/md5_lanes.h"
 #include "recovery/packet_writer.h"
+#include "recovery/piece_group_hasher.h"
 #include "recovery/piece_hasher.h"
 #include "recovery/recovery_paths.h"
 #include "recovery/recovery_set.h"
@@ -155,19 +157,48 @@ private:
         std::vector<std::string> reasons(m_pieces.size());
         std::vector<PieceHasher::Outcome> outcomes(m_pieces.size(), PieceHasher::Outcome::kStopped);
         PieceHasher hashers[2];
+        PieceGroupHasher groupHashers[2];
         const recovery::KeepGoing* keepGoing = &m_keepGoing;
+        const std::vector<std::vector<std::size_t>> groups = GroupsOfOneLength();
         ShareWork(
-            m_pieces.size(),
-            [&](std::size_t i, int thread) {
+            groups.size(),
+            [&](std::size_t g, int thread) {
                 if (stop.load()) {
                     return;
                 }
-                Described& d = m_pieces[i];
-                outcomes[i] = hashers[thread].Hash(d.piece->path, m_sliceSize,
-                                                   thread == 0 ? keepGoing : nullptr, &stop,
-                                                   &d.hashes, &reasons[i]);
-                if (outcomes[i] == PieceHasher::Outcome::kFailed) {
+                const std::vector<std::size_t>& group = groups[g];
+                const recovery::KeepGoing* asked = thread == 0 ? keepGoing : nullptr;
+                if (group.size() == 1) {
+                    Described& d = m_pieces[group.front()];
+                    outcomes[group.front()] =
+                        hashers[thread].Hash(d.piece->path, m_sliceSize, asked, &stop, &d.hashes,
+                                             &reasons[group.front()]);
+                    if (outcomes[group.front()] == PieceHasher::Outcome::kFailed) {
+                        stop.store(true);
+                    }
+                    return;
+                }
+                std::vector<std::string> paths;
+                std::vector<PieceHashes> hashes(group.size());
+                for (std::size_t i : group) {
+                    paths.push_back(m_pieces[i].piece->path);
+                }
+                std::size_t failed = 0;
+                std::string reason;
+                const PieceHasher::Outcome outcome = groupHashers[thread].Hash(
+                    paths, m_pieces[group.front()].hashes.length, m_sliceSize, asked, &stop,
+                    hashes.data(), &failed, &reason);
+                if (outcome == PieceHasher::Outcome::kFailed) {
+                    outcomes[group[failed]] = outcome;
+                    reasons[group[failed]] = reason;
                     stop.store(true);
+                    return;
+                }
+                for (std::size_t k = 0; k < group.size(); ++k) {
+                    outcomes[group[k]] = outcome;
+                    if (outcome == PieceHasher::Outcome::kHashed) {
+                        m_pieces[group[k]].hashes = std::move(hashes[k]);
+                    }
                 }
             },
             [&] {
@@ -197,6 +228,34 @@ private:
             }
         }
         return Status();
+    }
+
+    // The pieces as they are hashed: those of one length (all of a split's but its last) in
+    // groups that share the vector lanes, where the processor has them; the rest one by one.
+    std::vector<std::vector<std::size_t>> GroupsOfOneLength() const {
+        std::vector<std::size_t> order(m_pieces.size());
+        for (std::size_t i = 0; i < order.size(); ++i) {
+            order[i] = i;
+        }
+        std::vector<std::vector<std::size_t>> groups;
+        if (!Md5Lanes::Available()) {
+            for (std::size_t i : order) {
+                groups.push_back({i});
+            }
+            return groups;
+        }
+        std::stable_sort(order.begin(), order.end(), [this](std::size_t a, std::size_t b) {
+            return m_pieces[a].hashes.length < m_pieces[b].hashes.length;
+        });
+        for (std::size_t i : order) {
+            const std::uint64_t length = m_pieces[i].hashes.length;
+            if (length == 0 || groups.empty() || groups.back().size() == PieceGroupHasher::kMost ||
+                m_pieces[groups.back().front()].hashes.length != length) {
+                groups.emplace_back();
+            }
+            groups.back().push_back(i);
+        }
+        return groups;
     }
 
     Status MakePackets() {
@@ -351,76 +410,153 @@ private:
         return StripedAccumulator::StatusOf(outcome, failedPath, reason, m_request.indexPath);
     }
 
-    // The recovery slices' packet headers need the MD5 of their data, read back here.
+    // A recovery slice being read back, and its head once hashed.
+    struct Slice {
+        Volume* volume;
+        std::size_t k;
+        std::string head;
+        bool ok = false;
+        std::string reason;
+    };
+    // One thread's files and buffer for reading slices back, a file per lane.
+    struct SliceReader {
+        FileSource sources[Md5Lanes::kLanes];
+        const Volume* opened[Md5Lanes::kLanes] = {};
+        std::vector<unsigned char> buffer;
+    };
+
+    // Where the data of `s` starts in its volume.
+    std::uint64_t DataOffset(const Slice& s) const {
+        return s.volume->packetOffsets[s.k] + kPacketHeaderSize + 4;
+    }
+
+    // Opens lane `lane`'s file for `s`, keeping it open when it is the one open already.
+    static bool OpenFor(SliceReader& reader, std::size_t lane, const Slice& s) {
+        if (reader.opened[lane] != s.volume) {
+            reader.opened[lane] =
+                reader.sources[lane].Open(s.volume->temporaryPath) ? s.volume : nullptr;
+        }
+        return reader.opened[lane] != nullptr;
+    }
+
+    // False when the work is to stop: on a failure (the slice says why) or when asked to.
+    template <typename KeepOn>
+    bool SealAlone(Slice* s, SliceReader& reader, const KeepOn& keepOn) {
+        PacketWriter writer;
+        reader.buffer.resize(std::size_t{64} << 10);
+        bool ok = OpenFor(reader, 0, *s) &&
+                  writer.StartRecoverySlice(m_setId, s->volume->exponents[s->k]);
+        for (std::uint64_t done = 0; ok && done < m_sliceSize;) {
+            const std::size_t step = static_cast<std::size_t>(
+                std::min<std::uint64_t>(reader.buffer.size(), m_sliceSize - done));
+            ok = reader.sources[0].ReadAt(DataOffset(*s) + done, reader.buffer.data(), step) &&
+                 writer.AddRecoveryData(reader.buffer.data(), step);
+            done += step;
+            if (ok && done < m_sliceSize && !keepOn()) {
+                return false;
+            }
+        }
+        s->ok = ok && writer.FinishRecoverySlice(m_sliceSize, &s->head);
+        if (!s->ok) {
+            s->reason = platform::LastSystemError();
+        }
+        return s->ok;
+    }
+
+    template <typename KeepOn>
+    bool SealGroup(Slice* group, std::size_t count, SliceReader& reader, const KeepOn& keepOn) {
+        constexpr std::size_t kStep = std::size_t{8} << 10;
+        Md5Lanes lanes;
+        std::string prefixes[Md5Lanes::kLanes];
+        const unsigned char* data[Md5Lanes::kLanes];
+        for (std::size_t lane = 0; lane < Md5Lanes::kLanes; ++lane) {
+            const Slice& s = group[lane < count ? lane : 0];
+            prefixes[lane] = PacketWriter::RecoverySlicePrefix(m_setId, s.volume->exponents[s.k]);
+            data[lane] = reinterpret_cast<const unsigned char*>(prefixes[lane].data());
+        }
+        lanes.Update(data, prefixes[0].size());
+        reader.buffer.resize(Md5Lanes::kLanes * kStep);
+        for (std::size_t lane = 0; lane < Md5Lanes::kLanes; ++lane) {
+            data[lane] = reader.buffer.data() + (lane < count ? lane : 0) * kStep;
+        }
+        const auto failed = [&](std::size_t lane) {
+            group[lane].reason = platform::LastSystemError();
+            return false;
+        };
+        std::uint64_t sinceAsked = 0;
+        for (std::uint64_t done = 0; done < m_sliceSize;) {
+            const std::size_t step =
+                static_cast<std::size_t>(std::min<std::uint64_t>(kStep, m_sliceSize - done));
+            for (std::size_t lane = 0; lane < count; ++lane) {
+                if (!OpenFor(reader, lane, group[lane]) ||
+                    !reader.sources[lane].ReadAt(DataOffset(group[lane]) + done,
+                                                 reader.buffer.data() + lane * kStep, step)) {
+                    return failed(lane);
+                }
+            }
+            lanes.Update(data, step);
+            done += step;
+            sinceAsked += step * count;
+            if (sinceAsked >= kKeepGoingInterval) {
+                sinceAsked = 0;
+                if (!keepOn()) {
+                    return false;
+                }
+            }
+        }
+        Md5Digest digests[Md5Lanes::kLanes];
+        lanes.Finish(digests);
+        for (std::size_t lane = 0; lane < count; ++lane) {
+            Slice& s = group[lane];
+            s.head = PacketWriter::RecoverySliceHead(m_setId, s.volume->exponents[s.k], m_sliceSize,
+                                                     digests[lane]);
+            s.ok = true;
+        }
+        return true;
+    }
+
+    // The recovery slices' packet headers need the MD5 of their data, read back here: a
+    // group of them at once on the vector lanes where the processor has them, else one by one.
     Status SealRecovery() {
         for (Volume& volume : m_volumes) {
             if (!volume.file.Close()) {
                 return TargetFailure(volume.temporaryPath);
             }
         }
-        struct Slice {
-            Volume* volume;
-            std::size_t k;
-            std::string head;
-            bool ok = false;
-            std::string reason;
-        };
         std::vector<Slice> slices;
         for (Volume& volume : m_volumes) {
             for (std::size_t k = 0; k < volume.exponents.size(); ++k) {
                 slices.push_back(Slice{&volume, k, {}, false, {}});
             }
         }
+        const std::size_t perGroup = Md5Lanes::Available() ? Md5Lanes::kLanes : 1;
         std::atomic<bool> stop{false};
-        PacketWriter writers[2];
-        // Each thread keeps the volume it read last open, and its buffer.
-        FileSource sources[2];
-        const Volume* opened[2] = {nullptr, nullptr};
-        std::vector<unsigned char> buffers[2];
+        SliceReader readers[2];
         const auto goOn = [&](int thread) {
             if (thread == 0 && !KeepGoing()) {
                 stop.store(true);
             }
             return !stop.load();
         };
-        ShareWork(
-            slices.size(),
-            [&](std::size_t i, int thread) {
-                Slice& s = slices[i];
-                if (!goOn(thread)) {
-                    return;
-                }
-                PacketWriter& writer = writers[thread];
-                FileSource& source = sources[thread];
-                std::vector<unsigned char>& buffer = buffers[thread];
-                buffer.resize(std::size_t{1} << 20);
-                if (opened[thread] != s.volume) {
-                    opened[thread] = source.Open(s.volume->temporaryPath) ? s.volume : nullptr;
-                }
-                const std::uint64_t data = s.volume->packetOffsets[s.k] + kPacketHeaderSize + 4;
-                bool ok = opened[thread] != nullptr &&
-                          writer.StartRecoverySlice(m_setId, s.volume->exponents[s.k]);
-                for (std::uint64_t done = 0; ok && done < m_sliceSize;) {
-                    const std::size_t step = static_cast<std::size_t>(
-                        std::min<std::uint64_t>(buffer.size(), m_sliceSize - done));
-                    ok = source.ReadAt(data + done, buffer.data(), step) &&
-                         writer.AddRecoveryData(buffer.data(), step);
-                    done += step;
-                    if (ok && done < m_sliceSize && !goOn(thread)) {
-                        return;
-                    }
-                }
-                ok = ok && writer.FinishRecoverySlice(m_sliceSize, &s.head);
-                s.ok = ok;
-                if (!ok) {
-                    s.reason = platform::LastSystemError();
-                    stop.store(true);
-                }
-            },
-            [&] { goOn(0); });
+        ShareWork((slices.size() + perGroup - 1) / perGroup,
+                  [&](std::size_t g, int thread) {
+                      Slice* group = slices.data() + g * perGroup;
+                      const std::size_t count = std::min(perGroup, slices.size() - g * perGroup);
+                      const auto keepOn = [&] { return goOn(thread); };
+                      const bool done = perGroup == 1
+                                            ? SealAlone(group, readers[thread], keepOn)
+                                            : SealGroup(group, count, readers[thread], keepOn);
+                      if (!done) {
+                          stop.store(true);
+                      }
+                  },
+                  [&] { goOn(0); });
         // Closed before the volumes are opened to be written again.
-        sources[0].Close();
-        sources[1].Close();
+        for (SliceReader& reader : readers) {
+            for (FileSource& source : reader.sources) {
+                source.Close();
+            }
+        }
         for (const Slice& s : slices) {
             if (!s.ok && !s.reason.empty()) {
                 return Status::Fail(Failure::kTarget, s.volume->temporaryPath, s.reason);

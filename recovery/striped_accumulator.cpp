@@ -23,10 +23,13 @@ namespace {
 
 // Input slices read per batch: each block of the outputs is loaded once per batch.
 constexpr std::size_t kBatch = 8;
+// The widest block of columns multiplied at once.
+constexpr std::size_t kMostBlock = std::size_t{64} << 10;
 // Per thread, for the finishing step: a few columns of every output.
 constexpr std::size_t kFinishScratch = std::size_t{1} << 20;
 
 struct Worker {
+    int slot = 0;           // which of the two threads: its share of the batch buffer
     std::size_t begin = 0;  // columns of the stripe, relative to its start
     std::size_t end = 0;
     bool failed = false;
@@ -86,25 +89,27 @@ public:
             }
             return !m_stop->load();
         };
+        // A block of each input of the batch is read just before it is multiplied in, into
+        // the thread's own small buffer, so that it is still in the cache when it is used.
+        std::uint8_t* const batch = m_batch + w->slot * kBatch * kMostBlock;
         for (std::size_t first = 0; first < m_job.inputs.size(); first += kBatch) {
-            const std::size_t batch = std::min(kBatch, m_job.inputs.size() - first);
-            for (std::size_t k = 0; k < batch; ++k) {
-                if (!ReadRange(w, m_job.inputs[first + k], offset + begin, end - begin,
-                               m_batch + k * m_width + begin) ||
-                    !goOn(end - begin)) {
-                    return;
-                }
-            }
+            const std::size_t inBatch = std::min(kBatch, m_job.inputs.size() - first);
             for (std::size_t at = begin; at < end; at += block) {
                 const std::size_t size = std::min(block, end - at);
-                for (std::size_t k = 0; k < batch; ++k) {
-                    const std::uint32_t index = m_job.inputIndices[first + k];
-                    for (std::size_t r = 0; r < count; ++r) {
-                        MultiplyAccumulate(m_outputs + r * m_width + at, m_batch + k * m_width + at,
-                                           size, RecoveryCoefficient(index, m_job.exponents[r]));
+                for (std::size_t k = 0; k < inBatch; ++k) {
+                    if (!ReadRange(w, m_job.inputs[first + k], offset + at, size,
+                                   batch + k * block)) {
+                        return;
                     }
                 }
-                if (!goOn(size * batch * count)) {
+                for (std::size_t k = 0; k < inBatch; ++k) {
+                    const std::uint32_t index = m_job.inputIndices[first + k];
+                    for (std::size_t r = 0; r < count; ++r) {
+                        MultiplyAccumulate(m_outputs + r * m_width + at, batch + k * block, size,
+                                           RecoveryCoefficient(index, m_job.exponents[r]));
+                    }
+                }
+                if (!goOn(size * inBatch * (count + 1))) {
                     return;
                 }
             }
@@ -123,7 +128,7 @@ private:
     static std::size_t BlockSize(std::size_t outputs) {
         // A block of every output within about 1 MiB of cache, in whole vectors.
         std::size_t block = (std::size_t{1} << 20) / (outputs + 1);
-        block = std::max<std::size_t>(4096, std::min<std::size_t>(block, 65536));
+        block = std::max<std::size_t>(4096, std::min<std::size_t>(block, kMostBlock));
         return block & ~std::size_t{63};
     }
 
@@ -221,7 +226,8 @@ StripedAccumulator::Outcome StripedAccumulator::Run(const AccumulationJob& job,
     const std::size_t count = job.exponents.size();
     const std::size_t width = StripeWidth(job.sliceSize, count, job.memoryBudget);
     std::unique_ptr<std::uint8_t[]> outputs(new (std::nothrow) std::uint8_t[count * width]);
-    std::unique_ptr<std::uint8_t[]> batch(new (std::nothrow) std::uint8_t[kBatch * width]);
+    // A batch's block of inputs per thread.
+    std::unique_ptr<std::uint8_t[]> batch(new (std::nothrow) std::uint8_t[2 * kBatch * kMostBlock]);
     std::unique_ptr<std::uint8_t[]> scratch;
     const bool finishes = !job.finish.empty() || !job.consecutive.constants.empty();
     const std::size_t scratchSize = count == 0            ? 0
@@ -246,6 +252,7 @@ StripedAccumulator::Outcome StripedAccumulator::Run(const AccumulationJob& job,
         const std::size_t half = (stripe / 2 + 63) & ~std::size_t{63};
         Worker workers[2];
         workers[0].end = std::min(half, stripe);
+        workers[1].slot = 1;
         workers[1].begin = workers[0].end;
         workers[1].end = stripe;
         std::thread helper;

@@ -9,7 +9,9 @@
 #include <set>
 #include <vector>
 
+#include "platform/hash.h"
 #include "recovery/galois_field.h"
+#include "recovery/md5_lanes.h"
 #include "recovery/recovery_matrix.h"
 #include "recovery/region_multiply.h"
 #include "recovery/slice_constants.h"
@@ -166,6 +168,39 @@ void Encode(std::size_t count,
     std::shuffle(order.begin(), order.end(), random);
     for (std::uint32_t i : order) {
         set->encoder.Add(i, set->inputs[i].data(), sliceSize);
+    }
+}
+
+TEST(Md5Lanes, EveryLaneMatchesTheSystemMd5HoweverTheStreamIsCut) {
+    if (!Md5Lanes::Available()) {
+        GTEST_SKIP() << "the processor has no AVX2";
+    }
+    std::mt19937 random(5);
+    Md5Lanes lanes;
+    for (std::size_t length : {0, 1, 55, 56, 63, 64, 65, 119, 120, 128, 16384, 70001}) {
+        SCOPED_TRACE(length);
+        std::vector<std::uint8_t> streams[Md5Lanes::kLanes];
+        for (auto& stream : streams) {
+            stream = RandomBytes(length, random);
+        }
+        for (std::size_t at = 0; at < length;) {
+            const std::size_t step = std::min<std::size_t>(length - at, 1 + random() % 300);
+            const unsigned char* data[Md5Lanes::kLanes];
+            for (std::size_t lane = 0; lane < Md5Lanes::kLanes; ++lane) {
+                data[lane] = streams[lane].data() + at;
+            }
+            lanes.Update(data, step);
+            at += step;
+        }
+        Md5Digest got[Md5Lanes::kLanes];
+        lanes.Finish(got);
+        platform::Hash md5(platform::HashAlgorithm::kMd5);
+        for (std::size_t lane = 0; lane < Md5Lanes::kLanes; ++lane) {
+            Md5Digest expected{};
+            ASSERT_TRUE(md5.Begin() && md5.Update(streams[lane].data(), length) &&
+                        md5.End(expected.data()));
+            EXPECT_EQ(got[lane], expected) << "lane " << lane;
+        }
     }
 }
 

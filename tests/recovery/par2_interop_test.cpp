@@ -24,7 +24,7 @@ struct Case {
     const char* file;
     std::vector<std::size_t> lengths;
     bool ours;            // who creates: this library, or par2 create
-    std::uint64_t slice;  // for par2 create, or 0
+    std::uint64_t slice;  // or 0: the creator's choice (ours), par2's default
     std::uint32_t recovery;
     std::vector<std::size_t> deleted;
     std::vector<std::size_t> damaged;
@@ -36,6 +36,16 @@ TEST(Par2Interop, EachRepairsWhatTheOtherCreated) {
         {"ours, one piece", "one.bin", {30000}, true, 0, 1, {0}, {}},
         {"ours, empty last piece", "e.bin", {4096, 4096, 0}, true, 0, 2, {0}, {1}},
         {"ours, Chinese names", "中文 名字.mkv", {9000, 9000, 1234}, true, 0, 2, {2}, {0}},
+        {"ours, several slices a piece", "s.bin", {40000, 40000, 40000, 999}, true, 16384, 5, {1},
+         {0}},
+        {"ours, nine pieces of one length",
+         "p.bin",
+         {20000, 20000, 20000, 20000, 20000, 20000, 20000, 20000, 20000, 300},
+         true,
+         8192,
+         4,
+         {4},
+         {9}},
         {"par2's, several slices a piece",
          "film.avi",
          {65536, 65536, 65536, 1000},
@@ -53,7 +63,7 @@ TEST(Par2Interop, EachRepairsWhatTheOtherCreated) {
         const std::vector<PieceFile> pieces = MakePieces(dir, c.file, c.lengths);
         const auto original = Snapshot(dir.Path());
         if (c.ours) {
-            ASSERT_TRUE(Create(dir, pieces, c.recovery).Ok());
+            ASSERT_TRUE(Create(dir, pieces, c.recovery, c.slice).Ok());
         } else {
             std::string names;
             for (const PieceFile& piece : pieces) {
