@@ -24,6 +24,7 @@ CpuFeatures Detect() {
         return features;
     }
     features.ssse3 = (c >> 9) & 1;
+    features.clmul = ((c >> 1) & 1) && ((c >> 19) & 1);
     const bool osSaves = (c >> 27) & 1;
     const bool avx = (c >> 28) & 1;
     if (!osSaves || !avx) {

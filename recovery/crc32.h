@@ -1,5 +1,5 @@
 // CRC-32 as Ethernet and zip compute it (polynomial 0x04C11DB7, reflected), which PAR2 keeps
-// for every input slice: the system's own where it has one.
+// for every input slice.
 #pragma once
 
 #include <cstddef>

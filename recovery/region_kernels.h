@@ -43,5 +43,14 @@ void MultiplyAccumulateAvx512Gfni(std::uint8_t* dst,
                                   std::size_t size,
                                   std::uint16_t factor);
 
+// Several outputs from one source, the tables made beforehand: the source's words are split
+// into nibbles once for all of them.
+void MultiplyAccumulateManyAvx2(std::uint8_t* const dst[],
+                                const NibbleTables* const tables[],
+                                const std::uint16_t factors[],
+                                std::size_t count,
+                                const std::uint8_t* src,
+                                std::size_t size);
+
 }  // namespace kernels
 }  // namespace recovery

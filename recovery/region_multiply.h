@@ -7,6 +7,8 @@
 #include <cstdint>
 #include <vector>
 
+#include "recovery/region_kernels.h"
+
 namespace recovery {
 
 // dst[w] ^= factor * src[w] for every 16-bit little-endian word of the `size` bytes (an even
@@ -21,6 +23,21 @@ void MultiplyAccumulate(std::uint8_t* dst,
                         const std::uint8_t* src,
                         std::size_t size,
                         std::uint16_t factor);
+
+// A factor with the tables the kernels look its products up in, made once for many regions.
+struct PreparedFactor {
+    std::uint16_t factor = 0;
+    kernels::NibbleTables tables;
+};
+PreparedFactor PrepareFactor(std::uint16_t factor);
+
+// dst[r] ^= factors[r] * src for every r < count, each region `size` bytes: one pass over
+// the source for all of them, where the kernel can share it.
+void MultiplyAccumulateMany(std::uint8_t* const dst[],
+                            const PreparedFactor factors[],
+                            std::size_t count,
+                            const std::uint8_t* src,
+                            std::size_t size);
 
 // The name of the kernel MultiplyAccumulate uses.
 const char* RegionKernelName();

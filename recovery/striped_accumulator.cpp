@@ -25,6 +25,7 @@ namespace {
 constexpr std::size_t kBatch = 8;
 // The widest block of columns multiplied at once.
 constexpr std::size_t kMostBlock = std::size_t{64} << 10;
+constexpr std::size_t kOutputGap = 5 * 64;
 // Per thread, for the finishing step: a few columns of every output.
 constexpr std::size_t kFinishScratch = std::size_t{1} << 20;
 
@@ -43,11 +44,11 @@ struct Worker {
 class StripeWork {
 public:
     StripeWork(const AccumulationJob& job,
-               std::size_t width,
+               std::size_t stride,
                std::uint8_t* outputs,
                std::uint8_t* batch,
                std::atomic<bool>* stop)
-        : m_job(job), m_width(width), m_outputs(outputs), m_batch(batch), m_stop(stop) {}
+        : m_job(job), m_stride(stride), m_outputs(outputs), m_batch(batch), m_stop(stop) {}
 
     // Room the finishing step of one thread needs.
     static std::size_t FinishStep(std::size_t outputs) {
@@ -68,7 +69,7 @@ public:
         }
         const std::size_t count = m_job.exponents.size();
         for (std::size_t r = 0; r < count; ++r) {
-            std::uint8_t* out = m_outputs + r * m_width + begin;
+            std::uint8_t* out = m_outputs + r * m_stride + begin;
             if (m_job.startFrom.empty()) {
                 std::memset(out, 0, end - begin);
             } else if (!ReadRange(w, m_job.startFrom[r], offset + begin, end - begin, out)) {
@@ -92,8 +93,16 @@ public:
         // A block of each input of the batch is read just before it is multiplied in, into
         // the thread's own small buffer, so that it is still in the cache when it is used.
         std::uint8_t* const batch = m_batch + w->slot * kBatch * kMostBlock;
+        std::vector<PreparedFactor> factors(kBatch * count);
+        std::vector<std::uint8_t*> outputs(count);
         for (std::size_t first = 0; first < m_job.inputs.size(); first += kBatch) {
             const std::size_t inBatch = std::min(kBatch, m_job.inputs.size() - first);
+            for (std::size_t k = 0; k < inBatch; ++k) {
+                for (std::size_t r = 0; r < count; ++r) {
+                    factors[k * count + r] = PrepareFactor(
+                        RecoveryCoefficient(m_job.inputIndices[first + k], m_job.exponents[r]));
+                }
+            }
             for (std::size_t at = begin; at < end; at += block) {
                 const std::size_t size = std::min(block, end - at);
                 for (std::size_t k = 0; k < inBatch; ++k) {
@@ -102,12 +111,12 @@ public:
                         return;
                     }
                 }
+                for (std::size_t r = 0; r < count; ++r) {
+                    outputs[r] = m_outputs + r * m_stride + at;
+                }
                 for (std::size_t k = 0; k < inBatch; ++k) {
-                    const std::uint32_t index = m_job.inputIndices[first + k];
-                    for (std::size_t r = 0; r < count; ++r) {
-                        MultiplyAccumulate(m_outputs + r * m_width + at, batch + k * block, size,
-                                           RecoveryCoefficient(index, m_job.exponents[r]));
-                    }
+                    MultiplyAccumulateMany(outputs.data(), &factors[k * count], count,
+                                           batch + k * block, size);
                 }
                 if (!goOn(size * inBatch * (count + 1))) {
                     return;
@@ -142,7 +151,7 @@ private:
             std::memset(scratch, 0, size * count);
             for (std::size_t m = 0; m < count; ++m) {
                 for (std::size_t j = 0; j < count; ++j) {
-                    MultiplyAccumulate(scratch + m * size, m_outputs + j * m_width + at, size,
+                    MultiplyAccumulate(scratch + m * size, m_outputs + j * m_stride + at, size,
                                        m_job.finish[m * count + j]);
                 }
                 if (!goOn(size * count)) {
@@ -150,7 +159,7 @@ private:
                 }
             }
             for (std::size_t m = 0; m < count; ++m) {
-                std::memcpy(m_outputs + m * m_width + at, scratch + m * size, size);
+                std::memcpy(m_outputs + m * m_stride + at, scratch + m * size, size);
             }
         }
     }
@@ -163,7 +172,7 @@ private:
         for (std::size_t at = begin; at < end; at += kSolveStep) {
             const std::size_t size = std::min(kSolveStep, end - at);
             for (std::size_t r = 0; r < count; ++r) {
-                rows[r] = m_outputs + r * m_width + at;
+                rows[r] = m_outputs + r * m_stride + at;
             }
             if (!SolveConsecutive(m_job.consecutive, rows.data(), size, scratch, goOn)) {
                 return;
@@ -201,7 +210,7 @@ private:
     }
 
     const AccumulationJob& m_job;
-    const std::size_t m_width;
+    const std::size_t m_stride;
     std::uint8_t* const m_outputs;
     std::uint8_t* const m_batch;
     std::atomic<bool>* const m_stop;
@@ -225,7 +234,10 @@ StripedAccumulator::Outcome StripedAccumulator::Run(const AccumulationJob& job,
                                                     std::string* reason) {
     const std::size_t count = job.exponents.size();
     const std::size_t width = StripeWidth(job.sliceSize, count, job.memoryBudget);
-    std::unique_ptr<std::uint8_t[]> outputs(new (std::nothrow) std::uint8_t[count * width]);
+    // Each output a few cache lines further than its width from the one before, so that the
+    // same columns of every output do not all fall in the same sets of the cache.
+    const std::size_t stride = width + kOutputGap;
+    std::unique_ptr<std::uint8_t[]> outputs(new (std::nothrow) std::uint8_t[count * stride]);
     // A batch's block of inputs per thread.
     std::unique_ptr<std::uint8_t[]> batch(new (std::nothrow) std::uint8_t[2 * kBatch * kMostBlock]);
     std::unique_ptr<std::uint8_t[]> scratch;
@@ -240,10 +252,10 @@ StripedAccumulator::Outcome StripedAccumulator::Run(const AccumulationJob& job,
         return Outcome::kNoMemory;
     }
     std::atomic<bool> stop{false};
-    StripeWork run(job, width, outputs.get(), batch.get(), &stop);
+    StripeWork run(job, stride, outputs.get(), batch.get(), &stop);
     std::vector<const std::uint8_t*> views(count);
     for (std::size_t r = 0; r < count; ++r) {
-        views[r] = outputs.get() + r * width;
+        views[r] = outputs.get() + r * stride;
     }
     for (std::uint64_t offset = 0; offset < job.sliceSize; offset += width) {
         const std::size_t stripe =

@@ -1,5 +1,5 @@
 // CRC-32 from zlib.
-#include "recovery/crc32.h"
+#include "recovery/system_crc32.h"
 
 #include <climits>
 
@@ -7,7 +7,7 @@
 
 namespace recovery {
 
-std::uint32_t Crc32(std::uint32_t crc, const void* data, std::size_t size) {
+std::uint32_t SystemCrc32(std::uint32_t crc, const void* data, std::size_t size) {
     const Bytef* p = static_cast<const Bytef*>(data);
     uLong value = crc;
     while (size > 0) {

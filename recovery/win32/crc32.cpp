@@ -1,5 +1,5 @@
 // CRC-32 from ntdll, which every Windows has: no DLL to ship beside the program.
-#include "recovery/crc32.h"
+#include "recovery/system_crc32.h"
 
 #include <windows.h>
 
@@ -7,7 +7,7 @@ extern "C" DWORD WINAPI RtlComputeCrc32(DWORD initial, const BYTE* data, INT siz
 
 namespace recovery {
 
-std::uint32_t Crc32(std::uint32_t crc, const void* data, std::size_t size) {
+std::uint32_t SystemCrc32(std::uint32_t crc, const void* data, std::size_t size) {
     const BYTE* p = static_cast<const BYTE*>(data);
     while (size > 0) {
         const std::size_t step = size > (1u << 30) ? (1u << 30) : size;

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "platform/hash.h"
+#include "recovery/crc32.h"
 #include "recovery/galois_field.h"
 #include "recovery/md5_lanes.h"
 #include "recovery/recovery_matrix.h"
@@ -142,6 +143,29 @@ TEST(RegionKernels, EveryKernelMatchesTheReferenceOnRandomRegions) {
     const std::vector<std::uint8_t> before = region;
     MultiplyAccumulate(region.data(), before.data(), 100, 0);
     EXPECT_EQ(region, before);
+    // Many outputs from one source, more than one call of the kernel takes, a factor 0 among
+    // them: each as the dispatched call makes it alone.
+    for (std::size_t size : {0, 62, 64, 130, 4098}) {
+        for (std::size_t count : {1, 13, 40}) {
+            const std::vector<std::uint8_t> src = RandomBytes(size, random);
+            std::vector<std::vector<std::uint8_t>> got;
+            std::vector<std::vector<std::uint8_t>> expected;
+            std::vector<std::uint8_t*> outputs;
+            std::vector<PreparedFactor> factors;
+            for (std::size_t r = 0; r < count; ++r) {
+                got.push_back(RandomBytes(size, random));
+                expected.push_back(got.back());
+                const auto factor = static_cast<std::uint16_t>(r == 5 ? 0 : random());
+                factors.push_back(PrepareFactor(factor));
+                MultiplyAccumulate(expected.back().data(), src.data(), size, factor);
+            }
+            for (auto& output : got) {
+                outputs.push_back(output.data());
+            }
+            MultiplyAccumulateMany(outputs.data(), factors.data(), count, src.data(), size);
+            ASSERT_EQ(got, expected) << "size " << size << " outputs " << count;
+        }
+    }
 }
 
 struct EncodedSet {
@@ -169,6 +193,35 @@ void Encode(std::size_t count,
     for (std::uint32_t i : order) {
         set->encoder.Add(i, set->inputs[i].data(), sliceSize);
     }
+}
+
+TEST(Crc32, MatchesTheBitwiseReferenceAtEveryLengthAndAlignment) {
+    std::mt19937 random(9);
+    const std::vector<std::uint8_t> bytes = RandomBytes(5000, random);
+    const auto reference = [&](std::uint32_t crc, std::size_t from, std::size_t size) {
+        crc = ~crc;
+        for (std::size_t i = from; i < from + size; ++i) {
+            crc ^= bytes[i];
+            for (int bit = 0; bit < 8; ++bit) {
+                crc = (crc >> 1) ^ (0xEDB88320u & (0u - (crc & 1)));
+            }
+        }
+        return ~crc;
+    };
+    EXPECT_EQ(Crc32(0, "123456789", 9), 0xCBF43926u);
+    for (std::size_t size = 0; size < 300; ++size) {
+        for (std::size_t from : {0, 1, 13}) {
+            const std::uint32_t start = size % 2 == 0 ? 0 : static_cast<std::uint32_t>(random());
+            ASSERT_EQ(Crc32(start, &bytes[from], size), reference(start, from, size))
+                << "size " << size << " from " << from;
+        }
+    }
+    // Continued in parts of any length, as the slices' checksums are made.
+    std::uint32_t parts = 0;
+    for (std::size_t at = 0, step = 1; at < bytes.size(); at += step, step = step * 3 % 257 + 1) {
+        parts = Crc32(parts, &bytes[at], std::min(step, bytes.size() - at));
+    }
+    EXPECT_EQ(parts, reference(0, 0, bytes.size()));
 }
 
 TEST(Md5Lanes, EveryLaneMatchesTheSystemMd5HoweverTheStreamIsCut) {
