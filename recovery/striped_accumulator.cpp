@@ -36,9 +36,9 @@ struct Worker {
     bool failed = false;
     std::string failedPath;
     std::string reason;
-    // The file read last, kept open: the slices of one file are often read one after another.
-    FileSource source;
-    std::string sourcePath;
+    // Each input of a batch read through its own file, kept open from one block to the next.
+    FileSource sources[kBatch];
+    std::string sourcePaths[kBatch];
 };
 
 class StripeWork {
@@ -72,7 +72,7 @@ public:
             std::uint8_t* out = m_outputs + r * m_stride + begin;
             if (m_job.startFrom.empty()) {
                 std::memset(out, 0, end - begin);
-            } else if (!ReadRange(w, m_job.startFrom[r], offset + begin, end - begin, out)) {
+            } else if (!ReadRange(w, 0, m_job.startFrom[r], offset + begin, end - begin, out)) {
                 return;
             }
         }
@@ -106,7 +106,7 @@ public:
             for (std::size_t at = begin; at < end; at += block) {
                 const std::size_t size = std::min(block, end - at);
                 for (std::size_t k = 0; k < inBatch; ++k) {
-                    if (!ReadRange(w, m_job.inputs[first + k], offset + at, size,
+                    if (!ReadRange(w, k, m_job.inputs[first + k], offset + at, size,
                                    batch + k * block)) {
                         return;
                     }
@@ -180,8 +180,10 @@ private:
         }
     }
 
-    // The slice's bytes [from, from + size) into `out`, zeros past its length.
+    // The slice's bytes [from, from + size) into `out`, zeros past its length, through the
+    // worker's file `file`.
     bool ReadRange(Worker* w,
+                   std::size_t file,
                    const SliceLocation& slice,
                    std::uint64_t from,
                    std::size_t size,
@@ -191,13 +193,14 @@ private:
             present = static_cast<std::size_t>(std::min<std::uint64_t>(size, slice.length - from));
         }
         if (present > 0) {
-            if (w->sourcePath != slice.path) {
-                w->sourcePath.clear();
-                if (w->source.Open(slice.path)) {
-                    w->sourcePath = slice.path;
+            std::string& path = w->sourcePaths[file];
+            if (path != slice.path) {
+                path.clear();
+                if (w->sources[file].Open(slice.path)) {
+                    path = slice.path;
                 }
             }
-            if (w->sourcePath.empty() || !w->source.ReadAt(slice.offset + from, out, present)) {
+            if (path.empty() || !w->sources[file].ReadAt(slice.offset + from, out, present)) {
                 w->failed = true;
                 w->failedPath = slice.path;
                 w->reason = platform::LastSystemError();
