@@ -65,8 +65,8 @@ PieceHasher::Outcome PieceGroupHasher::Hash(const std::vector<std::string>& path
     m_slice.Begin();
     m_buffer.resize(kMost * kGroupReadSize);
     std::uint32_t crc[kMost] = {};
-    Md5Digest first[kMost];
-    Md5Digest digests[kMost];
+    Md5Digest first[kMost] = {};
+    Md5Digest digests[kMost] = {};
     bool haveFirst = false;
     std::uint64_t inSlice = 0;
     // Feeds every lane `size` bytes from `lanes` (lanes past `count` repeat the first).

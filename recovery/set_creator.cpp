@@ -1,6 +1,6 @@
 // Creation in three reads of the pieces' bytes at most: the checksums (both cores, a piece
-// each), then the recovery sum in stripes (both cores, half the columns each), then the
-// recovery slices' MD5 read back from the volumes. Everything but the recovery data and
+// or a group of pieces of one length each), then the recovery sum in stripes (both cores,
+// half the columns each), then the recovery slices' MD5 read back from the volumes. Everything but the recovery data and
 // its packet headers is known before the sum starts and is written first.
 #include "recovery/set_creator.h"
 

@@ -99,8 +99,14 @@ public:
             const std::size_t inBatch = std::min(kBatch, m_job.inputs.size() - first);
             for (std::size_t k = 0; k < inBatch; ++k) {
                 for (std::size_t r = 0; r < count; ++r) {
-                    factors[k * count + r] = PrepareFactor(
-                        RecoveryCoefficient(m_job.inputIndices[first + k], m_job.exponents[r]));
+                    const std::uint16_t factor =
+                        RecoveryCoefficient(m_job.inputIndices[first + k], m_job.exponents[r]);
+                    // Columns too few for a vector go word by word, without the tables.
+                    if (end - begin >= 64) {
+                        factors[k * count + r] = PrepareFactor(factor);
+                    } else {
+                        factors[k * count + r].factor = factor;
+                    }
                 }
             }
             for (std::size_t at = begin; at < end; at += block) {
