@@ -31,7 +31,7 @@ public:
 private:
     void Blocks(const unsigned char* const data[kLanes], std::size_t blocks);
 
-    alignas(32) std::uint32_t m_state[4][kLanes];
+    std::uint32_t m_state[4][kLanes];  // word w (a to d) of lane l at [w][l]
     unsigned char m_pending[kLanes][64];
     std::size_t m_fill = 0;  // bytes in each lane's pending block, the same for all
     std::uint64_t m_length = 0;
