@@ -179,6 +179,7 @@ private:
                     return;
                 }
                 std::vector<std::string> paths;
+                paths.reserve(group.size());
                 std::vector<PieceHashes> hashes(group.size());
                 for (std::size_t i : group) {
                     paths.push_back(m_pieces[i].piece->path);

@@ -25,7 +25,7 @@ namespace {
 constexpr std::size_t kBatch = 8;
 // The widest block of columns multiplied at once.
 constexpr std::size_t kMostBlock = std::size_t{64} << 10;
-constexpr std::size_t kOutputGap = 5 * 64;
+constexpr std::size_t kOutputGap = std::size_t{5} * 64;
 // Per thread, for the finishing step: a few columns of every output.
 constexpr std::size_t kFinishScratch = std::size_t{1} << 20;
 
