@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cstring>
 
 #include "folder/recovery_plan.h"
@@ -10,6 +11,7 @@
 #include "recovery/byte_source.h"
 #include "recovery/packet_reader.h"
 #include "recovery/packet_writer.h"
+#include "recovery/piece_group_hasher.h"
 #include "recovery/recovery_matrix.h"
 #include "recovery/recovery_set.h"
 #include "recovery/set_creator.h"
@@ -471,6 +473,39 @@ using namespace recovery_test;
 
 // The caller's answer to "go on?" turned to no after a number of questions, at every stage
 // of a creation and a repair: the folder is as before, with no temporary file.
+// Pieces hashed side by side: one that changed length since the group was made fails,
+// named, and a stop asked for in the middle is obeyed.
+TEST(RecoverySets, AGroupOfPiecesNamesTheOneThatChangedAndStopsWhenAsked) {
+    if (!Md5Lanes::Available()) {
+        GTEST_SKIP() << "the processor has no AVX2";
+    }
+    TempFolder dir;
+    const std::vector<PieceFile> pieces =
+        MakePieces(dir, "g.bin", std::vector<std::size_t>(3, std::size_t{8} << 20));
+    std::vector<std::string> paths;
+    for (const PieceFile& piece : pieces) {
+        paths.push_back(piece.path);
+    }
+    WriteWholeFile(pieces[1].path, ReadWholeFile(pieces[1].path).substr(1));
+    PieceGroupHasher hasher;
+    std::vector<PieceHashes> hashes(paths.size());
+    std::atomic<bool> stop{false};
+    std::size_t failed = 0;
+    std::string reason;
+    EXPECT_EQ(hasher.Hash(paths, std::uint64_t{8} << 20, std::uint64_t{8} << 20, nullptr, &stop,
+                          hashes.data(), &failed, &reason),
+              PieceHasher::Outcome::kFailed);
+    EXPECT_EQ(failed, 1u);
+    EXPECT_EQ(reason, "the file changed while it was read");
+    int asked = 0;
+    const KeepGoing stopAtOnce = [&] { return ++asked < 2; };
+    paths.erase(paths.begin() + 1);
+    EXPECT_EQ(hasher.Hash(paths, std::uint64_t{8} << 20, std::uint64_t{8} << 20, &stopAtOnce, &stop,
+                          hashes.data(), &failed, &reason),
+              PieceHasher::Outcome::kStopped);
+    EXPECT_TRUE(stop.load());
+}
+
 TEST(RecoverySets, StoppingLeavesTheFolderAsItWas) {
     TempFolder dir;
     const std::vector<PieceFile> pieces =
