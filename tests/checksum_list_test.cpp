@@ -3,8 +3,10 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <map>
+#include <chrono>
 #include <cstdlib>
+#include <map>
+#include <thread>
 
 #include "engine/job_controller.h"
 #include "folder/join_verifier.h"
@@ -13,6 +15,7 @@
 #include "sums/sha256_stream.h"
 #include "sums/sums_file.h"
 #include "engine/job_paths.h"
+#include "platform/file.h"
 #include "platform/sha256.h"
 #include "platform/text_encoding.h"
 #include "tests/support/job_outcome.h"
@@ -228,6 +231,30 @@ TEST(ChecksumList, SplittingAgainReplacesOnlyThatFilesLines) {
     EXPECT_EQ(ReadWholeFile(dir / "SHA256SUMS"), "# by hand\r\n" + b + "  other.iso\n" + a +
                                                      "  01__film.avi\n" + a +
                                                      "  1__film.avi.bak\nno line end\n");
+}
+
+// Another program may be reading the list without its lock (a split checking it before it
+// starts, a join): Windows replaces no open file, so the update waits for that reader.
+TEST(ChecksumList, AnUpdateWaitsForAReaderOfTheList) {
+    TempFolder dir;
+    const std::string a(64, 'a'), b(64, 'b');
+    WriteWholeFile(dir / "SHA256SUMS", a + "  other.iso\n");
+    platform::File reader;
+    ASSERT_TRUE(reader.Open(dir / "SHA256SUMS", platform::File::Access::kReadReplaceable));
+    bool updated = false;
+    std::string failed;
+    std::string reason;
+    std::thread update([&] {
+        updated = sums::UpdateSumsFile(
+            dir.Path(), [&](ChecksumList* list) { return list->ReplaceSplit("f", {b}, b); },
+            &failed, &reason);
+    });
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    EXPECT_TRUE(reader.Close());
+    update.join();
+    ASSERT_TRUE(updated) << failed << ": " << reason;
+    EXPECT_EQ(ReadWholeFile(dir / "SHA256SUMS"),
+              a + "  other.iso\n" + b + "  1__f\n" + b + "  f\n");
 }
 
 TEST(ChecksumList, NamesComeBackAndSha256sumChecksThem) {

@@ -11,6 +11,21 @@ namespace platform {
 
 const char kPathSeparator = '\\';
 
+namespace {
+
+// A reader of a small file holds it for milliseconds; two seconds in all is ample.
+constexpr int kBusyRenameAttempts = 100;
+constexpr DWORD kBusyRenamePauseMs = 20;
+
+// A file that a rename may replace once nobody holds it open: not a folder, not read-only.
+bool IsReplaceableFile(const std::wstring& path) {
+    const DWORD attributes = ::GetFileAttributesW(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES &&
+           (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_READONLY)) == 0;
+}
+
+}  // namespace
+
 bool CreateFolder(const std::string& path) {
     std::wstring wide;
     return WidePath(path, &wide) && ::CreateDirectoryW(wide.c_str(), nullptr) != 0;
@@ -35,8 +50,23 @@ bool RenameFile(const std::string& from, const std::string& to) {
     // Windows replaces no open file, and a claim of this program's on the file replaced (a
     // repair's on the damaged piece 1) holds one; the claim ends with that file anyway.
     ReleaseOwnClaims(wideTo);
-    return ::MoveFileExW(wideFrom.c_str(), wideTo.c_str(),
-                         MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+    // Another program may hold the file replaced open for a moment: a split reading SHA256SUMS
+    // before it takes the list's lock, a join checking its pieces against it. Such a reader
+    // is waited for briefly; a file that stays open, or cannot be replaced at all, fails.
+    for (int attempt = 0;; ++attempt) {
+        if (::MoveFileExW(wideFrom.c_str(), wideTo.c_str(),
+                          MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+            return true;
+        }
+        const DWORD error = ::GetLastError();
+        if (attempt == kBusyRenameAttempts ||
+            (error != ERROR_ACCESS_DENIED && error != ERROR_SHARING_VIOLATION) ||
+            !IsReplaceableFile(wideTo)) {
+            ::SetLastError(error);
+            return false;
+        }
+        ::Sleep(kBusyRenamePauseMs);
+    }
 }
 
 bool RenameToNewName(const std::string& from, const std::string& to) {
