@@ -47,6 +47,7 @@ unsigned CJobController::WorkerMain(CJobController* controller) {
         } else {
             controller->RunJoin();
         }
+        controller->PostResult();
         controller->ResetJob();
     }
 }
@@ -170,7 +171,25 @@ void CJobController::Fail(JobResult result,
 }
 
 void CJobController::Post(unsigned message, std::uintptr_t wParam, std::intptr_t lParam) {
+    if (message == WM_JOB_DONE) {
+        // A job has one result: its first.
+        if (!m_bResultKept) {
+            m_bResultKept = true;
+            m_nResult = wParam;
+            m_nLastFinished = lParam;
+        }
+        return;
+    }
     // The result is not examined: the worker has no other way to reach the receiver, and
     // a retry could reorder the notifications.
     platform::PostNotification(m_hNotifyWnd, message, wParam, lParam);
+}
+
+void CJobController::PostResult() {
+    const bool kept = m_bResultKept;
+    m_bResultKept = false;
+    // A controller being torn down posts no result, as a job stopped by it posts none.
+    if (kept && !m_bShutdown) {
+        platform::PostNotification(m_hNotifyWnd, WM_JOB_DONE, m_nResult, m_nLastFinished);
+    }
 }

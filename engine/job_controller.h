@@ -139,7 +139,11 @@ private:
               const std::string& path,
               const std::string& reason = std::string(),
               int piece = 0);
+    // Posts a notification at once; WM_JOB_DONE is kept until the job has ended (PostResult).
     void Post(unsigned message, std::uintptr_t wParam, std::intptr_t lParam);
+    // Posts the job's kept WM_JOB_DONE once the job has let go of every file it held, so that
+    // a receiver may at once delete or reuse the files the job used. Worker thread only.
+    void PostResult();
 
     std::string m_strSource;
     std::string m_strTarget;
@@ -158,6 +162,10 @@ private:
     std::atomic<JobObserver*> m_pObserver{nullptr};
     JobObserver* m_pJobObserver = nullptr;  // the running job's, worker thread only
     JobReport m_report;  // written by the running job, read by the owner after its end
+    // The running job's WM_JOB_DONE, until PostResult; worker thread only.
+    bool m_bResultKept = false;
+    std::uintptr_t m_nResult = 0;
+    std::intptr_t m_nLastFinished = 0;
     DeletionBatch::Clock m_clock = std::chrono::steady_clock::now;
     std::function<void(JobPoint)> m_pointHook;
     // The copy loop's hooks for a job nobody watches (or whose observer needs no bytes),

@@ -15,8 +15,10 @@
 #include "engine/job_paths.h"
 #include "engine/piece_set.h"
 #include "folder/join_verifier.h"
+#include "platform/file.h"
 #include "platform/file_system.h"
 #include "platform/sha256.h"
+#include "platform/system_error.h"
 #include "tests/support/job_outcome.h"
 #include "tests/support/test_files.h"
 
@@ -104,6 +106,24 @@ TEST_F(JoinJob, PiecesJoinInNumberOrder) {
         EXPECT_EQ(job.result, JOB_OK);
         EXPECT_EQ(job.done, count);
         EXPECT_EQ(ReadWholeFile(dir / "out/a.bin"), whole);
+    }
+}
+
+// A receiver may act on the result at once: delete the pieces, open the output for writing.
+// On Windows a file the job still held would refuse that.
+TEST_F(JoinJob, TheResultComesOnceTheJobHoldsNoFile) {
+    for (unsigned round = 0; round < 20; ++round) {
+        RemoveTree(dir / "in");
+        RemoveTree(dir / "out");
+        Piece("1__a.bin", Pattern(5000, round));
+        Piece("2__a.bin", Pattern(70, round));
+        JobOutcome job = Join(dir / "in", dir / "out");
+        ASSERT_EQ(job.result, JOB_OK) << "round " << round;
+        for (const char* name : {"out/a.bin", "in/1__a.bin", "in/2__a.bin"}) {
+            platform::File file;
+            EXPECT_TRUE(file.Open(dir / name, platform::File::Access::kWriteExisting))
+                << name << ", round " << round << ": " << platform::LastSystemError();
+        }
     }
 }
 
