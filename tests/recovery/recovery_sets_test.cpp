@@ -509,7 +509,7 @@ TEST(RecoverySets, AGroupOfPiecesNamesTheOneThatChangedAndStopsWhenAsked) {
 TEST(RecoverySets, StoppingLeavesTheFolderAsItWas) {
     TempFolder dir;
     const std::vector<PieceFile> pieces =
-        MakePieces(dir, "film.avi", std::vector<std::size_t>(5, std::size_t{4} << 20));
+        MakePieces(dir, "film.avi", std::vector<std::size_t>(5, std::size_t{2} << 20));
     const auto original = Snapshot(dir.Path());
     std::size_t asked = 0;
     for (std::size_t stopAfter = 0;; ++stopAfter) {
